@@ -1,0 +1,64 @@
+// The platform services on POSIX systems: errors go to standard error, the
+// question is asked on the controlling terminal, memory comes from malloc.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "messages.h"
+#include "platform.h"
+
+namespace tesmora::platform {
+
+void showError(const char* text) {
+    std::fprintf(stderr, "%s: %s\n", kModuleTitle, text);
+}
+
+namespace {
+
+// Reads one answer line from the terminal; asks again until it is yes or no.
+Answer readAnswer(std::FILE* terminal, const char* text) {
+    char line[64];
+    for (;;) {
+        std::fprintf(terminal, "%s: %s [y/n] ", kModuleTitle, text);
+        std::fflush(terminal);
+        if (std::fgets(line, sizeof line, terminal) == nullptr) {
+            return Answer::failed;
+        }
+        line[std::strcspn(line, "\r\n")] = '\0';
+        if (std::strcmp(line, "y") == 0 || std::strcmp(line, "yes") == 0) {
+            return Answer::yes;
+        }
+        if (std::strcmp(line, "n") == 0 || std::strcmp(line, "no") == 0) {
+            return Answer::no;
+        }
+    }
+}
+
+}  // namespace
+
+// There are no windows here: the owner is not used. Without a controlling
+// terminal the question cannot be asked, as when a message box fails.
+Answer askYesNo(void* /*ownerWindow*/, const char* text) {
+    std::FILE* terminal = std::fopen("/dev/tty", "r+");
+    if (terminal == nullptr) {
+        return Answer::failed;
+    }
+    const Answer answer = readAnswer(terminal, text);
+    std::fclose(terminal);
+    return answer;
+}
+
+// A zero-byte request still yields a block, as GlobalAlloc does.
+void* allocateBlock(std::uint32_t byteCount) {
+    return std::malloc(byteCount == 0 ? 1 : byteCount);
+}
+
+void releaseBlock(void* block) {
+    std::free(block);
+}
+
+void copyText(char* destination, const char* source) {
+    std::strcpy(destination, source);
+}
+
+}  // namespace tesmora::platform
