@@ -1,0 +1,61 @@
+// A recording stand-in for everything around the module: the platform services
+// (message boxes, memory, text copy) and a host with a waveform in memory.
+// Every call lands in one log, in order, so that tests can check the exact
+// sequence of host calls and messages.
+#ifndef TESMORA_TESTS_FAKE_WORLD_H
+#define TESMORA_TESTS_FAKE_WORLD_H
+
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform.h"
+#include "xfm.h"
+
+namespace tesmora::testing {
+
+struct FakeWorld {
+    // Every call, rendered as text: "error(No memory.)", "readData(20, 14)", ...
+    std::vector<std::string> log;
+
+    // What the module did that a real host or platform would not survive:
+    // reading or writing outside the waveform, releasing a block twice.
+    std::vector<std::string> faults;
+
+    // Platform scripting.
+    bool failAllocation = false;
+    std::deque<platform::Answer> answers;  // next answers to questions; yes when empty
+    std::map<const void*, std::uint32_t> liveBlocks;  // allocated and not yet released
+    int allocations = 0;
+    int releases = 0;
+
+    // The host: 16-bit samples from sample 0, and how it behaves.
+    std::vector<std::int16_t> waveform;
+    std::uint32_t readResult = 0;                   // what readData answers
+    std::optional<std::uint32_t> stopAtPosition;    // reportProgress sets the stop flag here
+    volatile std::int32_t stopFlag = 0;
+
+    FakeWorld();
+    ~FakeWorld();
+    FakeWorld(const FakeWorld&) = delete;
+    FakeWorld& operator=(const FakeWorld&) = delete;
+
+    // A one-channel 16-bit context selecting [start, end] with every host function.
+    XfmContext context(std::uint32_t start, std::uint32_t end);
+
+    // The log entries from `from` on.
+    std::vector<std::string> calls(std::size_t from = 0) const;
+
+private:
+    FakeWorld* previous_;
+};
+
+// The world the fakes record into: the one most recently constructed.
+FakeWorld& currentWorld();
+
+}  // namespace tesmora::testing
+
+#endif
