@@ -3,12 +3,13 @@
 
 #include "messages.h"
 #include "platform.h"
+#include "tesmora_version.h"
 #include "xfm.h"
 
 namespace tesmora {
 namespace {
 
-constexpr const char kCopyright[] = "Copyright (C) 2026 the Tesmora developers";
+constexpr const char kCopyright[] = TESMORA_COPYRIGHT;
 constexpr const char kDescription[] = "Make line from possible clilck";
 constexpr std::uint16_t kQueryAnswer = 0x0480;
 
