@@ -1,7 +1,11 @@
-// A recording stand-in for everything around the module: the platform services
-// (message boxes, memory, text copy) and a host with a waveform in memory.
-// Every call lands in one log, in order, so that tests can check the exact
-// sequence of host calls and messages.
+// A recording stand-in for everything around the module: a host with a
+// waveform in memory, and the platform services (message boxes, memory, text
+// copy). Every call lands in one log, in order, so that tests can check the
+// exact sequence of host calls and messages.
+//
+// The platform side has two recorders that write the same entries: the fake
+// platform linked into the unit tests, and the import hooks of the test host
+// that loads the real DLL. The same tests thus run against both.
 #ifndef TESMORA_TESTS_FAKE_WORLD_H
 #define TESMORA_TESTS_FAKE_WORLD_H
 
@@ -18,7 +22,8 @@
 namespace tesmora::testing {
 
 struct FakeWorld {
-    // Every call, rendered as text: "error(No memory.)", "readData(20, 14)", ...
+    // Every call, rendered as text: "error(No memory.)", "readData(20, 14)",
+    // "allocate(80)", "release", "ask(owner, text)", "copyText(text)", ...
     std::vector<std::string> log;
 
     // What the module did that a real host or platform would not survive:
