@@ -1,0 +1,63 @@
+// What only the real DLL can show: its exports as a host finds them, its load
+// notification, and message-box answers beyond yes and no.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+
+#include "fake_world.h"
+#include "loaded_module.h"
+#include "recording_imports.h"
+
+namespace tesmora::testhost {
+namespace {
+
+TEST(Exports, EachNameAndItsOrdinalGiveTheSameAddressAndThereIsNoOrdinalOne) {
+    const HMODULE module = loadedModule().handle;
+    const std::pair<const char*, WORD> exports[] = {
+        {"QueryXfm", 2}, {"XfmInit", 3}, {"XfmSetup", 4}, {"XfmDo", 5}, {"XfmDestroy", 6}};
+    for (const auto& [name, ordinal] : exports) {
+        EXPECT_NE(GetProcAddress(module, name), nullptr) << name;
+        EXPECT_EQ(GetProcAddress(module, name), GetProcAddress(module, MAKEINTRESOURCEA(ordinal))) << name;
+    }
+    EXPECT_EQ(GetProcAddress(module, MAKEINTRESOURCEA(1)), nullptr);
+    EXPECT_EQ(GetProcAddress(module, MAKEINTRESOURCEA(7)), nullptr);
+}
+
+DWORD WINAPI doNothing(LPVOID /*unused*/) { return 0; }
+
+TEST(LoadNotification, AFreshCopyLoadsAndUnloadsAndThreadsComeAndGo) {
+    // A copy under another name is a new module: its process attach runs again,
+    // and LoadLibrary fails if that notification does not answer success.
+    char folder[MAX_PATH];
+    ASSERT_NE(GetTempPathA(MAX_PATH, folder), 0u);
+    const std::string copy = std::string(folder) + "tesmora_load_test.xfm";
+    ASSERT_TRUE(CopyFileA(kModuleFile, copy.c_str(), FALSE));
+    HMODULE again = LoadLibraryA(copy.c_str());
+    ASSERT_NE(again, nullptr) << GetLastError();
+    EXPECT_NE(again, loadedModule().handle);
+
+    HANDLE thread = CreateThread(nullptr, 0, doNothing, nullptr, 0, nullptr);
+    ASSERT_NE(thread, nullptr);
+    EXPECT_EQ(WaitForSingleObject(thread, 10000), WAIT_OBJECT_0);
+    CloseHandle(thread);
+
+    EXPECT_TRUE(FreeLibrary(again));
+    EXPECT_TRUE(DeleteFileA(copy.c_str()));
+}
+
+TEST(XfmSetup, AnyAnswerButNoGoesOn) {
+    testing::FakeWorld world;
+    XfmContext context{};
+    context.selectionEnd = 1000;
+    for (int answer : {IDOK, IDCANCEL, IDABORT, IDRETRY, IDIGNORE, IDYES}) {
+        rawAnswers.push_back(answer);
+        EXPECT_EQ(loadedModule().xfmSetup(nullptr, 0, &context), 1) << answer;
+    }
+    rawAnswers.push_back(IDNO);
+    EXPECT_EQ(loadedModule().xfmSetup(nullptr, 0, &context), 0);
+}
+
+}  // namespace
+}  // namespace tesmora::testhost
