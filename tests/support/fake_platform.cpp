@@ -28,7 +28,7 @@ Answer askYesNo(void* ownerWindow, const char* text) {
 void* allocateBlock(std::uint32_t byteCount) {
     testing::FakeWorld& w = currentWorld();
     w.log.push_back("allocate(" + std::to_string(byteCount) + ")");
-    if (w.failAllocation) {
+    if (w.failAllocation || byteCount > w.allocationLimit) {
         return nullptr;
     }
     void* block = std::malloc(byteCount);

@@ -27,11 +27,12 @@ struct FakeWorld {
     std::vector<std::string> log;
 
     // What the module did that a real host or platform would not survive:
-    // reading or writing outside the waveform, releasing a block twice.
+    // writing outside the waveform, releasing a block it does not hold.
     std::vector<std::string> faults;
 
     // Platform scripting.
     bool failAllocation = false;
+    std::uint32_t allocationLimit = 0xFFFFFFFF;  // larger blocks fail as if memory were short
     std::deque<platform::Answer> answers;  // next answers to questions; yes when empty
     std::map<const void*, std::uint32_t> liveBlocks;  // allocated and not yet released
     int allocations = 0;
@@ -39,7 +40,7 @@ struct FakeWorld {
 
     // The host: 16-bit samples from sample 0, and how it behaves.
     std::vector<std::int16_t> waveform;
-    std::uint32_t readResult = 0;                   // what readData answers
+    std::uint32_t readResult = 0;                   // what readData answers (1 outside the waveform)
     std::optional<std::uint32_t> stopAtPosition;    // reportProgress sets the stop flag here
     volatile std::int32_t stopFlag = 0;
 
