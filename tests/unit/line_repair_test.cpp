@@ -1,5 +1,5 @@
 // LineRepair: the exact integer results, the progress reports and the stop
-// queries.
+// queries, on each way it can write the line and on the plain formula.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -7,41 +7,22 @@
 #include <string>
 #include <vector>
 
-#include "line_repair.h"
+#include "hook_trace.h"
+#include "repair_paths.h"
 
 namespace tesmora {
 namespace {
 
 using Samples = std::vector<std::int16_t>;
 
-// What the hooks saw, in order: "report k/total" and "stop?".
-struct HookTrace {
-    std::vector<std::string> events;
-    // The stop flag turns on when the report at this position arrives (0: on from the start).
-    std::int64_t stopAt = -1;
-    bool stop = false;
-
-    RepairHooks hooks() {
-        stop = stopAt == 0;
-        return {[](void* user, std::uint32_t position, std::uint32_t total) {
-                    auto* self = static_cast<HookTrace*>(user);
-                    self->events.push_back("report " + std::to_string(position) + "/" + std::to_string(total));
-                    if (position == self->stopAt) {
-                        self->stop = true;
-                    }
-                },
-                [](void* user) {
-                    auto* self = static_cast<HookTrace*>(user);
-                    self->events.emplace_back("stop?");
-                    return self->stop;
-                },
-                this};
-    }
-};
-
-RepairOutcome repair(Samples& samples, HookTrace& trace) {
-    return LineRepair(samples.data(), static_cast<std::uint32_t>(samples.size()), trace.hooks());
+RepairOutcome repair(const Path& path, Samples& samples, HookTrace& trace) {
+    return path.repair(samples.data(), static_cast<std::uint32_t>(samples.size()), trace.hooks());
 }
+
+class EveryPath : public ::testing::TestWithParam<Path> {
+protected:
+    RepairOutcome repair(Samples& samples, HookTrace& trace) { return tesmora::repair(GetParam(), samples, trace); }
+};
 
 // The line and the end averages straight from their definitions, with the
 // truncating division spelled out on magnitudes, and the hook trace predicted
@@ -92,10 +73,12 @@ struct Worked {
 class WorkedExamples : public ::testing::TestWithParam<Worked> {};
 
 TEST_P(WorkedExamples, GiveTheExactIntegerResults) {
-    Samples samples = GetParam().in;
-    HookTrace trace;
-    EXPECT_EQ(repair(samples, trace), RepairOutcome::completed);
-    EXPECT_EQ(samples, GetParam().out);
+    for (const Path& path : kPaths) {
+        Samples samples = GetParam().in;
+        HookTrace trace;
+        EXPECT_EQ(repair(path, samples, trace), RepairOutcome::completed) << path.name;
+        EXPECT_EQ(samples, GetParam().out) << path.name;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -119,7 +102,7 @@ INSTANTIATE_TEST_SUITE_P(
         return std::to_string(info.index) + "_" + std::to_string(info.param.in.size()) + "Samples";
     });
 
-TEST(LineRepair, TwoHundredSamplesAverageTheNeighboursAndReportThreeTimes) {
+TEST_P(EveryPath, TwoHundredSamplesAverageTheNeighboursAndReportThreeTimes) {
     Samples samples(200, 0);
     samples.front() = 30000;
     samples.back() = -30000;
@@ -131,7 +114,7 @@ TEST(LineRepair, TwoHundredSamplesAverageTheNeighboursAndReportThreeTimes) {
                                                       "report 64/200", "stop?", "stop?"}));
 }
 
-TEST(LineRepair, ShortBlocksNeverReportNorAskAndCompleteEvenWhenStopped) {
+TEST_P(EveryPath, ShortBlocksNeverReportNorAskAndCompleteEvenWhenStopped) {
     for (std::size_t count : {3u, 4u, 5u}) {
         Samples in(count, 1000);
         in.front() = -100;
@@ -145,7 +128,7 @@ TEST(LineRepair, ShortBlocksNeverReportNorAskAndCompleteEvenWhenStopped) {
     }
 }
 
-TEST(LineRepair, StopSetOnEntryEndsAtTheFirstReport) {
+TEST_P(EveryPath, StopSetOnEntryEndsAtTheFirstReport) {
     for (std::size_t count : {6u, 66u, 67u, 200u}) {
         Samples samples(count, 7);
         HookTrace trace;
@@ -156,7 +139,7 @@ TEST(LineRepair, StopSetOnEntryEndsAtTheFirstReport) {
     }
 }
 
-TEST(LineRepair, StopDuringTheRunLeavesTheLoopAtOnce) {
+TEST_P(EveryPath, StopDuringTheRunLeavesTheLoopAtOnce) {
     Samples in(1000);
     std::mt19937 random(7);
     for (auto& s : in) s = static_cast<std::int16_t>(random());
@@ -169,7 +152,7 @@ TEST(LineRepair, StopDuringTheRunLeavesTheLoopAtOnce) {
     EXPECT_EQ(samples, expected.samples);  // nothing below 512 but the neighbour of the start touched
 }
 
-TEST(LineRepair, LongSteepBlocksAreExact) {
+TEST_P(EveryPath, LongSteepBlocksAreExact) {
     // Long enough that k * delta passes 2^31: the line is formed in 64 bits.
     for (std::size_t count : {32770u, 40000u, 1u << 20}) {
         Samples in(count, 0);
@@ -184,7 +167,7 @@ TEST(LineRepair, LongSteepBlocksAreExact) {
     }
 }
 
-TEST(LineRepair, MatchesTheDefinitionOnRandomBlocks) {
+TEST_P(EveryPath, MatchesTheDefinitionOnRandomBlocks) {
     std::mt19937 random(20261208);
     const std::int16_t extremes[] = {-32768, -32767, -1, 0, 1, 32766, 32767};
     for (int round = 0; round < 3000; ++round) {
@@ -207,6 +190,9 @@ TEST(LineRepair, MatchesTheDefinitionOnRandomBlocks) {
         ASSERT_EQ(outcome, expected.outcome) << "round " << round;
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(LineRepair, EveryPath, ::testing::ValuesIn(kPaths),
+                         [](const ::testing::TestParamInfo<Path>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace tesmora
