@@ -51,8 +51,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const Run actual = run(path.repair, block, stopAt);
         if (actual.samples != expected.samples || actual.trace.events != expected.trace.events ||
             actual.outcome != expected.outcome) {
-            std::fprintf(stderr, "%s differs from the formula on %u samples from %d to %d, stop at %lld\n",
-                         path.name, count, block.front(), block.back(), static_cast<long long>(stopAt));
+            std::fprintf(stderr, "%s differs from the formula on %u samples from %d to %d, stop at %lld\n", path.name,
+                         count, block.front(), block.back(), static_cast<long long>(stopAt));
             std::abort();
         }
     }

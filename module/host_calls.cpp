@@ -2,8 +2,7 @@
 
 namespace tesmora {
 
-std::uint16_t hostReadData(const XfmContext& context, void* buffer, std::uint32_t byteOffset,
-                           std::uint32_t byteCount) {
+std::uint16_t hostReadData(const XfmContext& context, void* buffer, std::uint32_t byteOffset, std::uint32_t byteCount) {
     return static_cast<std::uint16_t>(context.readData(buffer, byteOffset, byteCount) & 0xFFFFu);
 }
 

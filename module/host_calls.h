@@ -10,8 +10,7 @@
 namespace tesmora {
 
 // The host's read status, reduced to the 16 bits that count: 0 = delivered.
-std::uint16_t hostReadData(const XfmContext& context, void* buffer, std::uint32_t byteOffset,
-                           std::uint32_t byteCount);
+std::uint16_t hostReadData(const XfmContext& context, void* buffer, std::uint32_t byteOffset, std::uint32_t byteCount);
 
 // The host's write result, which the module does not look at.
 std::uint32_t hostWriteData(const XfmContext& context, const void* buffer, std::uint32_t byteOffset,

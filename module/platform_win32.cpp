@@ -13,12 +13,9 @@ void showError(const char* text) {
 
 Answer askYesNo(void* ownerWindow, const char* text) {
     switch (MessageBoxA(static_cast<HWND>(ownerWindow), text, kModuleTitle, MB_YESNO | MB_ICONQUESTION)) {
-        case IDNO:
-            return Answer::no;
-        case 0:
-            return Answer::failed;
-        default:
-            return Answer::yes;
+        case IDNO: return Answer::no;
+        case 0: return Answer::failed;
+        default: return Answer::yes;
     }
 }
 

@@ -22,9 +22,7 @@ struct SelectedBytes {
     std::uint64_t count;
 
     // Whether the host's 32-bit offsets and counts can name this range.
-    bool fitsIn32Bits() const {
-        return count <= 0xFFFFFFFFu && offset + count <= (std::uint64_t{1} << 32);
-    }
+    bool fitsIn32Bits() const { return count <= 0xFFFFFFFFu && offset + count <= (std::uint64_t{1} << 32); }
 };
 
 inline SelectedBytes selectedBytes(const XfmContext& context) {

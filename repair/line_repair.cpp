@@ -75,8 +75,8 @@ Cursor cursorAt(const Line& line, std::int64_t k) {
 // with R' = n - R, the new remainder is r - R' and the value grows by D + 1 when
 // r >= R', and else r - R' + n and D (all modulo 2^32, where r - R' + n is exact).
 struct Step {
-    std::uint32_t remainderDrop;   // R', in (0, n]
-    std::int32_t valueIncrement;   // D + 1
+    std::uint32_t remainderDrop;  // R', in (0, n]
+    std::int32_t valueIncrement;  // D + 1
 };
 
 Step stepDown(const Line& line, std::uint32_t stride) {
@@ -317,8 +317,7 @@ bool linePathAvailable(LinePath path) {
 #endif
 }
 
-RepairOutcome LineRepairOn(LinePath path, std::int16_t* samples, std::uint32_t sampleCount,
-                           const RepairHooks& hooks) {
+RepairOutcome LineRepairOn(LinePath path, std::int16_t* samples, std::uint32_t sampleCount, const RepairHooks& hooks) {
     if (sampleCount < 3) return RepairOutcome::completed;
     const std::uint32_t n = sampleCount - 1;
     const Line line = lineBetween(samples[0], samples[n], n);

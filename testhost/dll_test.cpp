@@ -25,7 +25,9 @@ TEST(Exports, EachNameAndItsOrdinalGiveTheSameAddressAndThereIsNoOrdinalOne) {
     EXPECT_EQ(GetProcAddress(module, MAKEINTRESOURCEA(7)), nullptr);
 }
 
-DWORD WINAPI doNothing(LPVOID /*unused*/) { return 0; }
+DWORD WINAPI doNothing(LPVOID /*unused*/) {
+    return 0;
+}
 
 TEST(LoadNotification, AFreshCopyLoadsAndUnloadsAndThreadsComeAndGo) {
     // A copy under another name is a new module: its process attach runs again,

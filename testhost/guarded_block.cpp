@@ -15,7 +15,9 @@ constexpr std::size_t kPage = 4096;
 // The reservations of the blocks now held.
 std::set<void*> reservations;
 
-std::size_t pagesFor(std::size_t byteCount) { return (byteCount + kPage - 1) / kPage; }
+std::size_t pagesFor(std::size_t byteCount) {
+    return (byteCount + kPage - 1) / kPage;
+}
 
 LONG WINAPI onAccessViolation(EXCEPTION_POINTERS* exception) {
     const EXCEPTION_RECORD& record = *exception->ExceptionRecord;
@@ -36,7 +38,8 @@ LONG WINAPI onAccessViolation(EXCEPTION_POINTERS* exception) {
 void* allocateGuarded(std::size_t byteCount, Guard guard) {
     // At least one usable page, so that even an empty block lies inside the reservation.
     const std::size_t pages = byteCount == 0 ? 1 : pagesFor(byteCount);
-    auto* base = static_cast<char*>(VirtualAlloc(nullptr, (pages + 1) * kPage, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+    auto* base =
+        static_cast<char*>(VirtualAlloc(nullptr, (pages + 1) * kPage, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
     if (base == nullptr) {
         return nullptr;
     }
@@ -58,6 +61,8 @@ void releaseGuarded(void* block) {
     VirtualFree(info.AllocationBase, 0, MEM_RELEASE);
 }
 
-void reportGuardFaults() { AddVectoredExceptionHandler(1, onAccessViolation); }
+void reportGuardFaults() {
+    AddVectoredExceptionHandler(1, onAccessViolation);
+}
 
 }  // namespace tesmora::testhost

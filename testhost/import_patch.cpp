@@ -31,8 +31,8 @@ void* patchImport(HMODULE module, const char* dllName, const char* functionName,
             continue;
         }
         // The name table lists what the address table was bound from.
-        const auto* name = at<IMAGE_THUNK_DATA>(module, library->OriginalFirstThunk != 0 ? library->OriginalFirstThunk
-                                                                                          : library->FirstThunk);
+        const auto* name = at<IMAGE_THUNK_DATA>(
+            module, library->OriginalFirstThunk != 0 ? library->OriginalFirstThunk : library->FirstThunk);
         auto* entry = at<IMAGE_THUNK_DATA>(module, library->FirstThunk);
         for (; name->u1.AddressOfData != 0; ++name, ++entry) {
             if (IMAGE_SNAP_BY_ORDINAL(name->u1.Ordinal)) {

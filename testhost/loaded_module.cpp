@@ -40,6 +40,8 @@ bool loadModule(std::string& error) {
     return true;
 }
 
-const LoadedModule& loadedModule() { return module; }
+const LoadedModule& loadedModule() {
+    return module;
+}
 
 }  // namespace tesmora::testhost

@@ -60,7 +60,8 @@ protected:
     }
 
     std::string resourceName(const IMAGE_RESOURCE_DIRECTORY_ENTRY& entry) const {
-        const auto* name = at<IMAGE_RESOURCE_DIR_STRING_U>(directory(IMAGE_DIRECTORY_ENTRY_RESOURCE) + entry.NameOffset);
+        const auto* name =
+            at<IMAGE_RESOURCE_DIR_STRING_U>(directory(IMAGE_DIRECTORY_ENTRY_RESOURCE) + entry.NameOffset);
         return std::string(name->NameString, name->NameString + name->Length);
     }
 
@@ -112,8 +113,8 @@ TEST_F(PeFile, ExportsExactlyTheFiveEntryPointsFromOrdinalTwo) {
 TEST_F(PeFile, ImportsOnlyFromTheSystem) {
     std::set<std::string> libraries;
     std::set<std::string> functions;
-    for (const auto* library = at<IMAGE_IMPORT_DESCRIPTOR>(directory(IMAGE_DIRECTORY_ENTRY_IMPORT));
-         library->Name != 0; ++library) {
+    for (const auto* library = at<IMAGE_IMPORT_DESCRIPTOR>(directory(IMAGE_DIRECTORY_ENTRY_IMPORT)); library->Name != 0;
+         ++library) {
         libraries.insert(at(library->Name));
         for (const auto* name = at<IMAGE_THUNK_DATA32>(library->OriginalFirstThunk); name->u1.AddressOfData != 0;
              ++name) {
@@ -150,11 +151,10 @@ TEST_F(PeFile, CarriesTheToolbarBitmapDrawnFromItsGrid) {
 
     // Black, dark red, dark green, olive, dark blue, purple, teal, silver, grey,
     // red, green, yellow, blue, magenta, cyan, white; each stored blue, green, red, 0.
-    const unsigned char palette[16][4] = {
-        {0, 0, 0, 0},       {0, 0, 128, 0},     {0, 128, 0, 0},   {0, 128, 128, 0},
-        {128, 0, 0, 0},     {128, 0, 128, 0},   {128, 128, 0, 0}, {192, 192, 192, 0},
-        {128, 128, 128, 0}, {0, 0, 255, 0},     {0, 255, 0, 0},   {0, 255, 255, 0},
-        {255, 0, 0, 0},     {255, 0, 255, 0},   {255, 255, 0, 0}, {255, 255, 255, 0}};
+    const unsigned char palette[16][4] = {{0, 0, 0, 0},       {0, 0, 128, 0},   {0, 128, 0, 0},   {0, 128, 128, 0},
+                                          {128, 0, 0, 0},     {128, 0, 128, 0}, {128, 128, 0, 0}, {192, 192, 192, 0},
+                                          {128, 128, 128, 0}, {0, 0, 255, 0},   {0, 255, 0, 0},   {0, 255, 255, 0},
+                                          {255, 0, 0, 0},     {255, 0, 255, 0}, {255, 255, 0, 0}, {255, 255, 255, 0}};
     EXPECT_EQ(std::memcmp(bitmap.data() + 40, palette, sizeof palette), 0);
 
     const std::vector<std::string> grid = toolbarGrid();

@@ -20,9 +20,13 @@ using testing::FakeWorld;
 decltype(&lstrcpyA) systemCopy = nullptr;
 int allocationsServed = 0;
 
-std::string text(const char* s) { return s == nullptr ? std::string("null") : std::string(s); }
+std::string text(const char* s) {
+    return s == nullptr ? std::string("null") : std::string(s);
+}
 
-std::string owner(HWND window) { return std::to_string(reinterpret_cast<std::uintptr_t>(window)); }
+std::string owner(HWND window) {
+    return std::to_string(reinterpret_cast<std::uintptr_t>(window));
+}
 
 int answerFor(FakeWorld& world) {
     if (!rawAnswers.empty()) {
@@ -36,12 +40,9 @@ int answerFor(FakeWorld& world) {
     const platform::Answer answer = world.answers.front();
     world.answers.pop_front();
     switch (answer) {
-        case platform::Answer::no:
-            return IDNO;
-        case platform::Answer::failed:
-            return 0;
-        default:
-            return IDYES;
+        case platform::Answer::no: return IDNO;
+        case platform::Answer::failed: return 0;
+        default: return IDYES;
     }
 }
 
@@ -66,9 +67,9 @@ int WINAPI recordMessageBox(HWND window, LPCSTR body, LPCSTR caption, UINT style
 
 HGLOBAL WINAPI recordGlobalAlloc(UINT flags, SIZE_T byteCount) {
     FakeWorld& world = currentWorld();
-    world.log.push_back(flags == GMEM_FIXED ? "allocate(" + std::to_string(byteCount) + ")"
-                                            : "GlobalAlloc(" + std::to_string(flags) + ", " +
-                                                  std::to_string(byteCount) + ")");
+    world.log.push_back(flags == GMEM_FIXED
+                            ? "allocate(" + std::to_string(byteCount) + ")"
+                            : "GlobalAlloc(" + std::to_string(flags) + ", " + std::to_string(byteCount) + ")");
     if (world.failAllocation || byteCount > world.allocationLimit) {
         return nullptr;
     }

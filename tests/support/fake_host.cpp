@@ -61,9 +61,13 @@ void XFM_CDECL fakeEndProcessing(XfmContext* context) {
 
 }  // namespace
 
-FakeWorld::FakeWorld() : previous_(world) { world = this; }
+FakeWorld::FakeWorld() : previous_(world) {
+    world = this;
+}
 
-FakeWorld::~FakeWorld() { world = previous_; }
+FakeWorld::~FakeWorld() {
+    world = previous_;
+}
 
 FakeWorld& currentWorld() {
     if (world == nullptr) {
@@ -93,4 +97,3 @@ std::vector<std::string> FakeWorld::calls(std::size_t from) const {
 }
 
 }  // namespace tesmora::testing
-

@@ -11,7 +11,9 @@ namespace tesmora::platform {
 
 using testing::currentWorld;
 
-void showError(const char* text) { currentWorld().log.push_back("error(" + std::string(text) + ")"); }
+void showError(const char* text) {
+    currentWorld().log.push_back("error(" + std::string(text) + ")");
+}
 
 Answer askYesNo(void* ownerWindow, const char* text) {
     testing::FakeWorld& w = currentWorld();

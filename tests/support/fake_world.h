@@ -32,16 +32,16 @@ struct FakeWorld {
 
     // Platform scripting.
     bool failAllocation = false;
-    std::uint32_t allocationLimit = 0xFFFFFFFF;  // larger blocks fail as if memory were short
-    std::deque<platform::Answer> answers;  // next answers to questions; yes when empty
+    std::uint32_t allocationLimit = 0xFFFFFFFF;       // larger blocks fail as if memory were short
+    std::deque<platform::Answer> answers;             // next answers to questions; yes when empty
     std::map<const void*, std::uint32_t> liveBlocks;  // allocated and not yet released
     int allocations = 0;
     int releases = 0;
 
     // The host: 16-bit samples from sample 0, and how it behaves.
     std::vector<std::int16_t> waveform;
-    std::uint32_t readResult = 0;                   // what readData answers (1 outside the waveform)
-    std::optional<std::uint32_t> stopAtPosition;    // reportProgress sets the stop flag here
+    std::uint32_t readResult = 0;                 // what readData answers (1 outside the waveform)
+    std::optional<std::uint32_t> stopAtPosition;  // reportProgress sets the stop flag here
     volatile std::int32_t stopFlag = 0;
 
     FakeWorld();

@@ -19,14 +19,10 @@ struct Path {
 };
 
 inline const Path kPaths[] = {
-    {"Scalar",
-     [](std::int16_t* s, std::uint32_t count, const RepairHooks& hooks) {
-         return LineRepairOn(LinePath::scalar, s, count, hooks);
-     }},
-    {"Sse2",
-     [](std::int16_t* s, std::uint32_t count, const RepairHooks& hooks) {
-         return LineRepairOn(LinePath::sse2, s, count, hooks);
-     }},
+    {"Scalar", [](std::int16_t* s, std::uint32_t count,
+                  const RepairHooks& hooks) { return LineRepairOn(LinePath::scalar, s, count, hooks); }},
+    {"Sse2", [](std::int16_t* s, std::uint32_t count,
+                const RepairHooks& hooks) { return LineRepairOn(LinePath::sse2, s, count, hooks); }},
     {"Reference", LineRepairReference},
 };
 

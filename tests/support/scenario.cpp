@@ -131,7 +131,9 @@ void checkQuery(Verdict& verdict) {
     const std::uint16_t result = QueryXfm(reinterpret_cast<XfmQuery*>(bytes));
     unsigned char expected[sizeof(XfmQuery)];
     std::memset(expected, 0xC3, sizeof expected);
-    auto put = [&](std::size_t offset, const char* text) { std::memcpy(expected + offset, text, std::strlen(text) + 1); };
+    auto put = [&](std::size_t offset, const char* text) {
+        std::memcpy(expected + offset, text, std::strlen(text) + 1);
+    };
     put(0, "Tesmora");
     put(40, TESMORA_COPYRIGHT);
     put(120, "Make line from possible clilck");
@@ -183,14 +185,14 @@ Verdict runScenario(FakeWorld& world, const Scenario& s) {
         case EntryPoint::xfmInit:
         case EntryPoint::xfmDestroy: {
             verdict.outcome = s.entry == EntryPoint::xfmInit ? "init" : "destroy";
-            const std::int32_t result = s.entry == EntryPoint::xfmInit ? XfmInit(s.readResult) : XfmDestroy(s.readResult);
+            const std::int32_t result =
+                s.entry == EntryPoint::xfmInit ? XfmInit(s.readResult) : XfmDestroy(s.readResult);
             compare(verdict, {verdict.outcome, 1, {}, world.waveform}, result, world);
             break;
         }
         case EntryPoint::xfmSetup: {
             const Expectation expected = expectXfmSetup(world, s);
-            compare(verdict, expected,
-                    XfmSetup(reinterpret_cast<void*>(s.ownerWindow), s.readResult, argument), world);
+            compare(verdict, expected, XfmSetup(reinterpret_cast<void*>(s.ownerWindow), s.readResult, argument), world);
             break;
         }
         case EntryPoint::xfmDo: {

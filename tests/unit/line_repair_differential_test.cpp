@@ -47,9 +47,7 @@ protected:
     std::mt19937 random{20261209};
 
     std::int16_t anySample() { return static_cast<std::int16_t>(random()); }
-    std::int16_t edgeOrAny() {
-        return random() % 2 ? kEdgeSamples[random() % std::size(kEdgeSamples)] : anySample();
-    }
+    std::int16_t edgeOrAny() { return random() % 2 ? kEdgeSamples[random() % std::size(kEdgeSamples)] : anySample(); }
     Samples block(std::size_t count, std::int16_t first, std::int16_t last) {
         Samples s(count);
         for (auto& v : s) v = anySample();

@@ -83,21 +83,19 @@ TEST_P(WorkedExamples, GiveTheExactIntegerResults) {
 
 INSTANTIATE_TEST_SUITE_P(
     LineRepair, WorkedExamples,
-    ::testing::Values(
-        Worked{{-100, 1000, 101}, {-100, 1, 101}},
-        Worked{{-100, 1000, 1000, 101}, {-100, -33, 34, 101}},
-        Worked{{-100, 1000, 1000, 1000, 101}, {-100, -50, 1, 51, 101}},
-        Worked{{-100, 1000, 1000, 1000, 1000, 101}, {-100, 470, -20, 21, 530, 101}},
-        Worked{{-100, 1000, 1000, 1000, 1000, 1000, 1000, 1000, 1000, 101},
-               {-100, 461, -55, -33, -11, 12, 34, 56, 539, 101}},
-        // A negative numerator truncates toward the first sample, not to the midpoint.
-        Worked{{0, 7, -4}, {0, -1, -4}},
-        // Equal ends: flat for 3 to 5 samples, averaged neighbours from 6 on.
-        Worked{{500, -9, 3, 500}, {500, 500, 500, 500}},
-        Worked{{500, -9, 3, 7, 11, 500}, {500, 245, 500, 500, 255, 500}},
-        // The extremes of the sample range.
-        Worked{{-32768, 0, 32767}, {-32768, 0, 32767}},
-        Worked{{32767, 0, 0, 0, 0, -32768}, {32767, 9830, 6554, -6553, -9830, -32768}}),
+    ::testing::Values(Worked{{-100, 1000, 101}, {-100, 1, 101}}, Worked{{-100, 1000, 1000, 101}, {-100, -33, 34, 101}},
+                      Worked{{-100, 1000, 1000, 1000, 101}, {-100, -50, 1, 51, 101}},
+                      Worked{{-100, 1000, 1000, 1000, 1000, 101}, {-100, 470, -20, 21, 530, 101}},
+                      Worked{{-100, 1000, 1000, 1000, 1000, 1000, 1000, 1000, 1000, 101},
+                             {-100, 461, -55, -33, -11, 12, 34, 56, 539, 101}},
+                      // A negative numerator truncates toward the first sample, not to the midpoint.
+                      Worked{{0, 7, -4}, {0, -1, -4}},
+                      // Equal ends: flat for 3 to 5 samples, averaged neighbours from 6 on.
+                      Worked{{500, -9, 3, 500}, {500, 500, 500, 500}},
+                      Worked{{500, -9, 3, 7, 11, 500}, {500, 245, 500, 500, 255, 500}},
+                      // The extremes of the sample range.
+                      Worked{{-32768, 0, 32767}, {-32768, 0, 32767}},
+                      Worked{{32767, 0, 0, 0, 0, -32768}, {32767, 9830, 6554, -6553, -9830, -32768}}),
     [](const ::testing::TestParamInfo<Worked>& info) {
         return std::to_string(info.index) + "_" + std::to_string(info.param.in.size()) + "Samples";
     });

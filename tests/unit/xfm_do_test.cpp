@@ -47,8 +47,8 @@ TEST_F(XfmDoTest, RepairsTheSelectionAndHandsItBack) {
     fillWaveform(100, 20, 59);
     XfmContext context = world.context(20, 59);
     EXPECT_EQ(run(context), 1);
-    EXPECT_EQ(world.calls(), (Calls{"allocate(80)", kStatus, "readData(40, 80)", "writeData(40, 80)", kEnd,
-                                    "release"}));
+    EXPECT_EQ(world.calls(),
+              (Calls{"allocate(80)", kStatus, "readData(40, 80)", "writeData(40, 80)", kEnd, "release"}));
     for (std::uint32_t i = 0; i < 100; ++i) {
         // On the ramp's own line inside, untouched outside.
         EXPECT_EQ(world.waveform[i], static_cast<std::int16_t>(i * 10)) << i;
@@ -59,17 +59,17 @@ TEST_F(XfmDoTest, ReportsProgressOnLongSelections) {
     fillWaveform(300, 50, 249);
     XfmContext context = world.context(50, 249);
     EXPECT_EQ(run(context), 1);
-    EXPECT_EQ(world.calls(), (Calls{"allocate(400)", kStatus, "readData(100, 400)", "reportProgress(192, 200)",
-                                    "reportProgress(128, 200)", "reportProgress(64, 200)", "writeData(100, 400)",
-                                    kEnd, "release"}));
+    EXPECT_EQ(world.calls(),
+              (Calls{"allocate(400)", kStatus, "readData(100, 400)", "reportProgress(192, 200)",
+                     "reportProgress(128, 200)", "reportProgress(64, 200)", "writeData(100, 400)", kEnd, "release"}));
 }
 
 TEST_F(XfmDoTest, ByteOffsetAndCountFollowTheFrameSize) {
     fillWaveform(20, 10, 16);
     XfmContext context = world.context(10, 16);
     EXPECT_EQ(run(context), 1);
-    EXPECT_EQ(world.calls(), (Calls{"allocate(14)", kStatus, "readData(20, 14)", "writeData(20, 14)", kEnd,
-                                    "release"}));
+    EXPECT_EQ(world.calls(),
+              (Calls{"allocate(14)", kStatus, "readData(20, 14)", "writeData(20, 14)", kEnd, "release"}));
 }
 
 TEST_F(XfmDoTest, LeavesOutTheOptionalHostFunctionsWhenNull) {
@@ -115,8 +115,8 @@ TEST_F(XfmDoTest, FailedReadEndsWithoutWriting) {
     world.readResult = 1;
     XfmContext context = world.context(0, 99);
     EXPECT_EQ(run(context), 0);
-    EXPECT_EQ(world.calls(), (Calls{"allocate(200)", kStatus, "readData(0, 200)", "error(Can't read data.)", kEnd,
-                                    "release"}));
+    EXPECT_EQ(world.calls(),
+              (Calls{"allocate(200)", kStatus, "readData(0, 200)", "error(Can't read data.)", kEnd, "release"}));
 }
 
 TEST_F(XfmDoTest, ReadStatusCountsOnlyItsLow16Bits) {
@@ -143,8 +143,8 @@ TEST_F(XfmDoTest, StopBeforeTheStartWritesNothingBackFromSixSamplesOn) {
     world.stopFlag = 1;
     XfmContext context = world.context(0, 199);
     EXPECT_EQ(run(context), 1);
-    EXPECT_EQ(world.calls(), (Calls{"allocate(400)", kStatus, "readData(0, 400)", "reportProgress(192, 200)", kEnd,
-                                    "release"}));
+    EXPECT_EQ(world.calls(),
+              (Calls{"allocate(400)", kStatus, "readData(0, 400)", "reportProgress(192, 200)", kEnd, "release"}));
     EXPECT_EQ(world.waveform, original);
 
     world.log.clear();
@@ -180,10 +180,10 @@ TEST_F(XfmDoTest, SelectionsBeyond32BitBytesAreRefusedBeforeAllocating) {
         std::uint32_t start;
         std::uint32_t end;
     };
-    for (const Case& c : {Case{2, 0, 0x7FFFFFFF},             // 2^31 samples: 2^32 bytes
-                          Case{2, 0x7FFFFFF0, 0x80000010},    // offset plus count past 2^32
-                          Case{4, 0x40000000, 0x40000010},    // offset alone reaches 2^32
-                          Case{2, 100, 50},                   // reversed: a wrapped, huge count
+    for (const Case& c : {Case{2, 0, 0x7FFFFFFF},           // 2^31 samples: 2^32 bytes
+                          Case{2, 0x7FFFFFF0, 0x80000010},  // offset plus count past 2^32
+                          Case{4, 0x40000000, 0x40000010},  // offset alone reaches 2^32
+                          Case{2, 100, 50},                 // reversed: a wrapped, huge count
                           Case{1, 0xFFFFFFFF, 0x00000002}}) {
         world.log.clear();
         XfmContext context = world.context(c.start, c.end);
