@@ -10,7 +10,8 @@
 namespace tesmora::platform {
 
 void showError(const char* text) {
-    std::fprintf(stderr, "%s: %s\n", kModuleTitle, text);
+    // Nothing more can be done for a message that cannot be shown.
+    (void)std::fprintf(stderr, "%s: %s\n", kModuleTitle, text);
 }
 
 namespace {
@@ -19,9 +20,8 @@ namespace {
 Answer readAnswer(std::FILE* terminal, const char* text) {
     char line[64];
     for (;;) {
-        std::fprintf(terminal, "%s: %s [y/n] ", kModuleTitle, text);
-        std::fflush(terminal);
-        if (std::fgets(line, sizeof line, terminal) == nullptr) {
+        if (std::fprintf(terminal, "%s: %s [y/n] ", kModuleTitle, text) < 0 || std::fflush(terminal) != 0 ||
+            std::fgets(line, sizeof line, terminal) == nullptr) {
             return Answer::failed;
         }
         line[std::strcspn(line, "\r\n")] = '\0';
@@ -44,7 +44,7 @@ Answer askYesNo(void* /*ownerWindow*/, const char* text) {
         return Answer::failed;
     }
     const Answer answer = readAnswer(terminal, text);
-    std::fclose(terminal);
+    (void)std::fclose(terminal);  // read only what was asked; nothing is lost if closing fails
     return answer;
 }
 
@@ -58,7 +58,7 @@ void releaseBlock(void* block) {
 }
 
 void copyText(char* destination, const char* source) {
-    std::strcpy(destination, source);
+    std::memcpy(destination, source, std::strlen(source) + 1);
 }
 
 }  // namespace tesmora::platform

@@ -18,6 +18,7 @@
 // the module still runs on one without), and one at a time otherwise. The hooks
 // come between blocks, at the same positions and in the same order as in the
 // plain formula, which tests hold this against.
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -171,7 +172,7 @@ public:
             increments[lane] = static_cast<std::int16_t>(static_cast<std::uint16_t>(d + 1));
             thresholds[lane] = biased(static_cast<std::uint32_t>(n - r));
         }
-        for (std::uint32_t group = 0; group < kGroups; ++group) {
+        for (std::size_t group = 0; group < kGroups; ++group) {
             increments_[group] = _mm_load_si128(reinterpret_cast<const __m128i*>(increments + 8 * group));
             thresholds_[2 * group] = _mm_load_si128(reinterpret_cast<const __m128i*>(thresholds + 8 * group));
             thresholds_[2 * group + 1] = _mm_load_si128(reinterpret_cast<const __m128i*>(thresholds + 8 * group + 4));
@@ -194,7 +195,7 @@ public:
                 haveBase_ = false;
             } else {
                 moveTo(base);
-                if (start == base && next_ == base + kLanes - 1) {
+                if (base >= lo && next_ == base + kLanes - 1) {
                     writeBlockAtBase(samples + base);
                 } else {
                     std::int16_t values[kLanes];
@@ -212,7 +213,7 @@ public:
 
 private:
     static constexpr std::uint32_t kLanes = 32;
-    static constexpr std::uint32_t kGroups = kLanes / 8;  // of 8 samples, one vector each
+    static constexpr std::size_t kGroups = kLanes / 8;  // of 8 samples, one vector each
 
     // The fast loop: whole blocks below base_, down to lo, stepping the base as
     // long as the sign of the numerator stays the same.
@@ -251,7 +252,7 @@ private:
     TESMORA_SSE2 void writeBlockAtBase(std::int16_t* out) const {
         const __m128i remainder = _mm_set1_epi32(biased(at_.remainder));
         const __m128i value = _mm_set1_epi16(static_cast<std::int16_t>(static_cast<std::uint16_t>(at_.value)));
-        for (std::uint32_t group = 0; group < kGroups; ++group) {
+        for (std::size_t group = 0; group < kGroups; ++group) {
             // All ones where no carry reaches the lane.
             const __m128i noCarry = _mm_packs_epi32(_mm_cmpgt_epi32(thresholds_[2 * group], remainder),
                                                     _mm_cmpgt_epi32(thresholds_[2 * group + 1], remainder));

@@ -35,9 +35,25 @@ i686_tests() {
     ctest --test-dir "$TESMORA_BUILD/i686" --output-on-failure -j "$(nproc)"
 }
 
+memory_check() {
+  valgrind -q --error-exitcode=1 --leak-check=full --errors-for-leak-kinds=definite,indirect \
+    "$TESMORA_BUILD/native/tests/tesmora_unit_tests" --gtest_brief=1
+}
+
+static_checks() {
+  bash "$TESMORA_ROOT/scripts/lint.sh"
+}
+
+fuzzing() {
+  bash "$TESMORA_ROOT/scripts/fuzz.sh" "${TESMORA_FUZZ_SECONDS:-60}"
+}
+
 step "native build and unit tests" native_tests
+step "unit tests under valgrind" memory_check
+step "static analysis and layout" static_checks
 step "unit tests with AddressSanitizer and UndefinedBehaviorSanitizer" sanitizer_tests
 step "32-bit Windows build, tests under wine" i686_tests
+step "fuzzing" fuzzing
 
 echo
 if [ ${#failed[@]} -ne 0 ]; then
