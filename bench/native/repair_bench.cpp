@@ -46,17 +46,19 @@ void overBlockSizes(benchmark::internal::Benchmark* benchmark) {
     benchmark->UseRealTime();
 }
 
-BENCHMARK_CAPTURE(repairBlock, kernel, &LineRepair, kModerateEnds)->Name("kernel")->Apply(overBlockSizes);
-BENCHMARK_CAPTURE(repairBlock, reference, &LineRepairReference, kModerateEnds)
-    ->Name("reference")
-    ->Apply(overBlockSizes);
-BENCHMARK(fillBlock)->Name("memset")->Apply(overBlockSizes);
-BENCHMARK_CAPTURE(repairBlock, kernel_full_scale, &LineRepair, kFullScaleEnds)
-    ->Name("kernel_full_scale")
-    ->Apply(overBlockSizes);
-BENCHMARK_CAPTURE(repairBlock, reference_full_scale, &LineRepairReference, kFullScaleEnds)
-    ->Name("reference_full_scale")
-    ->Apply(overBlockSizes);
+void registerRepair(const char* name, Repair repair, LineEnds ends) {
+    benchmark::RegisterBenchmark(name, repairBlock, repair, ends)->Apply(overBlockSizes);
+}
+
+// Registered before main runs, in the order they are reported.
+[[maybe_unused]] const bool registered = [] {
+    registerRepair("kernel", &LineRepair, kModerateEnds);
+    registerRepair("reference", &LineRepairReference, kModerateEnds);
+    benchmark::RegisterBenchmark("memset", fillBlock)->Apply(overBlockSizes);
+    registerRepair("kernel_full_scale", &LineRepair, kFullScaleEnds);
+    registerRepair("reference_full_scale", &LineRepairReference, kFullScaleEnds);
+    return true;
+}();
 
 }  // namespace
 }  // namespace tesmora::bench
