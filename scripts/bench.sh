@@ -36,30 +36,7 @@ echo "Running the i686 benchmarks under wine..."
 # Started from its own folder, where LoadLibraryA finds tesmora.xfm.
 run "$i686_out" bash -c 'cd "$1" && wine ./tesmora_bench_i686.exe' _ "$TESMORA_BUILD/i686"
 
-# Both outputs as records "build benchmark samples ns_per_sample", for the summary table.
-native_records() {
-  awk -F, '
-    $1 == "name" { for (i = 1; i <= NF; i++) if ($i == "items_per_second") items = i }
-    $1 ~ /_median"$/ {
-      name = $1; gsub(/"/, "", name); split(name, part, "/")
-      build = part[1] ~ /_full_scale$/ ? "native-full-scale" : "native"
-      sub(/_full_scale$/, "", part[1])
-      print build, part[1], part[2], 1e9 / $items
-      # The store floor does not depend on the line: both builds are held against it.
-      if (part[1] == "memset") print "native-full-scale", part[1], part[2], 1e9 / $items
-    }' "$native_csv"
-}
-
-# The i686 program prints two tables: samples kernel reference memset ratios...,
-# then samples XfmDo two-copies ratio.
-i686_records() {
-  awk '
-    $1 !~ /^[0-9]+$/ { next }
-    NF == 6 { print "i686 kernel", $1, $2; print "i686 reference", $1, $3; print "i686 memset", $1, $4 }
-    NF == 4 { print "i686 xfm_do", $1, $2; print "i686 two_copies", $1, $3 }' "$i686_out"
-}
-
 echo
-{ native_records; i686_records; } | awk -f "$TESMORA_ROOT/scripts/bench_summary.awk"
+awk -f "$TESMORA_ROOT/scripts/bench_summary.awk" source=native "$native_csv" source=i686 "$i686_out"
 echo
 echo "The programs' own output: $results/native.txt, $native_csv, $i686_out"

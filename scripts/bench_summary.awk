@@ -1,6 +1,40 @@
-# Turns benchmark records, one a line as "build benchmark samples ns_per_sample",
-# into the summary table of scripts/bench.sh. Builds and sizes are listed in
-# the order they first appear; a missing figure shows as "-".
+# The summary table of scripts/bench.sh, from the two benchmark programs' output:
+#   awk -f bench_summary.awk source=native NATIVE.csv source=i686 I686.txt
+# NATIVE.csv is Google Benchmark's CSV output (its medians are read); I686.txt
+# is what tesmora_bench_i686 prints. Builds and sizes are listed in the order
+# they first appear; a missing figure shows as "-".
+
+function record(build, name, size, nanoseconds) {
+    ns[build, name, size] = nanoseconds
+    if (!(build in seenBuild)) { seenBuild[build] = 1; builds[++buildCount] = build }
+    if (name == "kernel" && !(size in seenSize)) { seenSize[size] = 1; sizes[++sizeCount] = size }
+    if (name == "xfm_do") selection = size
+}
+
+# "kernel/1024/real_time_median",5,2921.33,...: ns per sample from items per second.
+source == "native" && /^name,/ {
+    columns = split($0, header, ",")
+    for (i = 1; i <= columns; i++) if (header[i] == "items_per_second") itemsColumn = i
+}
+source == "native" && /_median",/ {
+    split($0, field, ",")
+    name = field[1]; gsub(/"/, "", name); split(name, part, "/")
+    nanoseconds = 1e9 / field[itemsColumn]
+    if (part[1] ~ /_full_scale$/) {
+        sub(/_full_scale$/, "", part[1])
+        record("native-full-scale", part[1], part[2], nanoseconds)
+    } else {
+        record("native", part[1], part[2], nanoseconds)
+        # The store floor does not depend on the line: both native rows are held against it.
+        if (part[1] == "memset") record("native-full-scale", "memset", part[2], nanoseconds)
+    }
+}
+
+# Rows of "samples kernel reference memset ..." (6 fields) and "samples XfmDo copies ratio" (4).
+source == "i686" && $1 ~ /^[0-9]+$/ && NF == 6 {
+    record("i686", "kernel", $1, $2); record("i686", "reference", $1, $3); record("i686", "memset", $1, $4)
+}
+source == "i686" && $1 ~ /^[0-9]+$/ && NF == 4 { record("i686", "xfm_do", $1, $2); record("i686", "two_copies", $1, $3) }
 
 function figure(build, name, size) {
     return ((build, name, size) in ns) ? sprintf("%10.3f", ns[build, name, size]) : sprintf("%10s", "-")
@@ -9,13 +43,6 @@ function figure(build, name, size) {
 function ratio(build, over, under, size, width) {
     if (!((build, over, size) in ns) || !((build, under, size) in ns)) return sprintf("%" width "s", "-")
     return sprintf("%" width ".2f", ns[build, over, size] / ns[build, under, size])
-}
-
-{
-    ns[$1, $2, $3] = $4
-    if (!($1 in seenBuild)) { seenBuild[$1] = 1; builds[++buildCount] = $1 }
-    if ($2 == "kernel" && !($3 in seenSize)) { seenSize[$3] = 1; sizes[++sizeCount] = $3 }
-    if ($2 == "xfm_do") selection = $3
 }
 
 END {
