@@ -26,6 +26,7 @@ inline void keepStores(const void* memory) {
     __asm__ __volatile__("" : : "g"(memory) : "memory");
 }
 
+// The seconds that calls calls of work take together.
 template <typename Work>
 double secondsFor(Work& work, std::uint64_t calls) {
     const auto start = std::chrono::steady_clock::now();
