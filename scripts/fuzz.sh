@@ -9,7 +9,7 @@ source "$(dirname "$0")/common.sh"
 seconds=${1:-60}
 targets=(line_repair xfm_do)
 
-configure fuzz -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DTESMORA_FUZZ=ON -DTESMORA_TESTS=OFF \
+configure fuzz -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DTESMORA_FUZZ=ON -DTESMORA_TESTS=OFF -DTESMORA_BENCHMARKS=OFF \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build "$TESMORA_BUILD/fuzz" --target "${targets[@]/#/tesmora_fuzz_}"
 
