@@ -1,0 +1,48 @@
+#include "range_report.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace tesmora::cli {
+
+namespace {
+
+int stepAfter(const std::vector<std::int16_t>& samples, std::uint64_t index) {
+    return samples[index + 1] - samples[index];
+}
+
+}  // namespace
+
+RangeFigures measureRange(const std::vector<std::int16_t>& before, const std::vector<std::int16_t>& after,
+                          const SampleRange& range) {
+    RangeFigures figures;
+    for (std::uint64_t i = range.first; i <= range.last; ++i) {
+        const int change = std::abs(after[i] - before[i]);
+        if (change != 0) ++figures.changed;
+        if (change > figures.largestChange) figures.largestChange = change;
+    }
+    if (range.size() >= 2) {
+        figures.startStepBefore = stepAfter(before, range.first);
+        figures.startStepAfter = stepAfter(after, range.first);
+        figures.endStepBefore = stepAfter(before, range.last - 1);
+        figures.endStepAfter = stepAfter(after, range.last - 1);
+    }
+    return figures;
+}
+
+void printReport(std::ostream& out, const std::vector<std::int16_t>& before, const std::vector<std::int16_t>& after,
+                 const std::vector<SampleRange>& ranges) {
+    char line[160];
+    std::snprintf(line, sizeof line, "%-24s %8s %8s %16s %16s\n", "range", "changed", "largest", "start step",
+                  "end step");
+    out << line;
+    for (const SampleRange& range : ranges) {
+        const RangeFigures f = measureRange(before, after, range);
+        std::snprintf(line, sizeof line, "%-24s %8llu %8d %7d -> %-6d %7d -> %-6d\n", range.describe().c_str(),
+                      static_cast<unsigned long long>(f.changed), f.largestChange, f.startStepBefore, f.startStepAfter,
+                      f.endStepBefore, f.endStepAfter);
+        out << line;
+    }
+}
+
+}  // namespace tesmora::cli
