@@ -1,7 +1,10 @@
 #include "audio_file.h"
 
 #include <sndfile.h>
+#include <sys/stat.h>
 
+#include <cerrno>
+#include <cstring>
 #include <memory>
 
 #include "failure.h"
@@ -33,6 +36,9 @@ std::uint16_t bitsPerSampleOf(int format) {
 }  // namespace
 
 Audio readAudio(const std::string& path) {
+    struct stat status {};
+    if (stat(path.c_str(), &status) != 0) throw HostError("cannot read " + path + ": " + std::strerror(errno));
+    if (S_ISDIR(status.st_mode)) throw HostError("cannot read " + path + ": it is a folder");
     SF_INFO info{};
     SndfilePointer file(sf_open(path.c_str(), SFM_READ, &info));
     if (!file) throw HostError("cannot read " + path + ": " + sf_strerror(nullptr));

@@ -1,7 +1,9 @@
 #include "range_report.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 namespace tesmora::cli {
 
@@ -32,15 +34,20 @@ RangeFigures measureRange(const std::vector<std::int16_t>& before, const std::ve
 
 void printReport(std::ostream& out, const std::vector<std::int16_t>& before, const std::vector<std::int16_t>& after,
                  const std::vector<SampleRange>& ranges) {
+    int rangeWidth = 5;
+    for (const SampleRange& range : ranges) {
+        rangeWidth = std::max(rangeWidth, static_cast<int>(range.describe().size()));
+    }
     char line[160];
-    std::snprintf(line, sizeof line, "%-24s %8s %8s %16s %16s\n", "range", "changed", "largest", "start step",
-                  "end step");
+    std::snprintf(line, sizeof line, "%-*s %8s %8s %18s %18s\n", rangeWidth, "range", "changed", "largest",
+                  "start step", "end step");
     out << line;
     for (const SampleRange& range : ranges) {
         const RangeFigures f = measureRange(before, after, range);
-        std::snprintf(line, sizeof line, "%-24s %8llu %8d %7d -> %-6d %7d -> %-6d\n", range.describe().c_str(),
-                      static_cast<unsigned long long>(f.changed), f.largestChange, f.startStepBefore, f.startStepAfter,
-                      f.endStepBefore, f.endStepAfter);
+        std::snprintf(line, sizeof line, "%-*s %8llu %8d %18s %18s\n", rangeWidth, range.describe().c_str(),
+                      static_cast<unsigned long long>(f.changed), f.largestChange,
+                      (std::to_string(f.startStepBefore) + " -> " + std::to_string(f.startStepAfter)).c_str(),
+                      (std::to_string(f.endStepBefore) + " -> " + std::to_string(f.endStepAfter)).c_str());
         out << line;
     }
 }

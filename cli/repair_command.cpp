@@ -60,7 +60,7 @@ HandedData dataToHand(const Audio& audio, const std::string& channelText) {
         handed.channel = parseChannel(channelText);
         if (handed.channel >= audio.channels) {
             throw HostError("there is no channel " + channelText + ": the file has " + std::to_string(audio.channels) +
-                            " (counted from 0)");
+                            (audio.channels == 1 ? " channel" : " channels") + ", counted from 0");
         }
     }
     if (handed.channel >= 0 || audio.channels == 1) {
