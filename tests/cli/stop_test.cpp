@@ -1,0 +1,147 @@
+// Stopping and the question on the terminal. In process: the repair command
+// with its stop flag already set. Through the program: a pseudo-terminal as
+// its controlling terminal, answering the module's question or pressing Ctrl-C
+// at it, so that nothing depends on timing.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "cli_fixture.h"
+#include "failure.h"
+#include "repair_command.h"
+
+namespace tesmora::testing {
+namespace {
+
+using Names = std::vector<std::string>;
+
+TEST(StopFlag, SetBeforeTheRepairMakesItWriteNothing) {
+    // 100 samples: the module sees the flag and stops. 4 samples: it never
+    // looks, repairs, and the host still discards the work.
+    for (const char* range : {"100:199", "100:103"}) {
+        const ScratchFolder folder;
+        writeWav(folder.path("in.wav"), {SF_FORMAT_PCM_16, 1, 22050, clickyRamp(1000, 1)});
+        cli::RepairRequest request;
+        request.input = folder.path("in.wav");
+        request.output = folder.path("out.wav");
+        request.ranges = {"10:20", range};
+        request.plotPath = folder.path("plot.svg");
+        request.modulePath = TESMORA_MODULE;
+        volatile std::int32_t stopFlag = 1;
+        EXPECT_EQ(cli::runRepair(request, stopFlag), cli::kExitStopped) << range;
+        EXPECT_EQ(folder.names(), Names{"in.wav"}) << range;
+    }
+}
+
+// The program with a pseudo-terminal as its controlling terminal and stdin;
+// stdout and stderr go to files.
+class TerminalRun {
+public:
+    TerminalRun(const ScratchFolder& folder, const std::vector<std::string>& args) : folder_(folder) {
+        master_ = posix_openpt(O_RDWR | O_NOCTTY);
+        if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0) throw std::runtime_error("no pty");
+        const std::string terminal = ptsname(master_);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        // Opened after the new session begins, the terminal becomes its controlling one.
+        posix_spawn_file_actions_addopen(&actions, 0, terminal.c_str(), O_RDWR, 0);
+        posix_spawn_file_actions_addopen(&actions, 1, folder.path("stdout").c_str(), O_WRONLY | O_CREAT, 0600);
+        posix_spawn_file_actions_addopen(&actions, 2, folder.path("stderr").c_str(), O_WRONLY | O_CREAT, 0600);
+        posix_spawnattr_t attributes;
+        posix_spawnattr_init(&attributes);
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
+        std::vector<std::string> words{TESMORA_PROGRAM};
+        words.insert(words.end(), args.begin(), args.end());
+        std::vector<char*> argv;
+        for (std::string& word : words) argv.push_back(word.data());
+        argv.push_back(nullptr);
+        const int spawned = posix_spawn(&child_, TESMORA_PROGRAM, &actions, &attributes, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        posix_spawnattr_destroy(&attributes);
+        if (spawned != 0) throw std::runtime_error("cannot run " TESMORA_PROGRAM);
+    }
+
+    ~TerminalRun() {
+        if (child_ > 0) {
+            kill(child_, SIGKILL);
+            waitpid(child_, nullptr, 0);
+        }
+        close(master_);
+    }
+
+    // Reads what the program shows on the terminal until text appears. The
+    // time limit only keeps a broken program from hanging the suite.
+    bool waitFor(const std::string& text) {
+        char buffer[256];
+        while (shown_.find(text) == std::string::npos) {
+            pollfd terminal{master_, POLLIN, 0};
+            if (poll(&terminal, 1, 20'000) != 1) return false;
+            const ssize_t count = read(master_, buffer, sizeof buffer);
+            if (count <= 0) return false;
+            shown_.append(buffer, static_cast<std::size_t>(count));
+        }
+        return true;
+    }
+
+    void type(const std::string& keys) {
+        if (write(master_, keys.data(), keys.size()) != static_cast<ssize_t>(keys.size())) {
+            throw std::runtime_error("cannot type");
+        }
+    }
+
+    int finish() {
+        int status = 0;
+        waitpid(child_, &status, 0);
+        child_ = 0;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : kKilledBySignal + WTERMSIG(status);
+    }
+
+    std::string err() const { return readFile(folder_.path("stderr")); }
+    const std::string& shown() const { return shown_; }
+
+private:
+    const ScratchFolder& folder_;
+    int master_ = -1;
+    pid_t child_ = 0;
+    std::string shown_;
+};
+
+struct Answer {
+    const char* keys;
+    int status;
+    const char* message;
+    bool written;
+};
+
+TEST(TerminalQuestion, AsksAboveFiveHundredSamplesAndHonoursTheAnswerAndCtrlC) {
+    // Ctrl-C either ends the wait for the answer, or, arriving just before it,
+    // sets the flag that the module then finds: stopped, either way.
+    const Answer answers[] = {
+        {"y\n", 0, "", true},
+        {"n\n", 1, "range 100:700 was not confirmed; nothing was written", false},
+        {"\003y\n", 130, "stopped; nothing was written", false},
+    };
+    for (const Answer& answer : answers) {
+        const ScratchFolder folder;
+        writeWav(folder.path("in.wav"), {SF_FORMAT_PCM_16, 1, 22050, clickyRamp(1000, 1)});
+        TerminalRun run(folder, {"repair", folder.path("in.wav"), "-o", folder.path("out.wav"), "-r", "100:700"});
+        // The terminal shows each line break as \r\n.
+        ASSERT_TRUE(run.waitFor("Tesmora: You selected very long area.\r\nContinue? [y/n] ")) << run.shown();
+        run.type(answer.keys);
+        EXPECT_EQ(run.finish(), answer.status) << answer.keys << run.err();
+        EXPECT_NE(run.err().find(answer.message), std::string::npos) << run.err();
+        EXPECT_EQ(fileExists(folder.path("out.wav")), answer.written) << answer.keys;
+    }
+}
+
+}  // namespace
+}  // namespace tesmora::testing
