@@ -18,8 +18,10 @@ using namespace tesmora::cli;
 
 void addRepairCommand(CLI::App& app, RepairRequest& request) {
     CLI::App* repair = app.add_subcommand("repair", "Repair clicks in a sound file through the module");
-    repair->add_option("input", request.input, "The sound file (never changed without --in-place)")->required();
-    repair->add_option("-o,--output", request.output, "Where the repaired file is written");
+    repair->add_option("input", request.input, "The sound file (never changed without --in-place)")
+        ->required()
+        ->type_name("FILE");
+    repair->add_option("-o,--output", request.output, "Where the repaired file is written")->type_name("FILE");
     repair->add_flag("--in-place", request.inPlace, "Replace the input with the repaired file");
     repair
         ->add_option("-r,--range", request.ranges,

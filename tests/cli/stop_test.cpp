@@ -43,19 +43,27 @@ TEST(StopFlag, SetBeforeTheRepairMakesItWriteNothing) {
 }
 
 // The program with a pseudo-terminal as its controlling terminal and stdin;
-// stdout and stderr go to files.
+// stdout goes to a file, and so does stderr unless it goes to the terminal too.
 class TerminalRun {
 public:
-    TerminalRun(const ScratchFolder& folder, const std::vector<std::string>& args) : folder_(folder) {
+    TerminalRun(const ScratchFolder& folder, const std::vector<std::string>& args, bool errToTerminal = false)
+        : folder_(folder) {
         master_ = posix_openpt(O_RDWR | O_NOCTTY);
         if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0) throw std::runtime_error("no pty");
         const std::string terminal = ptsname(master_);
+        // Held open here too, so that the program's exit does not cut off what
+        // it showed before it is read.
+        slave_ = open(terminal.c_str(), O_RDWR | O_NOCTTY);
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         // Opened after the new session begins, the terminal becomes its controlling one.
         posix_spawn_file_actions_addopen(&actions, 0, terminal.c_str(), O_RDWR, 0);
         posix_spawn_file_actions_addopen(&actions, 1, folder.path("stdout").c_str(), O_WRONLY | O_CREAT, 0600);
-        posix_spawn_file_actions_addopen(&actions, 2, folder.path("stderr").c_str(), O_WRONLY | O_CREAT, 0600);
+        if (errToTerminal) {
+            posix_spawn_file_actions_adddup2(&actions, 0, 2);
+        } else {
+            posix_spawn_file_actions_addopen(&actions, 2, folder.path("stderr").c_str(), O_WRONLY | O_CREAT, 0600);
+        }
         posix_spawnattr_t attributes;
         posix_spawnattr_init(&attributes);
         posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
@@ -75,6 +83,7 @@ public:
             kill(child_, SIGKILL);
             waitpid(child_, nullptr, 0);
         }
+        close(slave_);
         close(master_);
     }
 
@@ -111,6 +120,7 @@ public:
 private:
     const ScratchFolder& folder_;
     int master_ = -1;
+    int slave_ = -1;
     pid_t child_ = 0;
     std::string shown_;
 };
@@ -126,9 +136,9 @@ TEST(TerminalQuestion, AsksAboveFiveHundredSamplesAndHonoursTheAnswerAndCtrlC) {
     // Ctrl-C either ends the wait for the answer, or, arriving just before it,
     // sets the flag that the module then finds: stopped, either way.
     const Answer answers[] = {
-        {"y\n", 0, "", true},
-        {"n\n", 1, "range 100:700 was not confirmed; nothing was written", false},
-        {"\003y\n", 130, "stopped; nothing was written", false},
+        {"y\n", 0, "", true},  // and no progress bar: stderr is not the terminal
+        {"n\n", 1, "tesmora: range 100:700 was not confirmed; nothing was written", false},
+        {"\003y\n", 130, "tesmora: stopped; nothing was written", false},
     };
     for (const Answer& answer : answers) {
         const ScratchFolder folder;
@@ -138,9 +148,21 @@ TEST(TerminalQuestion, AsksAboveFiveHundredSamplesAndHonoursTheAnswerAndCtrlC) {
         ASSERT_TRUE(run.waitFor("Tesmora: You selected very long area.\r\nContinue? [y/n] ")) << run.shown();
         run.type(answer.keys);
         EXPECT_EQ(run.finish(), answer.status) << answer.keys << run.err();
-        EXPECT_NE(run.err().find(answer.message), std::string::npos) << run.err();
+        EXPECT_EQ(run.err().find(answer.message), 0u) << run.err();
         EXPECT_EQ(fileExists(folder.path("out.wav")), answer.written) << answer.keys;
     }
+}
+
+TEST(TerminalProgress, DrawsTheBarOnlyWhenStderrIsATerminal) {
+    const ScratchFolder folder;
+    writeWav(folder.path("in.wav"), {SF_FORMAT_PCM_16, 1, 22050, clickyRamp(1000, 1)});
+    TerminalRun run(folder, {"repair", folder.path("in.wav"), "-o", folder.path("out.wav"), "-r", "100:900", "--yes"},
+                    true);
+    // Reports come at every 64th sample from the end of the range toward its
+    // start; of 801 samples the last, at 64, is 92% of the way.
+    EXPECT_TRUE(run.waitFor("\rrange 1/1 Making Line from Selection [###")) << run.shown();
+    EXPECT_TRUE(run.waitFor("  92%\r\033[K")) << run.shown();
+    EXPECT_EQ(run.finish(), 0);
 }
 
 }  // namespace
