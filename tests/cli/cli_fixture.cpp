@@ -92,15 +92,17 @@ bool fileExists(const std::string& path) {
     return stat(path.c_str(), &status) == 0;
 }
 
-ProgramRun runProgram(const std::vector<std::string>& args) {
-    const ScratchFolder capture;
-    const std::string outPath = capture.path("out");
-    const std::string errPath = capture.path("err");
+pid_t startProgram(const std::vector<std::string>& args, const Streams& streams) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    // Opened after the new session begins, a terminal becomes its controlling one.
+    posix_spawn_file_actions_addopen(&actions, 0, streams.in.c_str(), O_RDWR, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, streams.out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (streams.err.empty()) {
+        posix_spawn_file_actions_adddup2(&actions, 0, 2);
+    } else {
+        posix_spawn_file_actions_addopen(&actions, 2, streams.err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    }
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
@@ -110,19 +112,27 @@ ProgramRun runProgram(const std::vector<std::string>& args) {
     std::vector<char*> argv;
     for (std::string& word : words) argv.push_back(word.data());
     argv.push_back(nullptr);
-
     pid_t child = 0;
     const int spawned = posix_spawn(&child, TESMORA_PROGRAM, &actions, &attributes, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
     if (spawned != 0) throw std::runtime_error("cannot run " TESMORA_PROGRAM);
+    return child;
+}
 
+int waitForExit(pid_t child) {
     int status = 0;
     waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : kKilledBySignal + WTERMSIG(status);
+}
+
+ProgramRun runProgram(const std::vector<std::string>& args) {
+    const ScratchFolder capture;
+    const Streams streams{"/dev/null", capture.path("out"), capture.path("err")};
     ProgramRun run;
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : kKilledBySignal + WTERMSIG(status);
-    run.out = readFile(outPath);
-    run.err = readFile(errPath);
+    run.status = waitForExit(startProgram(args, streams));
+    run.out = readFile(streams.out);
+    run.err = readFile(streams.err);
     return run;
 }
 

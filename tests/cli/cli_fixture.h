@@ -4,6 +4,7 @@
 #define TESMORA_TESTS_CLI_FIXTURE_H
 
 #include <sndfile.h>
+#include <sys/types.h>
 
 #include <cstdint>
 #include <string>
@@ -61,8 +62,20 @@ struct ProgramRun {
     std::string err;
 };
 
-// Runs the built tesmora with args in a session of its own, with no terminal:
-// the module cannot ask a question, and stdout and stderr are captured.
+// Where the program's standard streams go. err empty: where in goes.
+struct Streams {
+    std::string in;
+    std::string out;
+    std::string err;
+};
+
+// Starts the built tesmora with args in a session of its own.
+pid_t startProgram(const std::vector<std::string>& args, const Streams& streams);
+// The exit status, or kKilledBySignal + the signal.
+int waitForExit(pid_t child);
+
+// Runs the program with no terminal, so that the module cannot ask a question,
+// and captures stdout and stderr.
 ProgramRun runProgram(const std::vector<std::string>& args);
 
 }  // namespace tesmora::testing

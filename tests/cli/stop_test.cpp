@@ -7,7 +7,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -54,28 +53,7 @@ public:
         // Held open here too, so that the program's exit does not cut off what
         // it showed before it is read.
         slave_ = open(terminal.c_str(), O_RDWR | O_NOCTTY);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        // Opened after the new session begins, the terminal becomes its controlling one.
-        posix_spawn_file_actions_addopen(&actions, 0, terminal.c_str(), O_RDWR, 0);
-        posix_spawn_file_actions_addopen(&actions, 1, folder.path("stdout").c_str(), O_WRONLY | O_CREAT, 0600);
-        if (errToTerminal) {
-            posix_spawn_file_actions_adddup2(&actions, 0, 2);
-        } else {
-            posix_spawn_file_actions_addopen(&actions, 2, folder.path("stderr").c_str(), O_WRONLY | O_CREAT, 0600);
-        }
-        posix_spawnattr_t attributes;
-        posix_spawnattr_init(&attributes);
-        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
-        std::vector<std::string> words{TESMORA_PROGRAM};
-        words.insert(words.end(), args.begin(), args.end());
-        std::vector<char*> argv;
-        for (std::string& word : words) argv.push_back(word.data());
-        argv.push_back(nullptr);
-        const int spawned = posix_spawn(&child_, TESMORA_PROGRAM, &actions, &attributes, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        posix_spawnattr_destroy(&attributes);
-        if (spawned != 0) throw std::runtime_error("cannot run " TESMORA_PROGRAM);
+        child_ = startProgram(args, {terminal, folder.path("stdout"), errToTerminal ? "" : folder.path("stderr")});
     }
 
     ~TerminalRun() {
@@ -108,10 +86,9 @@ public:
     }
 
     int finish() {
-        int status = 0;
-        waitpid(child_, &status, 0);
+        const int status = waitForExit(child_);
         child_ = 0;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : kKilledBySignal + WTERMSIG(status);
+        return status;
     }
 
     std::string err() const { return readFile(folder_.path("stderr")); }
