@@ -43,6 +43,11 @@ void checkTarget(const RepairRequest& request) {
     if (!request.inPlace && sameFile(request.input, request.output)) {
         throw UsageError(request.output + " is the input file; use --in-place to repair it where it lies");
     }
+    const std::string& target = request.inPlace ? request.input : request.output;
+    if (!request.plotPath.empty() && (request.plotPath == target || sameFile(request.plotPath, request.input) ||
+                                      sameFile(request.plotPath, target))) {
+        throw UsageError("the plot " + request.plotPath + " would overwrite the sound file; give it a name of its own");
+    }
 }
 
 // What the module is handed: one channel when one is chosen (or the file has

@@ -136,6 +136,7 @@ TEST(ProgramRefusals, WritesNothingWhenItRefuses) {
         {"bad range", {}, {"IN", "-o", "OUT", "-r", "40..60"}, 2, "bad range '40..60'"},
         {"no range", {}, {"IN", "-o", "OUT"}, 2, "no range to repair"},
         {"output is input", {}, {"IN", "-o", "IN", "-r", "40:60"}, 2, "use --in-place"},
+        {"plot over input", {}, {"IN", "-o", "OUT", "-r", "40:60", "--plot", "IN"}, 2, "would overwrite"},
         {"unknown option", {}, {"IN", "-o", "OUT", "-r", "40:60", "--fast"}, 2, "--fast"},
     };
     for (const Refusal& refusal : refusals) {
