@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 
 #include <iostream>
+#include <new>
 #include <string>
 
 #include "demo_command.h"
@@ -67,17 +68,21 @@ int main(int argc, char** argv) {
     }
 
     const StopOnInterrupt stopOnInterrupt;
-    if (*info) {
-        try {
+    try {
+        if (*info) {
             const LoadedModule module(modulePath);
             printModuleInfo(std::cout, module.path(), queryModule(module.entryPoints()));
             return kExitRepaired;
-        } catch (const HostError& error) {
-            std::cerr << "tesmora: " << error.what() << "\n";
-            return kExitFailed;
         }
+        if (*demo) return runDemo(demoFolder, modulePath, StopOnInterrupt::stopFlag());
+        request.modulePath = modulePath;
+        return runRepair(request, StopOnInterrupt::stopFlag());
+    } catch (const HostError& error) {
+        std::cerr << "tesmora: " << error.what() << "\n";
+    } catch (const std::bad_alloc&) {
+        std::cerr << "tesmora: not enough memory; nothing was written\n";
+    } catch (const std::exception& error) {
+        std::cerr << "tesmora: " << error.what() << "; nothing was written\n";
     }
-    if (*demo) return runDemo(demoFolder, modulePath, StopOnInterrupt::stopFlag());
-    request.modulePath = modulePath;
-    return runRepair(request, StopOnInterrupt::stopFlag());
+    return kExitFailed;
 }
