@@ -26,14 +26,14 @@ bool sameFile(const std::string& a, const std::string& b) {
            first.st_ino == second.st_ino;
 }
 
-std::vector<RangeSpec> requestedRanges(const RepairRequest& request) {
-    std::vector<RangeSpec> specs;
-    for (const std::string& text : request.ranges) specs.push_back(parseRange(text));
+std::vector<WrittenRange> requestedRanges(const RepairRequest& request) {
+    std::vector<WrittenRange> writtenRanges;
+    for (const std::string& text : request.ranges) writtenRanges.push_back(parseRange(text));
     if (!request.rangesFile.empty()) {
-        for (RangeSpec& spec : readRangeFile(request.rangesFile)) specs.push_back(std::move(spec));
+        for (WrittenRange& written : readRangeFile(request.rangesFile)) writtenRanges.push_back(std::move(written));
     }
-    if (specs.empty()) throw UsageError("no range to repair: give --range FIRST:LAST or --ranges FILE");
-    return specs;
+    if (writtenRanges.empty()) throw UsageError("no range to repair: give --range FIRST:LAST or --ranges FILE");
+    return writtenRanges;
 }
 
 void checkTarget(const RepairRequest& request) {
@@ -95,10 +95,10 @@ int explainFailure(const DriveResult& result) {
 
 int repair(const RepairRequest& request, volatile std::int32_t& stopFlag) {
     checkTarget(request);
-    const std::vector<RangeSpec> specs = requestedRanges(request);
+    const std::vector<WrittenRange> writtenRanges = requestedRanges(request);
     const LoadedModule module(request.modulePath);
     Audio audio = readAudio(request.input);
-    const std::vector<SampleRange> ranges = resolveRanges(specs, audio.sampleRate, audio.frameCount);
+    const std::vector<SampleRange> ranges = resolveRanges(writtenRanges, audio.sampleRate, audio.frameCount);
     HandedData handed = dataToHand(audio, request.channel);
     const std::vector<std::int16_t> before = handed.samples;
 

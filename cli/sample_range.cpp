@@ -62,7 +62,7 @@ std::string SampleRange::describe() const {
     return text == samples ? text : text + " (samples " + samples + ")";
 }
 
-RangeSpec parseRange(std::string_view text) {
+WrittenRange parseRange(std::string_view text) {
     const std::string_view whole = trimmed(text);
     const auto colon = whole.find(':');
     if (colon == std::string_view::npos || whole.find(':', colon + 1) != std::string_view::npos) {
@@ -71,31 +71,32 @@ RangeSpec parseRange(std::string_view text) {
     return {parseBound(whole, whole.substr(0, colon)), parseBound(whole, whole.substr(colon + 1)), std::string(whole)};
 }
 
-std::vector<RangeSpec> parseRangeList(std::istream& lines, const std::string& name) {
-    std::vector<RangeSpec> specs;
+std::vector<WrittenRange> parseRangeList(std::istream& lines, const std::string& name) {
+    std::vector<WrittenRange> writtenRanges;
     std::string line;
     for (int number = 1; std::getline(lines, line); ++number) {
         const std::string_view text = trimmed(line);
         if (text.empty() || text.front() == '#') continue;
         try {
-            specs.push_back(parseRange(text));
+            writtenRanges.push_back(parseRange(text));
         } catch (const UsageError& error) {
             throw UsageError(name + ":" + std::to_string(number) + ": " + error.what());
         }
     }
-    return specs;
+    return writtenRanges;
 }
 
-std::vector<RangeSpec> readRangeFile(const std::string& path) {
+std::vector<WrittenRange> readRangeFile(const std::string& path) {
     std::ifstream file(path);
     if (!file) throw HostError("cannot read the ranges file " + path);
     return parseRangeList(file, path);
 }
 
-std::vector<SampleRange> resolveRanges(const std::vector<RangeSpec>& specs, int sampleRate, std::uint64_t frameCount) {
+std::vector<SampleRange> resolveRanges(const std::vector<WrittenRange>& writtenRanges, int sampleRate,
+                                       std::uint64_t frameCount) {
     std::vector<SampleRange> ranges;
-    for (const RangeSpec& spec : specs) {
-        const SampleRange range{toSample(spec.first, sampleRate), toSample(spec.last, sampleRate), spec.text};
+    for (const WrittenRange& written : writtenRanges) {
+        const SampleRange range{toSample(written.first, sampleRate), toSample(written.last, sampleRate), written.text};
         if (range.first > range.last) {
             throw HostError("range " + range.describe() + " runs backwards: its first sample comes after its last");
         }

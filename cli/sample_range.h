@@ -20,7 +20,7 @@ struct RangeBound {
 };
 
 // A range as the user wrote it; text is kept for messages.
-struct RangeSpec {
+struct WrittenRange {
     RangeBound first;
     RangeBound last;
     std::string text;
@@ -39,20 +39,21 @@ struct SampleRange {
 
 // Parses "1200:1210" or "0.5120s:0.5129s" (the two forms may be mixed).
 // Throws UsageError naming the text and what is wrong with it.
-RangeSpec parseRange(std::string_view text);
+WrittenRange parseRange(std::string_view text);
 
 // One range a line; blank lines and lines starting with '#' are skipped.
 // Throws UsageError "NAME:LINE: ..." for the first bad line.
-std::vector<RangeSpec> parseRangeList(std::istream& lines, const std::string& name);
+std::vector<WrittenRange> parseRangeList(std::istream& lines, const std::string& name);
 
 // parseRangeList on a file; throws HostError when it cannot be read.
-std::vector<RangeSpec> readRangeFile(const std::string& path);
+std::vector<WrittenRange> readRangeFile(const std::string& path);
 
-// Turns the specs into sample indices (seconds round to the nearest sample)
+// Turns the ranges into sample indices (seconds round to the nearest sample)
 // and checks them against a file of frameCount frames: each inside it, first
 // not after last, no two overlapping. Returns them in file order; throws
 // HostError for the first range that fails.
-std::vector<SampleRange> resolveRanges(const std::vector<RangeSpec>& specs, int sampleRate, std::uint64_t frameCount);
+std::vector<SampleRange> resolveRanges(const std::vector<WrittenRange>& writtenRanges, int sampleRate,
+                                       std::uint64_t frameCount);
 
 }  // namespace tesmora::cli
 

@@ -77,10 +77,10 @@ TEST(RangeChecks, RefusesRangesTheFileCannotHave) {
         {{"0:4294967296"}, std::uint64_t{1} << 33, "the last one the module can address"},
     };
     for (const RefusedRanges& refused : cases) {
-        std::vector<RangeSpec> specs;
-        for (const char* text : refused.texts) specs.push_back(parseRange(text));
+        std::vector<WrittenRange> writtenRanges;
+        for (const char* text : refused.texts) writtenRanges.push_back(parseRange(text));
         try {
-            resolveRanges(specs, 100, refused.frameCount);
+            resolveRanges(writtenRanges, 100, refused.frameCount);
             ADD_FAILURE() << "accepted " << refused.texts.front();
         } catch (const HostError& error) {
             EXPECT_NE(std::string(error.what()).find(refused.message), std::string::npos) << error.what();
@@ -97,9 +97,9 @@ TEST(RangeChecks, PutsAdjacentRangesInFileOrder) {
 
 TEST(RangeList, SkipsCommentsAndBlankLinesAndNamesTheBadLine) {
     std::istringstream good("# clicks found by ear\n\n10:20\n  0.5s:0.6s  \r\n");
-    const auto specs = parseRangeList(good, "ranges.txt");
-    ASSERT_EQ(specs.size(), 2u);
-    EXPECT_EQ(specs[1].text, "0.5s:0.6s");
+    const auto writtenRanges = parseRangeList(good, "ranges.txt");
+    ASSERT_EQ(writtenRanges.size(), 2u);
+    EXPECT_EQ(writtenRanges[1].text, "0.5s:0.6s");
 
     std::istringstream bad("10:20\n# fine\n\n30:x\n40:50\n");
     try {
