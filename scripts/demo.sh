@@ -1,15 +1,33 @@
 #!/usr/bin/env bash
-# Builds the module for 32-bit Windows and natively, and shows what was built.
+# The README's main command: builds the native module with the command-line
+# host and shows the module repairing clicks in real audio, then builds the
+# module for the 32-bit Windows editor.
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 
-bash "$TESMORA_ROOT/scripts/install-deps.sh"
-configure i686 "$I686_TOOLCHAIN" && cmake --build "$TESMORA_BUILD/i686" --target tesmora >/dev/null
-configure native && cmake --build "$TESMORA_BUILD/native" --target tesmora >/dev/null
+# build NAME TARGET...: builds the targets, showing the log only when it fails.
+build() {
+  local name=$1
+  shift
+  local log="$TESMORA_BUILD/$name.build.log"
+  if ! cmake --build "$TESMORA_BUILD/$name" --target "$@" >"$log" 2>&1; then
+    cat "$log" >&2
+    return 1
+  fi
+}
 
-module="$TESMORA_BUILD/i686/tesmora.xfm"
+bash "$TESMORA_ROOT/scripts/install-deps.sh"
+
+echo "Building the native module and the command-line host in $TESMORA_BUILD/native ..."
+configure native && build native tesmora tesmora_cli
 echo
-echo "The transform module for the 32-bit editor: $module"
-i686-w64-mingw32-objdump -p "$module" | sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/p'
-echo "The native library (Linux): $TESMORA_BUILD/native/tesmora.so"
-nm -D --defined-only "$TESMORA_BUILD/native/tesmora.so"
+"$TESMORA_BUILD/native/tesmora" demo "$TESMORA_BUILD/demo"
+
+echo
+echo "Building the module for the 32-bit Windows editor in $TESMORA_BUILD/i686 ..."
+configure i686 "$I686_TOOLCHAIN" && build i686 tesmora
+echo
+echo "The module for the editor:  $TESMORA_BUILD/i686/tesmora.xfm"
+echo "The command-line host:      $TESMORA_BUILD/native/tesmora (beside its module, tesmora.so)"
+echo "The demo's files:           $TESMORA_BUILD/demo/clicks.wav, repaired.wav and repaired.svg"
+echo "Repair your own file:       $TESMORA_BUILD/native/tesmora repair IN.wav -o OUT.wav --range FIRST:LAST"

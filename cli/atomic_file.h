@@ -1,0 +1,39 @@
+// A file that appears under its name only when it is complete: written to a
+// temporary file in the same folder, then renamed over the name. Whatever
+// stops it before commit() leaves the folder as it was.
+#ifndef TESMORA_CLI_ATOMIC_FILE_H
+#define TESMORA_CLI_ATOMIC_FILE_H
+
+#include <string>
+
+namespace tesmora::cli {
+
+class AtomicFile {
+public:
+    // Creates the temporary file beside target; throws HostError when the
+    // folder cannot be written.
+    explicit AtomicFile(std::string target);
+    // Removes the temporary file unless it was committed.
+    ~AtomicFile();
+    AtomicFile(const AtomicFile&) = delete;
+    AtomicFile& operator=(const AtomicFile&) = delete;
+
+    // The temporary file, open for writing.
+    int descriptor() const { return descriptor_; }
+    const std::string& target() const { return target_; }
+
+    // Flushes the file to disk and renames it over target, keeping the mode of
+    // a file already there. Throws HostError, and removes the temporary file,
+    // when any step fails.
+    void commit();
+
+private:
+    std::string target_;
+    std::string temporary_;
+    int descriptor_ = -1;
+    bool committed_ = false;
+};
+
+}  // namespace tesmora::cli
+
+#endif

@@ -1,0 +1,39 @@
+#include "channel.h"
+
+#include <charconv>
+
+#include "failure.h"
+
+namespace tesmora::cli {
+
+int parseChannel(const std::string& text) {
+    if (text == "left") return 0;
+    if (text == "right") return 1;
+    int index = -1;
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, index);
+    if (error != std::errc() || stop != end || index < 0) {
+        throw UsageError("bad channel '" + text + "': expected left, right or an index counted from 0");
+    }
+    return index;
+}
+
+std::vector<std::int16_t> extractChannel(const std::vector<std::int16_t>& interleaved, int channels, int channel) {
+    const auto stride = static_cast<std::size_t>(channels);
+    std::vector<std::int16_t> samples;
+    samples.reserve(interleaved.size() / stride);
+    for (std::size_t i = static_cast<std::size_t>(channel); i < interleaved.size(); i += stride) {
+        samples.push_back(interleaved[i]);
+    }
+    return samples;
+}
+
+void mergeChannel(std::vector<std::int16_t>& interleaved, int channels, int channel,
+                  const std::vector<std::int16_t>& samples) {
+    const auto stride = static_cast<std::size_t>(channels);
+    for (std::size_t frame = 0; frame < samples.size(); ++frame) {
+        interleaved[frame * stride + static_cast<std::size_t>(channel)] = samples[frame];
+    }
+}
+
+}  // namespace tesmora::cli

@@ -1,0 +1,34 @@
+#include "pending_outputs.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "failure.h"
+
+namespace tesmora::cli {
+
+void PendingOutputs::addAudio(const std::string& path, const Audio& audio) {
+    auto file = std::make_unique<AtomicFile>(path);
+    writeAudio(audio, file->descriptor(), path);
+    files_.push_back(std::move(file));
+}
+
+void PendingOutputs::addText(const std::string& path, const std::string& text) {
+    auto file = std::make_unique<AtomicFile>(path);
+    std::size_t written = 0;
+    while (written < text.size()) {
+        const ssize_t step = write(file->descriptor(), text.data() + written, text.size() - written);
+        if (step < 0 && errno == EINTR) continue;
+        if (step <= 0) throw HostError("cannot write " + path + ": " + std::strerror(errno));
+        written += static_cast<std::size_t>(step);
+    }
+    files_.push_back(std::move(file));
+}
+
+void PendingOutputs::commitAll() {
+    for (const auto& file : files_) file->commit();
+}
+
+}  // namespace tesmora::cli

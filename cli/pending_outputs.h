@@ -1,0 +1,31 @@
+// The files a command produces, written in full to temporary files first and
+// renamed into place together at the end, so that a failure or a stop at any
+// point leaves none of them half-written.
+#ifndef TESMORA_CLI_PENDING_OUTPUTS_H
+#define TESMORA_CLI_PENDING_OUTPUTS_H
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "atomic_file.h"
+#include "audio_file.h"
+
+namespace tesmora::cli {
+
+class PendingOutputs {
+public:
+    // Each throws HostError when the file cannot be written.
+    void addAudio(const std::string& path, const Audio& audio);
+    void addText(const std::string& path, const std::string& text);
+
+    // Renames every file into place, in the order added.
+    void commitAll();
+
+private:
+    std::vector<std::unique_ptr<AtomicFile>> files_;
+};
+
+}  // namespace tesmora::cli
+
+#endif

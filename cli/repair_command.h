@@ -1,0 +1,33 @@
+// `tesmora repair`: reads a file, repairs its ranges through the module and
+// writes the result, or writes nothing at all.
+#ifndef TESMORA_CLI_REPAIR_COMMAND_H
+#define TESMORA_CLI_REPAIR_COMMAND_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tesmora::cli {
+
+struct RepairRequest {
+    std::string input;
+    std::string output;  // empty with inPlace
+    bool inPlace = false;
+    std::vector<std::string> ranges;  // "FIRST:LAST" each
+    std::string rangesFile;           // one range a line; empty for none
+    std::string channel;              // empty: hand over every channel
+    bool skipQuestion = false;        // --yes: XfmSetup is left out
+    std::string plotPath;             // empty: no plot
+    bool report = false;
+    std::string modulePath;
+};
+
+// Runs the whole command and answers the exit status; every message goes to
+// standard error, the report to standard output. The stop flag is the one the
+// module watches; setting it at any point makes the command write nothing and
+// answer kExitStopped.
+int runRepair(const RepairRequest& request, volatile std::int32_t& stopFlag);
+
+}  // namespace tesmora::cli
+
+#endif
