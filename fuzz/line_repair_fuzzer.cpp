@@ -8,27 +8,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "hook_trace.h"
 #include "repair_paths.h"
-
-namespace {
-
-using tesmora::HookTrace;
-
-struct Run {
-    std::vector<std::int16_t> samples;
-    HookTrace trace;
-    tesmora::RepairOutcome outcome;
-};
-
-Run run(tesmora::RepairFunction repair, const std::vector<std::int16_t>& in, std::int64_t stopAt) {
-    Run r{in, {}, tesmora::RepairOutcome::completed};
-    r.trace.stopAt = stopAt;
-    r.outcome = repair(r.samples.data(), static_cast<std::uint32_t>(r.samples.size()), r.trace.hooks());
-    return r;
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzedDataProvider input(data, size);
@@ -46,9 +26,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         block[k] = input.ConsumeIntegral<std::int16_t>();
     }
 
-    const Run expected = run(tesmora::LineRepairReference, block, stopAt);
+    const tesmora::RepairRun expected = tesmora::runRepair(tesmora::LineRepairReference, block, stopAt);
     for (const tesmora::Path& path : tesmora::kPaths) {
-        const Run actual = run(path.repair, block, stopAt);
+        const tesmora::RepairRun actual = tesmora::runRepair(path.repair, block, stopAt);
         if (actual.samples != expected.samples || actual.trace.events != expected.trace.events ||
             actual.outcome != expected.outcome) {
             std::fprintf(stderr, "%s differs from the formula on %u samples from %d to %d, stop at %lld\n", path.name,

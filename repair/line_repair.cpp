@@ -60,16 +60,26 @@ struct Cursor {
     std::uint32_t remainder;
 };
 
+// value = quotient * n + remainder with 0 <= remainder < n: the floor, where C++
+// division truncates.
+struct FloorDivision {
+    std::int64_t quotient;
+    std::int64_t remainder;
+};
+
+FloorDivision floorDivide(std::int64_t value, std::int64_t n) {
+    FloorDivision d{value / n, value % n};
+    if (d.remainder < 0) {
+        d.remainder += n;
+        --d.quotient;
+    }
+    return d;
+}
+
 Cursor cursorAt(const Line& line, std::int64_t k) {
     const std::int64_t n = line.n;
-    const std::int64_t p = k * line.delta + line.half + (k > line.lastNonNegative ? n - 1 : 0);
-    std::int64_t quotient = p / n;
-    std::int64_t remainder = p - quotient * n;
-    if (remainder < 0) {
-        remainder += n;
-        --quotient;
-    }
-    return {line.first + static_cast<std::int32_t>(quotient), static_cast<std::uint32_t>(remainder)};
+    const FloorDivision d = floorDivide(k * line.delta + line.half + (k > line.lastNonNegative ? n - 1 : 0), n);
+    return {line.first + static_cast<std::int32_t>(d.quotient), static_cast<std::uint32_t>(d.remainder)};
 }
 
 // One step down by stride samples. P changes by -stride * delta = D * n + R;
@@ -81,15 +91,8 @@ struct Step {
 };
 
 Step stepDown(const Line& line, std::uint32_t stride) {
-    const std::int64_t n = line.n;
-    const std::int64_t change = -static_cast<std::int64_t>(stride) * line.delta;
-    std::int64_t d = change / n;
-    std::int64_t r = change - d * n;
-    if (r < 0) {
-        r += n;
-        --d;
-    }
-    return {static_cast<std::uint32_t>(n - r), static_cast<std::int32_t>(d + 1)};
+    const FloorDivision d = floorDivide(-static_cast<std::int64_t>(stride) * line.delta, line.n);
+    return {static_cast<std::uint32_t>(line.n - d.remainder), static_cast<std::int32_t>(d.quotient + 1)};
 }
 
 // Moves at one step down. Without a branch: for a stride of many samples which
@@ -161,16 +164,9 @@ public:
         alignas(16) std::int16_t increments[kLanes];
         alignas(16) std::int32_t thresholds[kLanes];
         for (std::uint32_t lane = 0; lane < kLanes; ++lane) {
-            const std::int64_t n = line.n;
-            const std::int64_t change = static_cast<std::int64_t>(lane) * line.delta;
-            std::int64_t d = change / n;
-            std::int64_t r = change - d * n;
-            if (r < 0) {
-                r += n;
-                --d;
-            }
-            increments[lane] = static_cast<std::int16_t>(static_cast<std::uint16_t>(d + 1));
-            thresholds[lane] = biased(static_cast<std::uint32_t>(n - r));
+            const FloorDivision d = floorDivide(static_cast<std::int64_t>(lane) * line.delta, line.n);
+            increments[lane] = static_cast<std::int16_t>(static_cast<std::uint16_t>(d.quotient + 1));
+            thresholds[lane] = biased(static_cast<std::uint32_t>(line.n - d.remainder));
         }
         for (std::size_t group = 0; group < kGroups; ++group) {
             increments_[group] = _mm_load_si128(reinterpret_cast<const __m128i*>(increments + 8 * group));

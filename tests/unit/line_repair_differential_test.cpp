@@ -8,7 +8,6 @@
 #include <random>
 #include <vector>
 
-#include "hook_trace.h"
 #include "repair_paths.h"
 
 namespace tesmora {
@@ -16,24 +15,11 @@ namespace {
 
 using Samples = std::vector<std::int16_t>;
 
-struct Run {
-    Samples samples;
-    HookTrace trace;
-    RepairOutcome outcome;
-};
-
-Run run(RepairFunction repair, const Samples& in, std::int64_t stopAt) {
-    Run r{in, {}, RepairOutcome::completed};
-    r.trace.stopAt = stopAt;
-    r.outcome = repair(r.samples.data(), static_cast<std::uint32_t>(r.samples.size()), r.trace.hooks());
-    return r;
-}
-
 // Compares every fast path with the formula on in; stopAt as in HookTrace.
 void expectSameAsReference(const Samples& in, std::int64_t stopAt, const std::string& what) {
-    const Run expected = run(LineRepairReference, in, stopAt);
+    const RepairRun expected = runRepair(LineRepairReference, in, stopAt);
     for (const Path& path : kPaths) {
-        const Run actual = run(path.repair, in, stopAt);
+        const RepairRun actual = runRepair(path.repair, in, stopAt);
         ASSERT_EQ(actual.samples, expected.samples) << path.name << ": " << what;
         ASSERT_EQ(actual.trace.events, expected.trace.events) << path.name << ": " << what;
         ASSERT_EQ(actual.outcome, expected.outcome) << path.name << ": " << what;
