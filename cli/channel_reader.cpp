@@ -1,0 +1,55 @@
+#include "channel_reader.h"
+
+#include <algorithm>
+
+#include "failure.h"
+
+namespace tesmora::cli {
+
+namespace {
+
+// Frames read from libsndfile at a time: bounds the scratch block whatever
+// the caller asks for.
+constexpr std::size_t kChunkFrames = 8192;
+
+}  // namespace
+
+ChannelReader::ChannelReader(const std::string& path, int channel) : path_(path), channel_(channel) {
+    SF_INFO info{};
+    file_.reset(sf_open(path.c_str(), SFM_READ, &info));
+    if (!file_) throw HostError("cannot read " + path + ": " + sf_strerror(nullptr));
+    if ((info.format & SF_FORMAT_SUBMASK) != SF_FORMAT_PCM_16) {
+        throw HostError("cannot read " + path + ": its samples are not 16-bit");
+    }
+    if (channel < 0 || channel >= info.channels) {
+        throw HostError(path + " has no channel " + std::to_string(channel) + " (it has " +
+                        std::to_string(info.channels) + ")");
+    }
+    frameCount_ = static_cast<std::uint64_t>(info.frames);
+    sampleRate_ = info.samplerate;
+    channelCount_ = info.channels;
+    frames_.resize(kChunkFrames * static_cast<std::size_t>(channelCount_));
+}
+
+std::size_t ChannelReader::read(std::uint64_t first, std::int16_t* out, std::size_t count) {
+    if (first >= frameCount_) return 0;
+    count = static_cast<std::size_t>(std::min<std::uint64_t>(count, frameCount_ - first));
+    if (sf_seek(file_.get(), static_cast<sf_count_t>(first), SEEK_SET) < 0) {
+        throw HostError("cannot read " + path_ + " at frame " + std::to_string(first));
+    }
+    std::size_t done = 0;
+    while (done < count) {
+        const std::size_t want = std::min(kChunkFrames, count - done);
+        const sf_count_t got = sf_readf_short(file_.get(), frames_.data(), static_cast<sf_count_t>(want));
+        if (got != static_cast<sf_count_t>(want)) {
+            throw HostError("cannot read " + path_ + ": " + sf_strerror(file_.get()));
+        }
+        const auto channels = static_cast<std::size_t>(channelCount_);
+        for (std::size_t i = 0; i < want; ++i)
+            out[done + i] = frames_[i * channels + static_cast<std::size_t>(channel_)];
+        done += want;
+    }
+    return done;
+}
+
+}  // namespace tesmora::cli
