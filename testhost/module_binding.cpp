@@ -1,24 +1,113 @@
-// The entry points the shared tests call, bound to the loaded module's exports.
+// The entry points the shared tests call, bound to the loaded module's
+// exports and called through the foreign-caller trampoline as the current
+// caller would; every call's breaches of the stdcall contract are kept for
+// takeConventionFaults.
+#include <string>
+#include <vector>
+
+#include "caller.h"
+#include "foreign_call.h"
 #include "loaded_module.h"
 
-using tesmora::testhost::loadedModule;
+namespace tesmora::testing {
 
+namespace {
+
+// The state a Windows program starts with: 53-bit x87 precision, every
+// exception masked.
+constexpr std::uint16_t kWindowsX87 = 0x027F;
+constexpr std::uint32_t kWindowsMxcsr = 0x1F80;
+// A host that asked for single-precision x87 arithmetic (as Direct3D does)
+// and unmasked every SSE exception: any floating-point fault of the module
+// would trap.
+constexpr std::uint16_t kSingleX87 = 0x007F;
+constexpr std::uint32_t kTrappingMxcsr = 0x0000;
+
+std::vector<Caller> everyCaller() {
+    std::vector<Caller> all;
+    for (std::uint32_t offset : {0u, 4u, 8u, 12u}) {
+        const std::string stack = "StackAt" + std::to_string(offset) + "Mod16";
+        all.push_back({stack, offset, kWindowsX87, kWindowsMxcsr});
+        all.push_back({stack + "_SinglePrecisionTrappingSse", offset, kSingleX87, kTrappingMxcsr});
+    }
+    return all;
+}
+
+Caller current = everyCaller().front();
+std::vector<std::string> faults;
+std::uint32_t callCount = 0;
+
+template <typename... Arguments>
+std::uint32_t call(const char* name, const void* function, Arguments... arguments) {
+    testhost::ForeignCall c{};
+    c.function = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(function));
+    const std::uint32_t values[] = {static_cast<std::uint32_t>(arguments)...};
+    c.argumentCount = sizeof...(arguments);
+    for (std::uint32_t i = 0; i < c.argumentCount; ++i) c.arguments[i] = values[i];
+    c.stackOffset = current.stackOffset;
+    c.x87Control = current.x87Control;
+    c.mxcsr = current.mxcsr;
+    // Sentinels that change from call to call, so that a stale value shows.
+    ++callCount;
+    const std::uint32_t sentinels[] = {0xB0000000u + callCount, 0x51000000u + callCount, 0xD1000000u + callCount,
+                                       0xEB000000u + callCount};
+    for (int i = 0; i < 4; ++i) c.preserved[i] = sentinels[i];
+
+    testhost::callForeign(c);
+
+    for (const auto& breach : testhost::conventionBreaches(c)) {
+        faults.push_back(std::string(name) + " called as " + current.name + ": " + breach);
+    }
+    return c.result;
+}
+
+std::uint32_t address(const void* pointer) {
+    return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(pointer));
+}
+
+}  // namespace
+
+const std::vector<Caller>& callers() {
+    static const std::vector<Caller> all = everyCaller();
+    return all;
+}
+
+void callAs(const Caller& caller) {
+    current = caller;
+}
+
+std::vector<std::string> takeConventionFaults() {
+    std::vector<std::string> taken;
+    taken.swap(faults);
+    return taken;
+}
+
+}  // namespace tesmora::testing
+
+using tesmora::testhost::loadedModule;
+using tesmora::testing::address;
+using tesmora::testing::call;
+
+// The results keep the width of each export's own result: QueryXfm's is 16
+// bits, and the rest of eax is not part of it.
 XFM_EXTERN_C uint16_t XFM_WINAPI QueryXfm(XfmQuery* query) {
-    return loadedModule().queryXfm(query);
+    return static_cast<uint16_t>(
+        call("QueryXfm", reinterpret_cast<const void*>(loadedModule().queryXfm), address(query)));
 }
 
 XFM_EXTERN_C int32_t XFM_WINAPI XfmInit(uint32_t unused) {
-    return loadedModule().xfmInit(unused);
+    return static_cast<int32_t>(call("XfmInit", reinterpret_cast<const void*>(loadedModule().xfmInit), unused));
 }
 
 XFM_EXTERN_C int32_t XFM_WINAPI XfmSetup(void* ownerWindow, uint32_t unused, const XfmContext* context) {
-    return loadedModule().xfmSetup(ownerWindow, unused, context);
+    return static_cast<int32_t>(call("XfmSetup", reinterpret_cast<const void*>(loadedModule().xfmSetup),
+                                     address(ownerWindow), unused, address(context)));
 }
 
 XFM_EXTERN_C int32_t XFM_WINAPI XfmDo(XfmContext* context) {
-    return loadedModule().xfmDo(context);
+    return static_cast<int32_t>(call("XfmDo", reinterpret_cast<const void*>(loadedModule().xfmDo), address(context)));
 }
 
 XFM_EXTERN_C int32_t XFM_WINAPI XfmDestroy(uint32_t unused) {
-    return loadedModule().xfmDestroy(unused);
+    return static_cast<int32_t>(call("XfmDestroy", reinterpret_cast<const void*>(loadedModule().xfmDestroy), unused));
 }

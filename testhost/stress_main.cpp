@@ -1,7 +1,9 @@
 // The stress run: the real tesmora.xfm, its memory served from guarded blocks,
 // called many times through all five entry points in random order with random
-// contexts and random host behaviour. Every call is checked against what the
-// module must do; the counts are printed at the end.
+// contexts and random host behaviour, each call made as a randomly chosen
+// foreign caller (stack alignment, floating-point state). Every call is
+// checked against what the module must do and against the calling
+// convention; the counts are printed at the end.
 //   tesmora_stress [seed] [calls]
 #include <cstdio>
 #include <cstdlib>
@@ -9,6 +11,7 @@
 #include <random>
 #include <string>
 
+#include "caller.h"
 #include "fake_world.h"
 #include "guarded_block.h"
 #include "loaded_module.h"
@@ -45,9 +48,19 @@ int main(int argc, char** argv) {
     std::map<std::string, unsigned long> outcomes;
     unsigned long mismatched = 0;
     unsigned long contextChanges = 0;
+    unsigned long conventionBreaches = 0;
+    std::map<std::string, unsigned long> callersUsed;
+    const auto& callers = testing::callers();
     for (unsigned long i = 0; i < calls; ++i) {
         const testing::Scenario scenario = testing::randomScenario(random, kWaveformSamples);
-        const testing::Verdict verdict = testing::runScenario(world, scenario);
+        const testing::Caller& caller = callers[random() % callers.size()];
+        testing::callAs(caller);
+        ++callersUsed[caller.name];
+        testing::Verdict verdict = testing::runScenario(world, scenario);
+        for (auto& breach : testing::takeConventionFaults()) {
+            ++conventionBreaches;
+            verdict.mismatches.push_back(std::move(breach));
+        }
         ++outcomes[verdict.outcome];
         if (verdict.mismatches.empty()) continue;
         ++mismatched;
@@ -66,6 +79,9 @@ int main(int argc, char** argv) {
     std::printf("%-28s %10d\n", "blocks released", world.releases);
     std::printf("%-28s %10d\n", "overruns", 0);  // the first one ends the run at its guard page
     std::printf("%-28s %10lu\n", "context changes", contextChanges);
+    std::printf("%-28s %10lu\n", "calling-convention breaches", conventionBreaches);
+    std::printf("%-28s\n", "calls per caller");
+    for (const auto& [name, count] : callersUsed) std::printf("  %-44s %10lu\n", name.c_str(), count);
     std::printf("%-28s %10lu\n", "mismatches", mismatched);
     return mismatched == 0 && world.allocations == world.releases ? 0 : 1;
 }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "caller_test.h"
 #include "fake_world.h"
 #include "xfm.h"
 
@@ -19,7 +20,11 @@ using platform::Answer;
 
 const std::string kQuestion = "You selected very long area.\nContinue?";
 
-TEST(QueryXfm, WritesTheTextsAndNumbersAndNoOtherByte) {
+using QueryXfmTest = CallerTest;
+using LifetimeTest = CallerTest;
+using StatelessTest = CallerTest;
+
+TEST_P(QueryXfmTest, WritesTheTextsAndNumbersAndNoOtherByte) {
     FakeWorld world;
     unsigned char bytes[sizeof(XfmQuery)];
     std::memset(bytes, 0xA5, sizeof bytes);
@@ -50,7 +55,7 @@ TEST(QueryXfm, WritesTheTextsAndNumbersAndNoOtherByte) {
     }
 }
 
-class XfmSetupTest : public ::testing::Test {
+class XfmSetupTest : public CallerTest {
 protected:
     FakeWorld world;
     void* const owner = reinterpret_cast<void*>(std::uintptr_t{0x1234});
@@ -65,7 +70,7 @@ protected:
     }
 };
 
-TEST_F(XfmSetupTest, AsksOnlyAboveFiveHundredSamples) {
+TEST_P(XfmSetupTest, AsksOnlyAboveFiveHundredSamples) {
     const XfmContext exactly500 = selection(1000, 1499);
     EXPECT_EQ(XfmSetup(owner, 0, &exactly500), 1);
     EXPECT_EQ(world.calls(), Calls{});
@@ -75,7 +80,7 @@ TEST_F(XfmSetupTest, AsksOnlyAboveFiveHundredSamples) {
     EXPECT_EQ(world.calls(), Calls{"ask(4660, " + kQuestion + ")"});
 }
 
-TEST_F(XfmSetupTest, OnlyNoStops) {
+TEST_P(XfmSetupTest, OnlyNoStops) {
     const XfmContext context = selection(0, 600);
     for (auto [answer, result] : {std::pair{Answer::no, 0}, {Answer::yes, 1}, {Answer::failed, 1}}) {
         world.answers.push_back(answer);
@@ -84,7 +89,7 @@ TEST_F(XfmSetupTest, OnlyNoStops) {
     EXPECT_EQ(world.calls().size(), 3u);
 }
 
-TEST_F(XfmSetupTest, ReversedSelectionCountsAsHugeAndEmptyAsShort) {
+TEST_P(XfmSetupTest, ReversedSelectionCountsAsHugeAndEmptyAsShort) {
     const XfmContext reversed = selection(100, 50);
     EXPECT_EQ(XfmSetup(owner, 0, &reversed), 1);
     EXPECT_EQ(world.calls().size(), 1u);
@@ -94,12 +99,12 @@ TEST_F(XfmSetupTest, ReversedSelectionCountsAsHugeAndEmptyAsShort) {
     EXPECT_EQ(world.calls().size(), 1u);
 }
 
-TEST_F(XfmSetupTest, NullContextStopsWithoutAsking) {
+TEST_P(XfmSetupTest, NullContextStopsWithoutAsking) {
     EXPECT_EQ(XfmSetup(owner, 0, nullptr), 0);
     EXPECT_EQ(world.calls(), Calls{});
 }
 
-TEST(Lifetime, InitAndDestroySucceed) {
+TEST_P(LifetimeTest, InitAndDestroySucceed) {
     FakeWorld world;
     EXPECT_EQ(XfmInit(0), 1);
     EXPECT_EQ(XfmDestroy(0xFFFFFFFF), 1);
@@ -161,7 +166,7 @@ Outcome perform(FakeWorld& world, RandomCall call) {
     return {result, world.log, world.waveform};
 }
 
-TEST(Stateless, EveryCallAnswersAsIfItWereAlone) {
+TEST_P(StatelessTest, EveryCallAnswersAsIfItWereAlone) {
     std::mt19937 random(42);
     std::vector<std::int16_t> waveform(4000);
     for (auto& s : waveform) s = static_cast<std::int16_t>(random());
@@ -182,6 +187,11 @@ TEST(Stateless, EveryCallAnswersAsIfItWereAlone) {
         ASSERT_EQ(sequence.faults, Calls{});
     }
 }
+
+TESMORA_FOR_EVERY_CALLER(QueryXfmTest);
+TESMORA_FOR_EVERY_CALLER(XfmSetupTest);
+TESMORA_FOR_EVERY_CALLER(LifetimeTest);
+TESMORA_FOR_EVERY_CALLER(StatelessTest);
 
 }  // namespace
 }  // namespace tesmora::testing

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "caller_test.h"
 #include "fake_world.h"
 #include "xfm.h"
 
@@ -18,7 +19,7 @@ using Calls = std::vector<std::string>;
 const std::string kStatus = "showStatus(Making Line from Selection, 0)";
 const std::string kEnd = "endProcessing(context, held 1)";
 
-class XfmDoTest : public ::testing::Test {
+class XfmDoTest : public CallerTest {
 protected:
     FakeWorld world;
 
@@ -43,7 +44,7 @@ protected:
     }
 };
 
-TEST_F(XfmDoTest, RepairsTheSelectionAndHandsItBack) {
+TEST_P(XfmDoTest, RepairsTheSelectionAndHandsItBack) {
     fillWaveform(100, 20, 59);
     XfmContext context = world.context(20, 59);
     EXPECT_EQ(run(context), 1);
@@ -55,7 +56,7 @@ TEST_F(XfmDoTest, RepairsTheSelectionAndHandsItBack) {
     }
 }
 
-TEST_F(XfmDoTest, ReportsProgressOnLongSelections) {
+TEST_P(XfmDoTest, ReportsProgressOnLongSelections) {
     fillWaveform(300, 50, 249);
     XfmContext context = world.context(50, 249);
     EXPECT_EQ(run(context), 1);
@@ -64,7 +65,7 @@ TEST_F(XfmDoTest, ReportsProgressOnLongSelections) {
                      "reportProgress(128, 200)", "reportProgress(64, 200)", "writeData(100, 400)", kEnd, "release"}));
 }
 
-TEST_F(XfmDoTest, ByteOffsetAndCountFollowTheFrameSize) {
+TEST_P(XfmDoTest, ByteOffsetAndCountFollowTheFrameSize) {
     fillWaveform(20, 10, 16);
     XfmContext context = world.context(10, 16);
     EXPECT_EQ(run(context), 1);
@@ -72,7 +73,7 @@ TEST_F(XfmDoTest, ByteOffsetAndCountFollowTheFrameSize) {
               (Calls{"allocate(14)", kStatus, "readData(20, 14)", "writeData(20, 14)", kEnd, "release"}));
 }
 
-TEST_F(XfmDoTest, LeavesOutTheOptionalHostFunctionsWhenNull) {
+TEST_P(XfmDoTest, LeavesOutTheOptionalHostFunctionsWhenNull) {
     fillWaveform(300, 50, 249);
     XfmContext context = world.context(50, 249);
     context.reportProgress = nullptr;
@@ -82,7 +83,7 @@ TEST_F(XfmDoTest, LeavesOutTheOptionalHostFunctionsWhenNull) {
     EXPECT_EQ(world.calls(), (Calls{"allocate(400)", "readData(100, 400)", "writeData(100, 400)", "release"}));
 }
 
-TEST_F(XfmDoTest, WidthOtherThan16BitsIsRefusedBeforeEverything) {
+TEST_P(XfmDoTest, WidthOtherThan16BitsIsRefusedBeforeEverything) {
     for (std::uint16_t bits : {8, 24, 32, 0}) {
         world.log.clear();
         XfmContext context = world.context(5, 5);  // one sample: the width check still comes first
@@ -93,7 +94,7 @@ TEST_F(XfmDoTest, WidthOtherThan16BitsIsRefusedBeforeEverything) {
     }
 }
 
-TEST_F(XfmDoTest, TwoSamplesOrFewerNeedNoRepair) {
+TEST_P(XfmDoTest, TwoSamplesOrFewerNeedNoRepair) {
     for (std::uint32_t end : {9u, 10u, 11u}) {  // 0, 1 and 2 samples
         XfmContext context = world.context(10, end);
         context.channels = 2;  // never looked at
@@ -103,14 +104,14 @@ TEST_F(XfmDoTest, TwoSamplesOrFewerNeedNoRepair) {
     }
 }
 
-TEST_F(XfmDoTest, NoMemoryIsShownWithoutCallingTheHost) {
+TEST_P(XfmDoTest, NoMemoryIsShownWithoutCallingTheHost) {
     world.failAllocation = true;
     XfmContext context = world.context(0, 99);
     EXPECT_EQ(run(context), 0);
     EXPECT_EQ(world.calls(), (Calls{"allocate(200)", "error(No memory.)"}));
 }
 
-TEST_F(XfmDoTest, FailedReadEndsWithoutWriting) {
+TEST_P(XfmDoTest, FailedReadEndsWithoutWriting) {
     fillWaveform(100, 0, 99);
     world.readResult = 1;
     XfmContext context = world.context(0, 99);
@@ -119,7 +120,7 @@ TEST_F(XfmDoTest, FailedReadEndsWithoutWriting) {
               (Calls{"allocate(200)", kStatus, "readData(0, 200)", "error(Can't read data.)", kEnd, "release"}));
 }
 
-TEST_F(XfmDoTest, ReadStatusCountsOnlyItsLow16Bits) {
+TEST_P(XfmDoTest, ReadStatusCountsOnlyItsLow16Bits) {
     fillWaveform(10, 0, 9);
     world.readResult = 0x10000;
     XfmContext context = world.context(0, 9);
@@ -127,7 +128,7 @@ TEST_F(XfmDoTest, ReadStatusCountsOnlyItsLow16Bits) {
     EXPECT_EQ(world.calls()[3], "writeData(0, 20)");
 }
 
-TEST_F(XfmDoTest, StereoDataIsReadThenRefused) {
+TEST_P(XfmDoTest, StereoDataIsReadThenRefused) {
     fillWaveform(400, 0, 99);
     XfmContext context = world.context(0, 99);
     context.channels = 2;
@@ -137,7 +138,7 @@ TEST_F(XfmDoTest, StereoDataIsReadThenRefused) {
                                     "error(Select only one channel of stereo data.)", kEnd, "release"}));
 }
 
-TEST_F(XfmDoTest, StopBeforeTheStartWritesNothingBackFromSixSamplesOn) {
+TEST_P(XfmDoTest, StopBeforeTheStartWritesNothingBackFromSixSamplesOn) {
     fillWaveform(300, 0, 199);
     const std::vector<std::int16_t> original = world.waveform;
     world.stopFlag = 1;
@@ -153,7 +154,7 @@ TEST_F(XfmDoTest, StopBeforeTheStartWritesNothingBackFromSixSamplesOn) {
     EXPECT_EQ(world.calls(), (Calls{"allocate(12)", kStatus, "readData(0, 12)", kEnd, "release"}));
 }
 
-TEST_F(XfmDoTest, StopBeforeTheStartStillRepairsThreeToFiveSamples) {
+TEST_P(XfmDoTest, StopBeforeTheStartStillRepairsThreeToFiveSamples) {
     for (std::uint32_t end : {2u, 3u, 4u}) {
         world.log.clear();
         fillWaveform(10, 0, end);
@@ -164,7 +165,7 @@ TEST_F(XfmDoTest, StopBeforeTheStartStillRepairsThreeToFiveSamples) {
     }
 }
 
-TEST_F(XfmDoTest, StopDuringTheRunIsSeenAtTheNextQuery) {
+TEST_P(XfmDoTest, StopDuringTheRunIsSeenAtTheNextQuery) {
     fillWaveform(1100, 0, 999);
     world.stopAtPosition = 832;
     XfmContext context = world.context(0, 999);
@@ -174,7 +175,7 @@ TEST_F(XfmDoTest, StopDuringTheRunIsSeenAtTheNextQuery) {
 }
 
 // Selections whose bytes cannot be named in the host's 32-bit offsets and counts.
-TEST_F(XfmDoTest, SelectionsBeyond32BitBytesAreRefusedBeforeAllocating) {
+TEST_P(XfmDoTest, SelectionsBeyond32BitBytesAreRefusedBeforeAllocating) {
     struct Case {
         std::uint16_t frameSize;
         std::uint32_t start;
@@ -193,7 +194,7 @@ TEST_F(XfmDoTest, SelectionsBeyond32BitBytesAreRefusedBeforeAllocating) {
     }
 }
 
-TEST_F(XfmDoTest, FrameSizeOtherThanTwoIsRefusedAfterTheRead) {
+TEST_P(XfmDoTest, FrameSizeOtherThanTwoIsRefusedAfterTheRead) {
     fillWaveform(100, 0, 9);
     const std::vector<std::int16_t> original = world.waveform;
     for (std::uint16_t frameSize : {0, 1, 3, 4}) {
@@ -209,7 +210,7 @@ TEST_F(XfmDoTest, FrameSizeOtherThanTwoIsRefusedAfterTheRead) {
     EXPECT_EQ(world.waveform, original);
 }
 
-TEST_F(XfmDoTest, NullContextOrHostFunctionsAreRefused) {
+TEST_P(XfmDoTest, NullContextOrHostFunctionsAreRefused) {
     EXPECT_EQ(XfmDo(nullptr), 0);
     EXPECT_EQ(world.calls(), Calls{});
 
@@ -231,6 +232,8 @@ TEST_F(XfmDoTest, NullContextOrHostFunctionsAreRefused) {
         EXPECT_EQ(world.calls(), Calls{"error(Can only handle 16-bit data.)"}) << missing;
     }
 }
+
+TESMORA_FOR_EVERY_CALLER(XfmDoTest);
 
 }  // namespace
 }  // namespace tesmora::testing
