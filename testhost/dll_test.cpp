@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "caller_test.h"
 #include "fake_world.h"
 #include "loaded_module.h"
 #include "recording_imports.h"
@@ -49,17 +50,21 @@ TEST(LoadNotification, AFreshCopyLoadsAndUnloadsAndThreadsComeAndGo) {
     EXPECT_TRUE(DeleteFileA(copy.c_str()));
 }
 
-TEST(XfmSetup, AnyAnswerButNoGoesOn) {
+using RawAnswersTest = testing::CallerTest;
+
+TEST_P(RawAnswersTest, AnyAnswerButNoGoesOn) {
     testing::FakeWorld world;
     XfmContext context{};
     context.selectionEnd = 1000;
     for (int answer : {IDOK, IDCANCEL, IDABORT, IDRETRY, IDIGNORE, IDYES}) {
         rawAnswers.push_back(answer);
-        EXPECT_EQ(loadedModule().xfmSetup(nullptr, 0, &context), 1) << answer;
+        EXPECT_EQ(XfmSetup(nullptr, 0, &context), 1) << answer;
     }
     rawAnswers.push_back(IDNO);
-    EXPECT_EQ(loadedModule().xfmSetup(nullptr, 0, &context), 0);
+    EXPECT_EQ(XfmSetup(nullptr, 0, &context), 0);
 }
+
+TESMORA_FOR_EVERY_CALLER(RawAnswersTest);
 
 }  // namespace
 }  // namespace tesmora::testhost
