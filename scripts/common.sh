@@ -31,11 +31,19 @@ configure_and_build() {
 # The cross build for 32-bit Windows.
 I686_TOOLCHAIN="-DCMAKE_TOOLCHAIN_FILE=$TESMORA_ROOT/cmake/i686-w64-mingw32.cmake"
 
-# Creates the wine prefix once, before tests run in parallel.
+# Creates the wine prefix once, before tests run in parallel. Where a test
+# shows a window on a virtual display, wine draws its caption itself (there is
+# no window manager), with the symbols of its Marlett font.
 prepare_wine() {
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     mkdir -p "$WINEPREFIX"
     wineboot --init >/dev/null 2>&1
+    wineserver -w
+  fi
+  local fonts="$WINEPREFIX/drive_c/windows/Fonts"
+  if [ ! -f "$fonts/marlett.ttf" ] && [ -f /usr/share/wine/fonts/marlett.ttf ]; then
+    mkdir -p "$fonts" && cp /usr/share/wine/fonts/marlett.ttf "$fonts/"
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
     wineserver -w
   fi
 }

@@ -38,9 +38,9 @@ BOOL CALLBACK describeChild(HWND child, LPARAM /*unused*/) {
     return TRUE;
 }
 
-// Waits up to 20 s for the module's box, then says what it shows.
+// Waits up to 80 s for the module's box, then says what it shows.
 DWORD WINAPI watchForBox(LPVOID /*unused*/) {
-    for (int i = 0; i < 400; ++i) {
+    for (int i = 0; i < 1600; ++i) {
         HWND box = FindWindowA("#32770", "Tesmora");
         if (box != nullptr && IsWindowVisible(box)) {
             const HWND owner = GetWindow(box, GW_OWNER);
@@ -110,6 +110,6 @@ int main(int argc, char** argv) {
         std::printf("usage: tesmora_real_boxes question | error | toolbar FILE.bmp\n");
         return 2;
     }
-    WaitForSingleObject(watcher, 20000);
+    WaitForSingleObject(watcher, 90000);
     return 0;
 }

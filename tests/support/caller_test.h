@@ -6,9 +6,16 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include "caller.h"
 
 namespace tesmora::testing {
+
+// Test names and messages show a caller by its name.
+inline void PrintTo(const Caller& caller, std::ostream* out) {
+    *out << caller.name;
+}
 
 class CallerTest : public ::testing::TestWithParam<Caller> {
 protected:
