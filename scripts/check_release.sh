@@ -31,6 +31,12 @@ deb="$dist/tesmora_${version}_$(dpkg --print-architecture).deb"
 diff -r "$check/first" "$check/second" >/dev/null || fail "two runs differ: $(cd "$check" && sha256sum first/* second/*)"
 (cd "$dist" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not match the files"
 
+# Every date is the last commit's (SOURCE_DATE_EPOCH was not set).
+epoch=$(git -C "$TESMORA_ROOT" log -1 --format=%ct)
+day=$(TZ=UTC date -d "@$epoch" +%Y-%m-%d)
+[ "$(unzip -l "$zip" | awk '/ tesmora.xfm$/ {print $2}')" = "$day" ] || fail "the zip's dates are not $day"
+[ "$(dpkg-deb --contents "$deb" | awk '{print $4}' | sort -u)" = "$day" ] || fail "the package's dates are not $day"
+
 # The zip: its members, the module as built, every text line ending in CRLF.
 members=$(unzip -Z1 "$zip" | tr '\n' ' ')
 [ "$members" = "tesmora.xfm README.txt LICENSE.txt " ] || fail "the zip holds: $members"
@@ -67,6 +73,9 @@ dpkg-deb -x "$deb" "$root"
 info=$("$root/usr/bin/tesmora" info 2>&1)
 grep -qxF "module:       $root/usr/lib/$arch/tesmora/tesmora.so" <<<"$info" || fail "tesmora info: $info"
 grep -qxF "version:      $version" <<<"$info" || fail "the module's file version is not $version: $info"
+month=$(TZ=UTC LC_ALL=C date -d "@$epoch" '+%B %Y')
+zcat "$root/usr/share/man/man1/tesmora.1.gz" | grep -q "^\.TH TESMORA \"1\" \"$month\"" ||
+  fail "the manual page is not dated $month"
 page=$(LC_ALL=C MANWIDTH=200 man -l "$root/usr/share/man/man1/tesmora.1.gz" 2>&1)
 mapfile -t options < <("$root/usr/bin/tesmora" --help-all | grep -oE -- '--[a-z][a-z-]*' | sort -u)
 for part in "tesmora repair" "tesmora info" "tesmora demo" "${options[@]}" "EXIT STATUS" "130" "MIT licence"; do

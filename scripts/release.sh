@@ -28,8 +28,13 @@ export TZ=UTC LC_ALL=C.UTF-8
 if ! $from_built; then
   bash "$TESMORA_ROOT/scripts/install-deps.sh"
   echo "Building the module for the editor in $TESMORA_BUILD/i686 and the native tree in $TESMORA_BUILD/native ..."
-  configure i686 "$I686_TOOLCHAIN" && cmake --build "$TESMORA_BUILD/i686" --target tesmora
-  configure_and_build native
+  configure i686 "$I686_TOOLCHAIN" || exit 1
+  cmake --build "$TESMORA_BUILD/i686" --target tesmora
+  configure_and_build native || exit 1
+else
+  # The manual page and the changelog carry the date: made again for this one.
+  configure native || exit 1
+  cmake --build "$TESMORA_BUILD/native" --target tesmora_man_page tesmora_changelog >/dev/null
 fi
 
 module="$TESMORA_BUILD/i686/tesmora.xfm"
