@@ -12,6 +12,7 @@
 #include "module_loader.h"
 #include "repair_command.h"
 #include "stop_request.h"
+#include "tesmora_version.h"
 
 namespace {
 
@@ -45,13 +46,24 @@ void addRepairCommand(CLI::App& app, RepairRequest& request) {
 int main(int argc, char** argv) {
     CLI::App app(
         "Repairs clicks in 16-bit audio through the Tesmora module: each selected range becomes the "
-        "straight line between its first and last samples.\n"
-        "Exit status: 0 repaired, 1 refused or failed, 2 bad usage, 130 stopped (Ctrl-C).",
+        "straight line between its first and last samples.",
         "tesmora");
+    app.footer(
+        "Exit status:\n"
+        "  0    repaired\n"
+        "  1    refused or failed; nothing was written\n"
+        "  2    bad usage\n"
+        "  130  stopped (Ctrl-C); nothing was written");
+    app.set_version_flag("--version", "tesmora " TESMORA_VERSION_STRING "\n" TESMORA_COPYRIGHT
+                                      "\n\nFree software under the MIT licence.");
+    app.set_help_all_flag("--help-all", "Print the help of every command and exit");
     app.require_subcommand(1);
     app.fallthrough();
     std::string modulePath = defaultModulePath();
-    app.add_option("--module", modulePath, "The module's shared library")->type_name("PATH")->capture_default_str();
+    app.add_option("--module", modulePath,
+                   "The module's shared library (default: tesmora.so beside the program, else the installed "
+                   "one, " TESMORA_MODULE_FROM_PROGRAM " from the program's folder)")
+        ->type_name("PATH");
 
     RepairRequest request;
     addRepairCommand(app, request);
@@ -71,7 +83,9 @@ int main(int argc, char** argv) {
     try {
         if (*info) {
             const LoadedModule module(modulePath);
-            printModuleInfo(std::cout, module.path(), queryModule(module.entryPoints()));
+            ModuleInfo moduleInfo = queryModule(module.entryPoints());
+            moduleInfo.fileVersion = module.fileVersion();
+            printModuleInfo(std::cout, module.path(), moduleInfo);
             return kExitRepaired;
         }
         if (*demo) return runDemo(demoFolder, modulePath, StopOnInterrupt::stopFlag());

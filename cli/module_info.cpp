@@ -30,6 +30,7 @@ ModuleInfo queryModule(const EntryPoints& module) {
 
 void printModuleInfo(std::ostream& out, const std::string& path, const ModuleInfo& info) {
     out << "module:       " << path << "\n"
+        << "version:      " << (info.fileVersion.empty() ? "unknown (the file carries none)" : info.fileVersion) << "\n"
         << "name:         " << info.name << "\n"
         << "description:  " << info.description << "\n"
         << "copyright:    " << info.copyright << "\n"

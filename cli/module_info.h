@@ -18,6 +18,7 @@ struct ModuleInfo {
     std::uint16_t fixedWord = 0;
     std::uint32_t fixedLongA = 0;
     std::uint32_t fixedLongB = 0;
+    std::string fileVersion;  // from the file, not from QueryXfm; empty when it carries none
 };
 
 ModuleInfo queryModule(const EntryPoints& module);

@@ -4,9 +4,11 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <filesystem>
 #include <vector>
 
 #include "failure.h"
+#include "module_file_version.h"
 
 namespace tesmora::cli {
 
@@ -29,8 +31,13 @@ std::string defaultModulePath() {
     std::vector<char> buffer(4096);
     const ssize_t length = readlink("/proc/self/exe", buffer.data(), buffer.size());
     if (length <= 0 || static_cast<std::size_t>(length) >= buffer.size()) return "tesmora.so";
-    std::string program(buffer.data(), static_cast<std::size_t>(length));
-    return program.substr(0, program.rfind('/') + 1) + "tesmora.so";
+    const std::filesystem::path folder =
+        std::filesystem::path(std::string(buffer.data(), static_cast<std::size_t>(length))).parent_path();
+    // In the build tree the library lies beside the program; installed, in
+    // its own folder under lib/.
+    const std::filesystem::path beside = folder / "tesmora.so";
+    if (access(beside.c_str(), F_OK) == 0) return beside.string();
+    return (folder / TESMORA_MODULE_FROM_PROGRAM).lexically_normal().string();
 }
 
 LoadedModule::LoadedModule(const std::string& path) : path_(path) {
@@ -52,6 +59,10 @@ LoadedModule::LoadedModule(const std::string& path) : path_(path) {
         dlclose(handle_);
         throw;
     }
+}
+
+std::string LoadedModule::fileVersion() const {
+    return moduleFileVersion(handle_);
 }
 
 LoadedModule::~LoadedModule() {

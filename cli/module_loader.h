@@ -17,7 +17,8 @@ struct EntryPoints {
     decltype(&::XfmDestroy) xfmDestroy = nullptr;
 };
 
-// The library beside this program: the folder of /proc/self/exe + "/tesmora.so".
+// The library beside this program (the build tree) if it is there, else the
+// installed one, TESMORA_MODULE_FROM_PROGRAM from the program's folder.
 std::string defaultModulePath();
 
 // Owns the loaded library: XfmInit on loading, XfmDestroy and dlclose when
@@ -32,6 +33,8 @@ public:
 
     const EntryPoints& entryPoints() const { return entryPoints_; }
     const std::string& path() const { return path_; }
+    // The version written into the file, or empty when it carries none.
+    std::string fileVersion() const;
 
 private:
     std::string path_;

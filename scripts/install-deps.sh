@@ -12,6 +12,7 @@ packages=(
   libsndfile1-dev libcli11-dev                       # the command-line host
   clang-tidy clang-format cppcheck valgrind          # static analysis and memory checks
   xvfb xdotool imagemagick fonts-wine                # the real message boxes on a virtual display
+  help2man dpkg-dev file zip unzip lintian man-db    # the manual page, the release files and their checks
 )
 
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }

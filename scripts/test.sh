@@ -44,6 +44,10 @@ static_checks() {
   bash "$TESMORA_ROOT/scripts/lint.sh"
 }
 
+release_files() {
+  bash "$TESMORA_ROOT/scripts/check_release.sh"
+}
+
 fuzzing() {
   bash "$TESMORA_ROOT/scripts/fuzz.sh" "${TESMORA_FUZZ_SECONDS:-60}"
 }
@@ -53,6 +57,7 @@ step "unit tests under valgrind" memory_check
 step "static analysis and layout" static_checks
 step "unit tests with AddressSanitizer and UndefinedBehaviorSanitizer" sanitizer_tests
 step "32-bit Windows build, tests under wine" i686_tests
+step "release files packed from the native and 32-bit trees, checked" release_files
 step "fuzzing" fuzzing
 
 echo

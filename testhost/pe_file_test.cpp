@@ -1,11 +1,12 @@
 // The file tesmora.xfm itself, read from disk as bytes: a 32-bit DLL with
 // exactly the five exports from ordinal 2, system imports only, no timestamp,
-// and the toolbar bitmap drawn from its grid.
+// the toolbar bitmap drawn from its grid, and the project's version.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -174,16 +175,46 @@ TEST_F(PeFile, CarriesTheToolbarBitmapDrawnFromItsGrid) {
     EXPECT_EQ(grid[19], std::string(20, '8'));
 }
 
-TEST_F(PeFile, CarriesItsVersion) {
+// The version record's text value for key: after the key's wide text and its
+// terminator, padded to a 32-bit boundary, up to its terminator.
+std::string versionText(const std::vector<unsigned char>& record, const std::string& key) {
+    std::vector<unsigned char> wideKey;
+    for (char c : key + '\0') wideKey.insert(wideKey.end(), {static_cast<unsigned char>(c), 0});
+    auto at = std::search(record.begin(), record.end(), wideKey.begin(), wideKey.end());
+    if (at == record.end()) return "(no " + key + ")";
+    std::size_t offset = (static_cast<std::size_t>(at - record.begin()) + wideKey.size() + 3) / 4 * 4;
+    std::string text;
+    for (; offset + 1 < record.size() && (record[offset] != 0 || record[offset + 1] != 0); offset += 2) {
+        text += static_cast<char>(record[offset]);
+    }
+    return text;
+}
+
+TEST_F(PeFile, CarriesTheProjectVersion) {
     const std::vector<unsigned char> version = resource(16, "", 1033);
     ASSERT_FALSE(version.empty());
-    auto contains = [&](const std::string& text) {
-        std::vector<unsigned char> wide;
-        for (char c : text) wide.insert(wide.end(), {static_cast<unsigned char>(c), 0});
-        return std::search(version.begin(), version.end(), wide.begin(), wide.end()) != version.end();
-    };
-    EXPECT_TRUE(contains(TESMORA_PRODUCT_NAME));
-    EXPECT_TRUE(contains(TESMORA_VERSION_STRING));
+    // The project version as CMakeLists.txt writes it, MAJOR.MINOR.PATCH.
+    unsigned major = 0;
+    unsigned minor = 0;
+    unsigned patch = 0;
+    ASSERT_EQ(std::sscanf(TESMORA_PROJECT_VERSION, "%u.%u.%u", &major, &minor, &patch), 3);
+
+    const DWORD signature = 0xFEEF04BD;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(&signature);
+    const auto fixed = std::search(version.begin(), version.end(), bytes, bytes + sizeof signature);
+    ASSERT_GE(version.end() - fixed, static_cast<std::ptrdiff_t>(sizeof(VS_FIXEDFILEINFO)));
+    VS_FIXEDFILEINFO numbers;
+    std::memcpy(&numbers, &*fixed, sizeof numbers);
+    EXPECT_EQ(numbers.dwFileVersionMS, major << 16 | minor);
+    EXPECT_EQ(numbers.dwFileVersionLS, patch << 16);
+    EXPECT_EQ(numbers.dwProductVersionMS, major << 16 | minor);
+    EXPECT_EQ(numbers.dwProductVersionLS, patch << 16);
+
+    EXPECT_EQ(versionText(version, "FileVersion"), TESMORA_PROJECT_VERSION);
+    EXPECT_EQ(versionText(version, "ProductVersion"), TESMORA_PROJECT_VERSION);
+    EXPECT_EQ(versionText(version, "ProductName"), TESMORA_PRODUCT_NAME);
+    EXPECT_EQ(versionText(version, "LegalCopyright"), TESMORA_COPYRIGHT);
+    EXPECT_EQ(versionText(version, "OriginalFilename"), "tesmora.xfm");
 }
 
 }  // namespace

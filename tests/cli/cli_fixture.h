@@ -69,14 +69,15 @@ struct Streams {
     std::string err;
 };
 
-// Starts the built tesmora with args in a session of its own.
-pid_t startProgram(const std::vector<std::string>& args, const Streams& streams);
+// Starts the built tesmora (or a copy of it at program) with args in a session of its own.
+pid_t startProgram(const std::vector<std::string>& args, const Streams& streams,
+                   const std::string& program = TESMORA_PROGRAM);
 // The exit status, or kKilledBySignal + the signal.
 int waitForExit(pid_t child);
 
 // Runs the program with no terminal, so that the module cannot ask a question,
 // and captures stdout and stderr.
-ProgramRun runProgram(const std::vector<std::string>& args);
+ProgramRun runProgram(const std::vector<std::string>& args, const std::string& program = TESMORA_PROGRAM);
 
 }  // namespace tesmora::testing
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <string>
@@ -10,6 +11,7 @@
 
 #include "channel.h"
 #include "cli_fixture.h"
+#include "tesmora_version.h"
 
 namespace tesmora::testing {
 namespace {
@@ -173,12 +175,49 @@ TEST_F(ProgramTest, InfoShowsWhatTheModuleReports) {
     const ProgramRun run = runProgram({"info"});
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.out.find("module:       " TESMORA_MODULE "\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("version:      " TESMORA_VERSION_STRING "\n"), std::string::npos);  // from the file
     EXPECT_NE(run.out.find("name:         Tesmora\n"), std::string::npos);
     EXPECT_NE(run.out.find("description:  Make line from possible clilck\n"), std::string::npos);
 
     const ProgramRun missing = runProgram({"info", "--module", folder.path("none.so")});
     EXPECT_EQ(missing.status, 1);
     EXPECT_NE(missing.err.find("cannot load the module"), std::string::npos);
+}
+
+TEST_F(ProgramTest, VersionIsTheProjectVersion) {
+    const ProgramRun run = runProgram({"--version"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out.rfind("tesmora " TESMORA_VERSION_STRING "\n" TESMORA_COPYRIGHT "\n", 0), 0u) << run.out;
+}
+
+// Copies of the program and the module laid out as in the build tree, as
+// installed, as both (the one beside the program wins) and without a module.
+TEST_F(ProgramTest, FindsTheModuleBesideItselfElseWhereItIsInstalled) {
+    namespace fs = std::filesystem;
+    const std::string beside = "bin/tesmora.so";
+    const std::string installed = fs::path("bin/" TESMORA_MODULE_FROM_PROGRAM).lexically_normal().string();
+    struct Layout {
+        std::vector<std::string> modules;
+        std::string found;
+    };
+    for (const auto& [modules, found] : {Layout{{beside}, beside}, Layout{{installed}, installed},
+                                         Layout{{installed, beside}, beside}, Layout{{}, installed}}) {
+        const ScratchFolder root;
+        fs::create_directories(root.path("bin"));
+        fs::copy_file(TESMORA_PROGRAM, root.path("bin/tesmora"));
+        for (const std::string& module : modules) {
+            fs::create_directories(fs::path(root.path(module)).parent_path());
+            fs::copy_file(TESMORA_MODULE, root.path(module));
+        }
+        const ProgramRun run = runProgram({"info"}, root.path("bin/tesmora"));
+        if (modules.empty()) {
+            EXPECT_EQ(run.status, 1);
+            EXPECT_NE(run.err.find("cannot load the module " + root.path(found)), std::string::npos) << run.err;
+        } else {
+            EXPECT_EQ(run.status, 0) << run.err;
+            EXPECT_NE(run.out.find("module:       " + root.path(found) + "\n"), std::string::npos) << run.out;
+        }
+    }
 }
 
 TEST_F(ProgramTest, DemoWritesItsFilesAndTheTable) {
