@@ -53,15 +53,15 @@ mkdir -p "$dist"
 rm -f "$dist/tesmora-$version-win32.zip" "$dist"/tesmora_"$version"_*.deb "$dist/SHA256SUMS"
 
 # The user's part of the README, for the editor's users: the section on the
-# editor, with the Markdown marks taken out and the table of messages laid out
-# as lines that fit a window without word wrap.
+# editor, with the Markdown marks and the pictures taken out and the table of
+# messages laid out as lines that fit a window without word wrap.
 readme_txt() {
   local title="Tesmora $version, the line repair of clicks for the waveform editor"
   echo "$title"
   echo "${title//?/=}"
   awk '/^## Using Tesmora in the editor$/ {inside = 1; next} inside && /^## / {exit} inside {print}' \
     "$TESMORA_ROOT/README.md" |
-    sed "s/\*\*//g; s/\`//g; s/tesmora-VERSION-win32/tesmora-$version-win32/g" |
+    sed "/^!\[/d; s/\*\*//g; s/\`//g; s/tesmora-VERSION-win32/tesmora-$version-win32/g" | cat -s |
     awk -F ' [|] ' '
       function wrap(text, indent,    count, words, line, i) {
         count = split(text, words, " ")
