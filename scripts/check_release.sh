@@ -57,6 +57,9 @@ arch=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
 expected="./usr/bin/tesmora
 ./usr/lib/$arch/tesmora/tesmora.so
 ./usr/share/doc/tesmora/README.md
+./usr/share/doc/tesmora/docs/pictures/error.png
+./usr/share/doc/tesmora/docs/pictures/question.png
+./usr/share/doc/tesmora/docs/pictures/toolbar.png
 ./usr/share/doc/tesmora/changelog.gz
 ./usr/share/doc/tesmora/copyright
 ./usr/share/man/man1/tesmora.1.gz"
