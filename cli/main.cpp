@@ -10,6 +10,7 @@
 #include "failure.h"
 #include "module_info.h"
 #include "module_loader.h"
+#include "printable.h"
 #include "repair_command.h"
 #include "stop_request.h"
 
@@ -22,12 +23,20 @@ void addRepairCommand(CLI::App& app, RepairRequest& request) {
     repair->add_option("input", request.input, "The sound file (never changed without --in-place)")
         ->required()
         ->type_name("FILE");
-    repair->add_option("-o,--output", request.output, "Where the repaired file is written")->type_name("FILE");
+    repair
+        ->add_option("-o,--output", request.output,
+                     "Where the repaired file is written (a regular file, or a new name), in the input's format")
+        ->type_name("FILE");
     repair->add_flag("--in-place", request.inPlace, "Replace the input with the repaired file");
+    repair->add_flag("-f,--force", request.force, "Replace an output file that exists without asking");
+    // One value a -r, so that a file name after it is not taken for a range.
     repair
         ->add_option("-r,--range", request.ranges,
                      "FIRST:LAST, inclusive, in samples (22579:22619) or seconds (0.5120s:0.5129s); repeatable")
-        ->type_name("FIRST:LAST");
+        ->type_name("FIRST:LAST")
+        ->type_size(1)
+        ->expected(1)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
     repair->add_option("--ranges", request.rangesFile, "A file with one range a line ('#' starts a comment)")
         ->type_name("FILE");
     repair
@@ -40,13 +49,30 @@ void addRepairCommand(CLI::App& app, RepairRequest& request) {
     repair->add_flag("--report", request.report, "Print, per range, what changed");
 }
 
+// CLI11 answers a word that is no subcommand with "A subcommand is required";
+// the word itself is what the user needs to see.
+int reportParseError(const CLI::App& app, const CLI::ParseError& error) {
+    std::string message = error.what();
+    if (app.get_subcommands().empty()) {
+        for (const std::string& word : app.remaining()) {
+            if (!word.empty() && word.front() != '-') {
+                message = "unknown command '" + word + "': expected repair, info or demo";
+                break;
+            }
+        }
+    }
+    std::cerr << "tesmora: " << printable(message) << "\nRun 'tesmora --help' (or 'tesmora repair --help') for more.\n";
+    return kExitBadUsage;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     CLI::App app(
         "Repairs clicks in 16-bit audio through the Tesmora module: each selected range becomes the "
         "straight line between its first and last samples.\n"
-        "Exit status: 0 repaired, 1 refused or failed, 2 bad usage, 130 stopped (Ctrl-C).",
+        "Exit status: 0 repaired, 1 refused or failed, 2 bad usage, 128 + the signal when stopped (130 for "
+        "Ctrl-C).",
         "tesmora");
     app.require_subcommand(1);
     app.fallthrough();
@@ -62,9 +88,12 @@ int main(int argc, char** argv) {
 
     try {
         app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& help) {
+        return app.exit(help) == 0 ? kExitRepaired : kExitBadUsage;
+    } catch (const CLI::CallForAllHelp& help) {
+        return app.exit(help) == 0 ? kExitRepaired : kExitBadUsage;
     } catch (const CLI::ParseError& error) {
-        const int status = app.exit(error);
-        return status == 0 ? kExitRepaired : kExitBadUsage;
+        return reportParseError(app, error);
     }
 
     const StopOnInterrupt stopOnInterrupt;
@@ -76,7 +105,8 @@ int main(int argc, char** argv) {
         }
         if (*demo) return runDemo(demoFolder, modulePath, StopOnInterrupt::stopFlag());
         request.modulePath = modulePath;
-        return runRepair(request, StopOnInterrupt::stopFlag());
+        const int status = runRepair(request, StopOnInterrupt::stopFlag());
+        return status == kExitStopped ? StopOnInterrupt::stoppedStatus() : status;
     } catch (const HostError& error) {
         std::cerr << "tesmora: " << error.what() << "\n";
     } catch (const std::bad_alloc&) {

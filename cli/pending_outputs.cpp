@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "failure.h"
+#include "file_attributes.h"
 
 namespace tesmora::cli {
 
@@ -25,6 +26,16 @@ void PendingOutputs::addText(const std::string& path, const std::string& text) {
         written += static_cast<std::size_t>(step);
     }
     files_.push_back(std::move(file));
+}
+
+bool PendingOutputs::addPatchedCopy(const std::string& path, int source, const SampleLayout& layout, int channel,
+                                    const std::vector<RangePatch>& patches, bool keepAttributes,
+                                    volatile std::int32_t& stopFlag) {
+    auto file = std::make_unique<AtomicFile>(path);
+    if (keepAttributes) copyFileAttributes(source, file->descriptor(), path);
+    if (!writePatchedCopy(source, file->descriptor(), layout, channel, patches, path, stopFlag)) return false;
+    files_.push_back(std::move(file));
+    return true;
 }
 
 void PendingOutputs::commitAll() {
