@@ -115,6 +115,7 @@ TEST(TerminalQuestion, AsksAboveFiveHundredSamplesAndHonoursTheAnswerAndCtrlC) {
     const Answer answers[] = {
         {"y\n", 0, "", true},  // and no progress bar: stderr is not the terminal
         {"n\n", 1, "tesmora: range 100:700 was not confirmed; nothing was written", false},
+        {"\004", 1, "tesmora: range 100:700 was not confirmed; nothing was written", false},  // Ctrl-D
         {"\003y\n", 130, "tesmora: stopped; nothing was written", false},
     };
     for (const Answer& answer : answers) {
@@ -122,7 +123,10 @@ TEST(TerminalQuestion, AsksAboveFiveHundredSamplesAndHonoursTheAnswerAndCtrlC) {
         writeWav(folder.path("in.wav"), {SF_FORMAT_PCM_16, 1, 22050, clickyRamp(1000, 1)});
         TerminalRun run(folder, {"repair", folder.path("in.wav"), "-o", folder.path("out.wav"), "-r", "100:700"});
         // The terminal shows each line break as \r\n.
-        ASSERT_TRUE(run.waitFor("Tesmora: You selected very long area.\r\nContinue? [y/n] ")) << run.shown();
+        ASSERT_TRUE(
+            run.waitFor("tesmora: range 100:700 has 601 samples.\r\n"
+                        "Tesmora: You selected very long area.\r\nContinue? [y/n] "))
+            << run.shown();
         run.type(answer.keys);
         EXPECT_EQ(run.finish(), answer.status) << answer.keys << run.err();
         EXPECT_EQ(run.err().find(answer.message), 0u) << run.err();
