@@ -64,6 +64,11 @@ void checkReplaceable(const OutputTarget& input) {
                         " is read-only (it has no write permission bits), so --in-place leaves it alone; make it "
                         "writable (chmod u+w) or write the repair elsewhere with -o");
     }
+    // Root may write what has write bits for nobody; the bits are its guard.
+    if (access(input.path.c_str(), W_OK) != 0) {
+        throw HostError(input.named + " may not be written by you (" + std::strerror(errno) +
+                        "), so --in-place leaves it alone; write the repair elsewhere with -o");
+    }
     if (input.status.st_nlink > 1) {
         throw HostError(input.named + " has " + std::to_string(input.status.st_nlink - 1) +
                         " other hard link(s); --in-place replaces the file, so they would keep the old one. Write "

@@ -69,14 +69,16 @@ struct Streams {
     std::string err;
 };
 
-// Starts the built tesmora with args in a session of its own.
-pid_t startProgram(const std::vector<std::string>& args, const Streams& streams);
+// Starts the built tesmora with args in a session of its own; through
+// launcher (a program and its arguments, such as setpriv) when one is given.
+pid_t startProgram(const std::vector<std::string>& args, const Streams& streams,
+                   const std::vector<std::string>& launcher = {});
 // The exit status, or kKilledBySignal + the signal.
 int waitForExit(pid_t child);
 
 // Runs the program with no terminal, so that the module cannot ask a question,
 // and captures stdout and stderr.
-ProgramRun runProgram(const std::vector<std::string>& args);
+ProgramRun runProgram(const std::vector<std::string>& args, const std::vector<std::string>& launcher = {});
 
 }  // namespace tesmora::testing
 

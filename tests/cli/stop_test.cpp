@@ -85,6 +85,8 @@ public:
         }
     }
 
+    void signal(int number) const { kill(child_, number); }
+
     int finish() {
         const int status = waitForExit(child_);
         child_ = 0;
@@ -131,6 +133,22 @@ TEST(TerminalQuestion, AsksAboveFiveHundredSamplesAndHonoursTheAnswerAndCtrlC) {
         EXPECT_EQ(run.finish(), answer.status) << answer.keys << run.err();
         EXPECT_EQ(run.err().find(answer.message), 0u) << run.err();
         EXPECT_EQ(fileExists(folder.path("out.wav")), answer.written) << answer.keys;
+    }
+}
+
+TEST(TerminalQuestion, OtherSignalsThatEndAProgramStopItAsCtrlCDoes) {
+    for (const int signal : {SIGTERM, SIGHUP, SIGQUIT}) {
+        const ScratchFolder folder;
+        writeWav(folder.path("in.wav"), {SF_FORMAT_PCM_16, 1, 22050, clickyRamp(1000, 1)});
+        TerminalRun run(folder, {"repair", folder.path("in.wav"), "-o", folder.path("out.wav"), "-r", "100:700"});
+        ASSERT_TRUE(run.waitFor("Continue? [y/n] ")) << run.shown();
+        // The answer typed after it only ends a wait that began after the
+        // signal came, as with Ctrl-C above.
+        run.signal(signal);
+        run.type("y\n");
+        EXPECT_EQ(run.finish(), 128 + signal) << signal << run.err();
+        EXPECT_EQ(run.err(), "tesmora: stopped; nothing was written\n") << signal;
+        EXPECT_EQ(folder.names(), (Names{"in.wav", "stderr", "stdout"})) << signal;
     }
 }
 
