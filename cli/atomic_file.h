@@ -22,8 +22,8 @@ public:
     int descriptor() const { return descriptor_; }
     const std::string& target() const { return target_; }
 
-    // Flushes the file to disk and renames it over target, keeping the mode of
-    // a file already there. Throws HostError, and removes the temporary file,
+    // Renames the file over target, keeping the mode of a file already there
+    // and flushing the new one to disk first in that case. Throws HostError, and removes the temporary file,
     // when any step fails.
     void commit();
 

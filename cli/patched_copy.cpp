@@ -45,23 +45,20 @@ std::uint64_t copyOneBlock(int source, int target, std::uint64_t at, const std::
     return static_cast<std::uint64_t>(got);
 }
 
-bool copyWholeFile(int source, int target, const std::string& targetName, volatile std::int32_t& stopFlag) {
-    struct stat status {};
-    if (fstat(source, &status) != 0) throw HostError("cannot read the input: " + std::string(std::strerror(errno)));
-    const auto size = static_cast<std::uint64_t>(status.st_size);
-    ProgressBar progress;
-    progress.setTask("copying");
+// Copies bytes [from, to) of source to the same place in target.
+bool copyStretch(int source, int target, std::uint64_t from, std::uint64_t to, const std::string& targetName,
+                 ProgressBar& progress, std::uint64_t size, volatile std::int32_t& stopFlag) {
     bool plainCopy = false;
-    std::uint64_t done = 0;
-    while (done < size) {
+    for (std::uint64_t done = from; done < to;) {
         if (stopFlag != 0) return false;
         std::uint64_t copied = 0;
         if (plainCopy) {
             copied = copyOneBlock(source, target, done, targetName);
         } else {
-            auto from = static_cast<off_t>(done);
-            auto to = static_cast<off_t>(done);
-            const ssize_t step = copy_file_range(source, &from, target, &to, kCopyStep, 0);
+            auto in = static_cast<off_t>(done);
+            auto out = static_cast<off_t>(done);
+            const ssize_t step =
+                copy_file_range(source, &in, target, &out, std::min<std::uint64_t>(kCopyStep, to - done), 0);
             if (step < 0 && errno == EINTR) continue;
             if (step < 0 && (errno == EXDEV || errno == ENOSYS || errno == EOPNOTSUPP || errno == EINVAL)) {
                 plainCopy = true;
@@ -73,6 +70,29 @@ bool copyWholeFile(int source, int target, const std::string& targetName, volati
         if (copied == 0) break;  // the input ended early
         done += copied;
         showDone(progress, done, size);
+    }
+    return true;
+}
+
+// Copies the stretches that hold data and leaves the holes of a sparse file
+// holes, as cp does; a file system that cannot tell them apart is all data.
+bool copyWholeFile(int source, int target, const std::string& targetName, volatile std::int32_t& stopFlag) {
+    struct stat status {};
+    if (fstat(source, &status) != 0) throw HostError("cannot read the input: " + std::string(std::strerror(errno)));
+    const auto size = static_cast<std::uint64_t>(status.st_size);
+    ProgressBar progress;
+    progress.setTask("copying");
+    for (std::uint64_t at = 0; at < size;) {
+        const off_t data = lseek(source, static_cast<off_t>(at), SEEK_DATA);
+        if (data < 0 && errno == ENXIO) break;  // a hole to the end
+        const off_t hole = data < 0 ? -1 : lseek(source, data, SEEK_HOLE);
+        const std::uint64_t from = data < 0 ? at : static_cast<std::uint64_t>(data);
+        const std::uint64_t to = hole < 0 ? size : std::min(size, static_cast<std::uint64_t>(hole));
+        if (!copyStretch(source, target, from, to, targetName, progress, size, stopFlag)) return false;
+        at = to;
+    }
+    if (ftruncate(target, static_cast<off_t>(size)) != 0) {
+        throw HostError("cannot write " + targetName + ": " + std::strerror(errno));
     }
     progress.clear();
     return true;

@@ -11,6 +11,7 @@ packages=(
   wine wine32:i386                                   # running the 32-bit Windows programs
   libsndfile1-dev libcli11-dev                       # the command-line host
   clang-tidy clang-format cppcheck valgrind          # static analysis and memory checks
+  time                                               # peak memory in scripts/bench_patch.sh
 )
 
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
