@@ -7,6 +7,7 @@
 
 #include "failure.h"
 #include "file_attributes.h"
+#include "flac_copy.h"
 
 namespace tesmora::cli {
 
@@ -34,6 +35,18 @@ bool PendingOutputs::addPatchedCopy(const std::string& path, int source, const S
     auto file = std::make_unique<AtomicFile>(path);
     if (keepAttributes) copyFileAttributes(source, file->descriptor(), path);
     if (!writePatchedCopy(source, file->descriptor(), layout, channel, patches, path, stopFlag)) return false;
+    files_.push_back(std::move(file));
+    return true;
+}
+
+bool PendingOutputs::addRepairedFlac(const std::string& path, const std::string& sourcePath, int source, int channel,
+                                     int channels, const std::vector<RangePatch>& patches, bool keepAttributes,
+                                     volatile std::int32_t& stopFlag) {
+    auto file = std::make_unique<AtomicFile>(path);
+    if (keepAttributes) copyFileAttributes(source, file->descriptor(), path);
+    if (!writeRepairedFlac(sourcePath, source, file->descriptor(), channel, channels, patches, path, stopFlag)) {
+        return false;
+    }
     files_.push_back(std::move(file));
     return true;
 }

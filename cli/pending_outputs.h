@@ -29,6 +29,10 @@ public:
                         const std::vector<RangePatch>& patches, bool keepAttributes, volatile std::int32_t& stopFlag);
 
     // Renames every file into place, in the order added.
+    // The FLAC input re-encoded with the patches (see writeRepairedFlac).
+    bool addRepairedFlac(const std::string& path, const std::string& sourcePath, int source, int channel, int channels,
+                         const std::vector<RangePatch>& patches, bool keepAttributes, volatile std::int32_t& stopFlag);
+
     void commitAll();
 
 private:

@@ -13,6 +13,7 @@
 #include "channel.h"
 #include "channel_reader.h"
 #include "failure.h"
+#include "flac_header.h"
 #include "layout_check.h"
 #include "module_driver.h"
 #include "module_loader.h"
@@ -164,12 +165,15 @@ int repair(const RepairRequest& request, volatile std::int32_t& stopFlag) {
     if (!audio.is16Bit()) return handOverOtherWidth(module, audio, channel, ranges, options);
 
     // Where the samples lie, checked against libsndfile's reading of them
-    // before the module sees any.
+    // before the module sees any. FLAC is re-encoded instead.
     const InputFile input(request.input);
     ChannelReader reader(request.input, std::max(channel, 0));
-    const SampleLayout layout = locateSamples(input.descriptor(), request.input);
+    const bool flac = isFlac(input.descriptor());
+    SampleLayout layout;
+    layout.container = "FLAC";
+    if (!flac) layout = locateSamples(input.descriptor(), request.input);
     if (!request.inPlace) checkOutputKeepsFormat(request.output, layout.container);
-    checkLayout(layout, input.descriptor(), reader, ranges, request.input);
+    if (!flac) checkLayout(layout, input.descriptor(), reader, ranges, request.input);
     if (layout.truncated) {
         std::cerr << "tesmora: warning: " << printable(request.input) << " is cut short: its header promises "
                   << layout.declaredFrames << " frames, the file holds " << layout.frameCount
@@ -206,8 +210,11 @@ int repair(const RepairRequest& request, volatile std::int32_t& stopFlag) {
     }
 
     PendingOutputs outputs;
-    if (!outputs.addPatchedCopy(targets.sound.path, input.descriptor(), layout, channel, patches, request.inPlace,
-                                stopFlag)) {
+    const bool written = flac ? outputs.addRepairedFlac(targets.sound.path, request.input, input.descriptor(), channel,
+                                                        audio.channels, patches, request.inPlace, stopFlag)
+                              : outputs.addPatchedCopy(targets.sound.path, input.descriptor(), layout, channel, patches,
+                                                       request.inPlace, stopFlag);
+    if (!written) {
         return explainFailure(DriveResult::stopped, ranges.front(), audio.channels, channel);
     }
     if (targets.plot) {

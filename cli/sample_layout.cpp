@@ -14,7 +14,7 @@
 //   4-byte edit count before the samples; size -1 runs to the end of the file.
 // - Sun/NeXT AU (".snd", big-endian): header offset, data size (0xFFFFFFFF
 //   unknown: to the end of the file), encoding 3 (16-bit linear).
-// Whatever else (FLAC and every compressed format among them) is refused.
+// Whatever else is refused (FLAC, compressed, is re-encoded elsewhere).
 #include "sample_layout.h"
 
 #include <sys/stat.h>

@@ -9,7 +9,7 @@ packages=(
   g++-mingw-w64-i686-posix mingw-w64-i686-dev        # the 32-bit Windows module
   binutils-mingw-w64-i686
   wine wine32:i386                                   # running the 32-bit Windows programs
-  libsndfile1-dev libcli11-dev                       # the command-line host
+  libsndfile1-dev libflac-dev libcli11-dev           # the command-line host
   clang-tidy clang-format cppcheck valgrind          # static analysis and memory checks
   time                                               # peak memory in scripts/bench_patch.sh
 )
