@@ -83,7 +83,8 @@ struct Transcoding {
     std::uint64_t frameBytes = 0;  // written after the metadata
     std::vector<FlacFrame> frames;
     FLAC__StreamMetadata_StreamInfo finalInfo{};
-    std::string failure;
+    std::string failure;  // writing or encoding
+    std::string damage;   // decoding the input
     bool stopped = false;
     ProgressBar progress;
 };
@@ -147,13 +148,11 @@ FLAC__StreamDecoderWriteStatus patchAndEncode(const FLAC__StreamDecoder* /*decod
     return FLAC__STREAM_DECODER_WRITE_STATUS_CONTINUE;
 }
 
-// Pass is Transcoding or Verifying: each keeps the first failure.
+// Pass is Transcoding or Verifying: each keeps the first damage found.
 template <typename Pass>
 void noteDamage(const FLAC__StreamDecoder* /*decoder*/, FLAC__StreamDecoderErrorStatus status, void* client) {
-    std::string& failure = static_cast<Pass*>(client)->failure;
-    if (failure.empty()) {
-        failure = std::string("the FLAC stream is damaged: ") + FLAC__StreamDecoderErrorStatusString[status];
-    }
+    std::string& damage = static_cast<Pass*>(client)->damage;
+    if (damage.empty()) damage = FLAC__StreamDecoderErrorStatusString[status];
 }
 
 // What the decoded result is checked for: every patched sample as patched.
@@ -163,7 +162,7 @@ struct Verifying {
     const Patches& patches;
     std::uint64_t decoded = 0;
     bool matches = true;
-    std::string failure;
+    std::string damage;
 };
 
 FLAC__StreamDecoderWriteStatus checkDecoded(const FLAC__StreamDecoder* /*decoder*/, const FLAC__Frame* frame,
@@ -216,7 +215,7 @@ void verifyWritten(int target, const Patches& patches, std::uint64_t total, cons
     // The decoder closes the file when it finishes.
     const bool decoded = FLAC__stream_decoder_process_until_end_of_stream(decoder.get()) != 0;
     const bool signatureMatches = FLAC__stream_decoder_finish(decoder.get()) != 0;
-    if (!decoded || !signatureMatches || !verifying.matches || !verifying.failure.empty() ||
+    if (!decoded || !signatureMatches || !verifying.matches || !verifying.damage.empty() ||
         verifying.decoded != total) {
         throw HostError("the re-encoded " + targetName +
                         " does not decode to the repaired samples; nothing was written");
@@ -252,6 +251,10 @@ bool writeRepairedFlac(const std::string& sourcePath, int source, int target, in
     t.progress.clear();
     if (t.stopped) return false;
     if (!t.failure.empty()) throw HostError(t.failure);
+    if (!t.damage.empty()) {
+        throw HostError("cannot repair " + sourcePath + ": its FLAC stream is damaged (" + t.damage +
+                        "); nothing was written");
+    }
     if (!decoded || !inputIntact || (info.total_samples != 0 && t.decoded != info.total_samples)) {
         throw HostError("cannot repair " + sourcePath +
                         ": its FLAC stream does not decode whole (or not to its own "

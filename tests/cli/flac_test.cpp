@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -101,6 +102,18 @@ TEST(Flac, RepairsTheSamplesAndKeepsEveryMetadataBlock) {
     EXPECT_TRUE(output == expected);
     EXPECT_EQ(info.format, SF_FORMAT_FLAC | SF_FORMAT_PCM_16);
     EXPECT_EQ(keptMetadata(folder.path("out.flac")), keptMetadata(folder.path("in.flac")));
+}
+
+TEST(Flac, RefusesADamagedInput) {
+    const ScratchFolder folder;
+    writeFlac(folder.path("in.flac"), clickyRamp(kFrames, 1), 1);
+    std::string bytes = readFile(folder.path("in.flac"));
+    bytes[bytes.size() - 300] = static_cast<char>(bytes[bytes.size() - 300] ^ 0x10);  // inside the last frames
+    std::ofstream(folder.path("in.flac"), std::ios::binary) << bytes;
+    const ProgramRun run = runProgram({"repair", folder.path("in.flac"), "-o", folder.path("out.flac"), "-r", "10:40"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("its FLAC stream is damaged"), std::string::npos) << run.err;
+    EXPECT_EQ(folder.names(), std::vector<std::string>{"in.flac"});
 }
 
 }  // namespace
