@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -133,6 +134,20 @@ TEST(TerminalQuestion, AsksAboveFiveHundredSamplesAndHonoursTheAnswerAndCtrlC) {
         EXPECT_EQ(run.finish(), answer.status) << answer.keys << run.err();
         EXPECT_EQ(run.err().find(answer.message), 0u) << run.err();
         EXPECT_EQ(fileExists(folder.path("out.wav")), answer.written) << answer.keys;
+    }
+}
+
+TEST(TerminalQuestion, ReplacesAnExistingOutputOnlyAfterAYes) {
+    const std::pair<const char*, int> answers[] = {{"y\n", 0}, {"n\n", 1}, {"\004", 1}};
+    for (const auto& [keys, status] : answers) {
+        const ScratchFolder folder;
+        writeWav(folder.path("in.wav"), {SF_FORMAT_PCM_16, 1, 22050, clickyRamp(1000, 1)});
+        std::ofstream(folder.path("out.wav")) << "keep me";
+        TerminalRun run(folder, {"repair", folder.path("in.wav"), "-o", folder.path("out.wav"), "-r", "10:20"});
+        ASSERT_TRUE(run.waitFor("out.wav exists already. Replace it? [y/n] ")) << run.shown();
+        run.type(keys);
+        EXPECT_EQ(run.finish(), status) << keys << run.err();
+        EXPECT_EQ(readFile(folder.path("out.wav")) == "keep me", status != 0) << keys;
     }
 }
 
