@@ -45,6 +45,8 @@ AtomicFile::AtomicFile(std::string target) : target_(std::move(target)) {
         throw HostError("cannot write in the folder " + folder + ": " + std::strerror(errno));
     }
     temporary_ = name.data();
+    struct stat existing {};
+    replaces_ = stat(target_.c_str(), &existing) == 0;
 }
 
 AtomicFile::~AtomicFile() {

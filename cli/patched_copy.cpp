@@ -1,5 +1,6 @@
 #include "patched_copy.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -47,7 +48,7 @@ std::uint64_t copyOneBlock(int source, int target, std::uint64_t at, const std::
 
 // Copies bytes [from, to) of source to the same place in target.
 bool copyStretch(int source, int target, std::uint64_t from, std::uint64_t to, const std::string& targetName,
-                 ProgressBar& progress, std::uint64_t size, volatile std::int32_t& stopFlag) {
+                 ProgressBar& progress, std::uint64_t size, bool flushFollows, volatile std::int32_t& stopFlag) {
     bool plainCopy = false;
     for (std::uint64_t done = from; done < to;) {
         if (stopFlag != 0) return false;
@@ -66,6 +67,12 @@ bool copyStretch(int source, int target, std::uint64_t from, std::uint64_t to, c
             }
             if (step < 0) throw HostError("cannot write " + targetName + ": " + std::strerror(errno));
             copied = static_cast<std::uint64_t>(step);
+            // A file that will be flushed before it replaces another starts
+            // going to disk now, so that the flush overlaps the copying.
+            if (flushFollows) {
+                (void)sync_file_range(target, static_cast<off_t>(done), static_cast<off_t>(copied),
+                                      SYNC_FILE_RANGE_WRITE);
+            }
         }
         if (copied == 0) break;  // the input ended early
         done += copied;
@@ -76,7 +83,8 @@ bool copyStretch(int source, int target, std::uint64_t from, std::uint64_t to, c
 
 // Copies the stretches that hold data and leaves the holes of a sparse file
 // holes, as cp does; a file system that cannot tell them apart is all data.
-bool copyWholeFile(int source, int target, const std::string& targetName, volatile std::int32_t& stopFlag) {
+bool copyWholeFile(int source, int target, const std::string& targetName, bool flushFollows,
+                   volatile std::int32_t& stopFlag) {
     struct stat status {};
     if (fstat(source, &status) != 0) throw HostError("cannot read the input: " + std::string(std::strerror(errno)));
     const auto size = static_cast<std::uint64_t>(status.st_size);
@@ -88,7 +96,7 @@ bool copyWholeFile(int source, int target, const std::string& targetName, volati
         const off_t hole = data < 0 ? -1 : lseek(source, data, SEEK_HOLE);
         const std::uint64_t from = data < 0 ? at : static_cast<std::uint64_t>(data);
         const std::uint64_t to = hole < 0 ? size : std::min(size, static_cast<std::uint64_t>(hole));
-        if (!copyStretch(source, target, from, to, targetName, progress, size, stopFlag)) return false;
+        if (!copyStretch(source, target, from, to, targetName, progress, size, flushFollows, stopFlag)) return false;
         at = to;
     }
     if (ftruncate(target, static_cast<off_t>(size)) != 0) {
@@ -101,9 +109,9 @@ bool copyWholeFile(int source, int target, const std::string& targetName, volati
 }  // namespace
 
 bool writePatchedCopy(int source, int target, const SampleLayout& layout, int channel,
-                      const std::vector<RangePatch>& patches, const std::string& targetName,
+                      const std::vector<RangePatch>& patches, const std::string& targetName, bool flushFollows,
                       volatile std::int32_t& stopFlag) {
-    if (!copyWholeFile(source, target, targetName, stopFlag)) return false;
+    if (!copyWholeFile(source, target, targetName, flushFollows, stopFlag)) return false;
     std::uint64_t total = 0;
     for (const RangePatch& patch : patches) total += patch.samples.size();
     ProgressBar progress;

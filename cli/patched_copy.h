@@ -21,10 +21,12 @@ struct RangePatch {
 
 // Copies the whole file open on source to target (with copy_file_range, a
 // reflink where the file system has one), then rewrites the patches' samples
-// in target. Shows its progress on a terminal. Answers false, having stopped,
-// as soon as stopFlag is set. Throws HostError naming targetName on failure.
+// in target. Shows its progress on a terminal. flushFollows: target will be
+// flushed to disk when it is done, and starts on its way there meanwhile.
+// Answers false, having stopped, as soon as stopFlag is set. Throws
+// HostError naming targetName on failure.
 bool writePatchedCopy(int source, int target, const SampleLayout& layout, int channel,
-                      const std::vector<RangePatch>& patches, const std::string& targetName,
+                      const std::vector<RangePatch>& patches, const std::string& targetName, bool flushFollows,
                       volatile std::int32_t& stopFlag);
 
 }  // namespace tesmora::cli

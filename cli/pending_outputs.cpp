@@ -34,7 +34,8 @@ bool PendingOutputs::addPatchedCopy(const std::string& path, int source, const S
                                     volatile std::int32_t& stopFlag) {
     auto file = std::make_unique<AtomicFile>(path);
     if (keepAttributes) copyFileAttributes(source, file->descriptor(), path);
-    if (!writePatchedCopy(source, file->descriptor(), layout, channel, patches, path, stopFlag)) return false;
+    if (!writePatchedCopy(source, file->descriptor(), layout, channel, patches, path, file->replacesAFile(), stopFlag))
+        return false;
     files_.push_back(std::move(file));
     return true;
 }
