@@ -186,6 +186,7 @@ private:
                 if (channels == 0) fail("its data chunk comes before its fmt chunk");
                 return finish("W64", body, size - 24, channels, false);
             }
+            if (size > size_ - at) break;  // runs past the end: nothing after it to find
             at += (size + 7) & ~std::uint64_t{7};
         }
         fail("it has no data chunk");
@@ -260,7 +261,7 @@ private:
                 return finish("CAF", start, toTheEnd ? (size_ > start ? size_ - start : 0) : size - 4, channels,
                               bigEndian);
             }
-            if (size == ~std::uint64_t{0}) break;
+            if (size > size_ - body) break;  // runs past the end (or to it, size -1)
             at = body + size;
         }
         fail("it has no data chunk");
