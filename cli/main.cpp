@@ -5,6 +5,7 @@
 #include <iostream>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "demo_command.h"
 #include "failure.h"
@@ -54,11 +55,13 @@ void addRepairCommand(CLI::App& app, RepairRequest& request) {
 int reportParseError(const CLI::App& app, const CLI::ParseError& error) {
     std::string message = error.what();
     if (app.get_subcommands().empty()) {
-        for (const std::string& word : app.remaining()) {
-            if (!word.empty() && word.front() != '-') {
-                message = "unknown command '" + word + "': expected repair, info or demo";
-                break;
-            }
+        const std::vector<std::string> words = app.remaining();
+        if (words.empty()) {
+            message = "give a command: repair, info or demo";
+        } else if (words.front().front() == '-') {
+            message = "unknown option '" + words.front() + "'";
+        } else {
+            message = "unknown command '" + words.front() + "': expected repair, info or demo";
         }
     }
     std::cerr << "tesmora: " << printable(message) << "\nRun 'tesmora --help' (or 'tesmora repair --help') for more.\n";

@@ -170,6 +170,20 @@ TEST_F(ProgramTest, InPlaceReplacesTheInputAndKeepsItsMode) {
     EXPECT_EQ(folder.names(), Names{"in.wav"});
 }
 
+TEST(ProgramUsage, NamesTheWordItDoesNotKnow) {
+    const std::pair<std::vector<std::string>, const char*> cases[] = {
+        {{"reapir", "in.wav"}, "tesmora: unknown command 'reapir': expected repair, info or demo\n"},
+        {{"--frob"}, "tesmora: unknown option '--frob'\n"},
+        {{}, "tesmora: give a command: repair, info or demo\n"},
+        {{"repair", "in.wav", "-o", "out.wav", "--in-place"}, "tesmora: -o and --in-place exclude each other"},
+    };
+    for (const auto& [args, message] : cases) {
+        const ProgramRun run = runProgram(args);
+        EXPECT_EQ(run.status, 2) << message;
+        EXPECT_EQ(run.err.find(message), 0u) << run.err;
+    }
+}
+
 TEST_F(ProgramTest, InfoShowsWhatTheModuleReports) {
     const ProgramRun run = runProgram({"info"});
     EXPECT_EQ(run.status, 0) << run.err;
