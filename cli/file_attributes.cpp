@@ -28,16 +28,25 @@ std::vector<char> attributeNames(int from, const std::string& target) {
     }
 }
 
-void copyAttribute(int from, int to, const char* name, const std::string& target) {
+std::vector<char> attributeValue(int file, const char* name) {
     for (;;) {
-        const ssize_t size = fgetxattr(from, name, nullptr, 0);
-        if (size < 0) break;
+        const ssize_t size = fgetxattr(file, name, nullptr, 0);
+        if (size < 0) return {};
         std::vector<char> value(static_cast<std::size_t>(size));
-        const ssize_t got = fgetxattr(from, name, value.data(), value.size());
-        if (got < 0 && errno == ERANGE) continue;
-        if (got >= 0 && fsetxattr(to, name, value.data(), static_cast<std::size_t>(got), 0) == 0) return;
-        break;
+        const ssize_t got = fgetxattr(file, name, value.data(), value.size());
+        if (got >= 0) return std::vector<char>(value.begin(), value.begin() + got);
+        if (errno != ERANGE) return {};
     }
+}
+
+void copyAttribute(int from, int to, const char* name, const std::string& target) {
+    const std::vector<char> value = attributeValue(from, name);
+    if (fsetxattr(to, name, value.data(), value.size(), 0) == 0) return;
+    const int error = errno;
+    // A label the system gives every new file (security.selinux) may not be
+    // set by the user, but is often the same already.
+    if (attributeValue(to, name) == value) return;
+    errno = error;
     throw HostError("cannot keep the extended attribute " + std::string(name) + " of " + target + ": " +
                     std::strerror(errno) + "; nothing was written");
 }
