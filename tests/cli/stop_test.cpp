@@ -167,7 +167,7 @@ TEST(TerminalQuestion, OtherSignalsThatEndAProgramStopItAsCtrlCDoes) {
     }
 }
 
-TEST(TerminalProgress, DrawsTheBarOnlyWhenStderrIsATerminal) {
+TEST(TerminalProgress, DrawsTheBarForTheModuleTheCopyAndTheWriting) {
     const ScratchFolder folder;
     writeWav(folder.path("in.wav"), {SF_FORMAT_PCM_16, 1, 22050, clickyRamp(1000, 1)});
     TerminalRun run(folder, {"repair", folder.path("in.wav"), "-o", folder.path("out.wav"), "-r", "100:900", "--yes"},
@@ -176,6 +176,9 @@ TEST(TerminalProgress, DrawsTheBarOnlyWhenStderrIsATerminal) {
     // start; of 801 samples the last, at 64, is 92% of the way.
     EXPECT_TRUE(run.waitFor("\rrange 1/1 Making Line from Selection [###")) << run.shown();
     EXPECT_TRUE(run.waitFor("  92%\r\033[K")) << run.shown();
+    // Then the copy of the file and the writing of the samples.
+    EXPECT_TRUE(run.waitFor("\rcopying  [##############################] 100%\r\033[K")) << run.shown();
+    EXPECT_TRUE(run.waitFor("\rwriting  [##############################] 100%\r\033[K")) << run.shown();
     EXPECT_EQ(run.finish(), 0);
 }
 
