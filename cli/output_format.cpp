@@ -1,5 +1,7 @@
 #include "output_format.h"
 
+#include <sndfile.h>
+
 #include <algorithm>
 #include <cctype>
 
@@ -22,7 +24,17 @@ constexpr Family kFamilies[] = {
     {" CAF ", " .caf "},
     {" AU ", " .au .snd "},
     {" FLAC ", " .flac "},
-    {"", " .ogg .oga .opus .mp3 .m4a .aac .wma .mka .voc .ircam .sf .w64x .paf .svx .nist .sph .mat .xi .sd2 "},
+    {" IRCAM ", " .sf .ircam "},
+    {" NIST ", " .nist .sph .wav "},  // SPHERE files are often named .wav
+    {" AVR ", " .avr "},
+    {" HTK ", " .htk "},
+    {" SVX ", " .svx .8svx .16sv .iff "},
+    {" VOC ", " .voc "},
+    {" PAF ", " .paf .fap "},
+    {" MAT4 MAT5 ", " .mat "},
+    {" MPC2K ", " .snd "},
+    {" SD2 ", " .sd2 "},
+    {"", " .ogg .oga .opus .mp3 .m4a .aac .wma .mka .xi .sds .wve "},
 };
 
 std::string lowerExtension(const std::string& path) {
@@ -43,13 +55,33 @@ bool lists(const char* words, const std::string& word) {
 
 void checkOutputKeepsFormat(const std::string& output, const std::string& container) {
     const std::string extension = lowerExtension(output);
-    if (extension.empty()) return;
+    bool named = false;
     for (const Family& family : kFamilies) {
         if (!lists(family.extensions, extension)) continue;
         if (lists(family.containers, container)) return;
+        named = true;
+    }
+    if (named) {
         throw UsageError(output + " names a " + extension.substr(1) +
                          " file, but the repaired file keeps the input's " + container +
                          " format, byte for byte; give the output a name that says " + container);
+    }
+}
+
+std::string containerOf(int sndfileFormat) {
+    switch (sndfileFormat & SF_FORMAT_TYPEMASK) {
+        case SF_FORMAT_IRCAM: return "IRCAM";
+        case SF_FORMAT_NIST: return "NIST";
+        case SF_FORMAT_AVR: return "AVR";
+        case SF_FORMAT_HTK: return "HTK";
+        case SF_FORMAT_SVX: return "SVX";
+        case SF_FORMAT_VOC: return "VOC";
+        case SF_FORMAT_PAF: return "PAF";
+        case SF_FORMAT_MAT4: return "MAT4";
+        case SF_FORMAT_MAT5: return "MAT5";
+        case SF_FORMAT_MPC2K: return "MPC2K";
+        case SF_FORMAT_SD2: return "SD2";
+        default: return "libsndfile format " + std::to_string((sndfileFormat & SF_FORMAT_TYPEMASK) >> 16);
     }
 }
 

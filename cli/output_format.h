@@ -13,6 +13,10 @@ namespace tesmora::cli {
 // names without a known sound extension are taken as they are.
 void checkOutputKeepsFormat(const std::string& output, const std::string& container);
 
+// The container's name, as above, for a libsndfile format the chunk walker
+// does not know.
+std::string containerOf(int sndfileFormat);
+
 }  // namespace tesmora::cli
 
 #endif

@@ -24,6 +24,7 @@
 #include "repair_targets.h"
 #include "sample_layout.h"
 #include "sample_range.h"
+#include "sample_search.h"
 #include "sample_window.h"
 #include "svg_plot.h"
 #include "terminal.h"
@@ -68,6 +69,17 @@ void refuseUnaskedLongRanges(const RepairRequest& request, const std::vector<Sam
                             " samples, more than 500, and there is no terminal to ask whether to go on; give --yes "
                             "to repair it anyway");
         }
+    }
+}
+
+// The chunk walker's layout, or, for a container it does not know, one
+// found by searching the file for its samples (checked sample by sample).
+SampleLayout locatePatchable(int descriptor, ChannelReader& reader, int format, const std::string& path) {
+    try {
+        return locateSamples(descriptor, path);
+    } catch (const HostError&) {
+        if (auto found = searchSamples(descriptor, reader, containerOf(format), path)) return *found;
+        throw;
     }
 }
 
@@ -171,7 +183,7 @@ int repair(const RepairRequest& request, volatile std::int32_t& stopFlag) {
     const bool flac = isFlac(input.descriptor());
     SampleLayout layout;
     layout.container = "FLAC";
-    if (!flac) layout = locateSamples(input.descriptor(), request.input);
+    if (!flac) layout = locatePatchable(input.descriptor(), reader, audio.format, request.input);
     if (!request.inPlace) checkOutputKeepsFormat(request.output, layout.container);
     if (!flac) checkLayout(layout, input.descriptor(), reader, ranges, request.input);
     if (layout.truncated) {

@@ -86,7 +86,7 @@ public:
         }
         fail(
             "its container is none whose samples can be rewritten where they lie (WAV, RF64, BW64, Wave64, AIFF, "
-            "AIFF-C, CAF, AU)");
+            "AIFF-C, CAF, AU, FLAC, and others whose 16-bit samples lie in one stretch)");
     }
 
 private:

@@ -202,6 +202,40 @@ TEST(Containers, OutputIsTheInputWithOnlyTheRepairedSamplesChanged) {
     }
 }
 
+// The formats the walker does not know: libsndfile writes them, the program
+// finds their samples by searching, and changes only the repaired ones.
+TEST(Containers, OtherFormatsArePatchedWhereTheirSamplesLie) {
+    const std::pair<int, int> formats[] = {
+        {SF_FORMAT_IRCAM, 2}, {SF_FORMAT_NIST, 2}, {SF_FORMAT_AVR, 2},  {SF_FORMAT_HTK, 1},   {SF_FORMAT_SVX, 1},
+        {SF_FORMAT_VOC, 2},   {SF_FORMAT_PAF, 2},  {SF_FORMAT_MAT5, 2}, {SF_FORMAT_MPC2K, 2},
+    };
+    for (const auto& [format, channels] : formats) {
+        const ScratchFolder folder;
+        const Samples input = clickyRamp(2000, channels);
+        SF_INFO info{0, 44100, channels, format | SF_FORMAT_PCM_16, 0, 0};
+        SNDFILE* file = sf_open(folder.path("in").c_str(), SFM_WRITE, &info);
+        ASSERT_NE(file, nullptr) << format;
+        sf_writef_short(file, input.data(), 2000);
+        sf_close(file);
+        const ProgramRun run = runProgram({"repair", folder.path("in"), "-o", folder.path("out"), "-r", "1000:1040",
+                                           "--channel", std::to_string(channels - 1)});
+        ASSERT_EQ(run.status, 0) << format << ": " << run.err;
+        Samples expected = input;
+        cli::mergeChannel(expected, channels, channels - 1,
+                          expectedRepair(cli::extractChannel(input, channels, channels - 1), 1000, 1040));
+        EXPECT_TRUE(readWav(folder.path("out")).samples == expected) << format;
+        const std::string before = readFile(folder.path("in"));
+        const std::string after = readFile(folder.path("out"));
+        ASSERT_EQ(before.size(), after.size()) << format;
+        std::size_t changedBytes = 0;
+        for (std::size_t i = 0; i < before.size(); ++i) changedBytes += before[i] != after[i] ? 1 : 0;
+        std::size_t changedSamples = 0;
+        for (std::size_t i = 0; i < input.size(); ++i) changedSamples += input[i] != expected[i] ? 1 : 0;
+        EXPECT_LE(changedBytes, 2 * changedSamples) << format;
+        EXPECT_GT(changedBytes, 0u) << format;
+    }
+}
+
 TEST(Containers, WarnsOfACutShortFileAndKeepsTheFormatWhateverTheName) {
     const ScratchFolder folder;
     const Samples input = clickyRamp(2000, 1);
