@@ -147,8 +147,10 @@ void writePanel(std::ostream& out, const Panel& panel, const SampleWindow& windo
 
 }  // namespace
 
+// As wide as the range, up to a bound: beyond it the margins would hold
+// more samples than the picture shows, and cost their memory.
 std::uint64_t plotMargin(std::uint64_t size) {
-    return std::max<std::uint64_t>(16, size);
+    return std::clamp<std::uint64_t>(size, 16, 65536);
 }
 
 void writeSvgPlot(std::ostream& out, const std::string& title, const std::vector<SampleWindow>& windows) {

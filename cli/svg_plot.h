@@ -17,7 +17,8 @@ namespace tesmora::cli {
 // At most this many panels are drawn; the picture says how many were left out.
 constexpr std::size_t kMostPanels = 100;
 
-// How far around a range of size samples its panel reaches on each side.
+// How far around a range of size samples its panel reaches on each side:
+// as far as the range is long, at least 16 samples, at most 65536.
 std::uint64_t plotMargin(std::uint64_t size);
 
 // One panel a window, stacked top to bottom under title.
