@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 #include <iostream>
+#include <optional>
 #include <sstream>
 
 #include "audio_file.h"
@@ -165,6 +166,67 @@ void printSummary(const RepairRequest& request, const std::vector<SampleRange>& 
               << (request.plotPath.empty() ? "" : " and " + printable(request.plotPath)) << "\n";
 }
 
+// Where the input's samples lie, checked against libsndfile's reading of them
+// before the module sees any. FLAC has no such place: it is re-encoded.
+SampleLayout locateInput(const RepairRequest& request, const InputFile& input, ChannelReader& reader,
+                         const Audio& audio, const std::vector<SampleRange>& ranges) {
+    SampleLayout layout;
+    layout.container = "FLAC";
+    const bool flac = isFlac(input.descriptor());
+    if (!flac) layout = locatePatchable(input.descriptor(), reader, audio.format, request.input);
+    if (!request.inPlace) checkOutputKeepsFormat(request.output, layout.container);
+    if (flac) return layout;
+    checkLayout(layout, input.descriptor(), reader, ranges, request.input);
+    if (layout.truncated) {
+        std::cerr << "tesmora: warning: " << printable(request.input) << " is cut short: its header promises "
+                  << layout.declaredFrames << " frames, the file holds " << layout.frameCount
+                  << "; only those are read and patched, and the rest is copied as it is\n";
+    }
+    return layout;
+}
+
+// What the ranges became: their new samples, and the windows around them for
+// the report and the plot.
+struct Repairs {
+    std::vector<RangePatch> patches;
+    std::vector<SampleWindow> windows;
+};
+
+// Hands each range to the module alone, read from the input as it is needed.
+// Answers the exit status when one does not go through.
+std::optional<int> repairEach(const RepairRequest& request, const LoadedModule& module, ChannelReader& reader,
+                              const std::vector<SampleRange>& ranges, int channel, const DriveOptions& options,
+                              Repairs& repairs) {
+    const int channels = reader.channelCount();
+    const HostFormat format =
+        channel >= 0 ? HostFormat{1, 16, 2}
+                     : HostFormat{static_cast<std::uint16_t>(channels), 16, static_cast<std::uint16_t>(2 * channels)};
+    const bool wantsWindows = (request.report || !request.plotPath.empty()) && channel >= 0;
+    for (std::size_t i = 0; i < ranges.size(); ++i) {
+        const SampleRange& range = ranges[i];
+        RangePatch patch{range.first, {}};
+        const auto frames = static_cast<std::size_t>(range.size());
+        if (channel >= 0) {
+            patch.samples.resize(frames);
+            reader.read(range.first, patch.samples.data(), frames);
+        } else {
+            patch.samples.resize(frames * static_cast<std::size_t>(channels));
+            reader.readFrames(range.first, patch.samples.data(), frames);
+        }
+        if (options.confirmLongRanges && range.size() > kSamplesWithoutQuestion) {
+            tellOnTerminal("range " + printable(range.describe()) + " has " + std::to_string(range.size()) +
+                           " samples.");
+        }
+        const std::string task = "range " + std::to_string(i + 1) + "/" + std::to_string(ranges.size());
+        const auto kind =
+            driveRange(module.entryPoints(), patch.samples, format, static_cast<std::uint32_t>(frames), task, options);
+        if (kind != DriveResult::repaired) return explainFailure(kind, range, channels, channel);
+        if (wantsWindows) repairs.windows.push_back(windowAround(reader, range, patch.samples));
+        repairs.patches.push_back(std::move(patch));
+    }
+    return std::nullopt;
+}
+
 int repair(const RepairRequest& request, volatile std::int32_t& stopFlag) {
     const RepairTargets targets = planTargets(request);
     const std::vector<WrittenRange> writtenRanges = requestedRanges(request);
@@ -176,68 +238,29 @@ int repair(const RepairRequest& request, volatile std::int32_t& stopFlag) {
     const DriveOptions options{!request.skipQuestion, &stopFlag};
     if (!audio.is16Bit()) return handOverOtherWidth(module, audio, channel, ranges, options);
 
-    // Where the samples lie, checked against libsndfile's reading of them
-    // before the module sees any. FLAC is re-encoded instead.
     const InputFile input(request.input);
     ChannelReader reader(request.input, std::max(channel, 0));
-    const bool flac = isFlac(input.descriptor());
-    SampleLayout layout;
-    layout.container = "FLAC";
-    if (!flac) layout = locatePatchable(input.descriptor(), reader, audio.format, request.input);
-    if (!request.inPlace) checkOutputKeepsFormat(request.output, layout.container);
-    if (!flac) checkLayout(layout, input.descriptor(), reader, ranges, request.input);
-    if (layout.truncated) {
-        std::cerr << "tesmora: warning: " << printable(request.input) << " is cut short: its header promises "
-                  << layout.declaredFrames << " frames, the file holds " << layout.frameCount
-                  << "; only those are read and patched, and the rest is copied as it is\n";
-    }
-
-    const HostFormat format = channel >= 0 ? HostFormat{1, 16, 2}
-                                           : HostFormat{static_cast<std::uint16_t>(audio.channels), 16,
-                                                        static_cast<std::uint16_t>(2 * audio.channels)};
-    const bool wantsWindows = (request.report || !request.plotPath.empty()) && channel >= 0;
-    std::vector<RangePatch> patches;
-    std::vector<SampleWindow> windows;
-    for (std::size_t i = 0; i < ranges.size(); ++i) {
-        const SampleRange& range = ranges[i];
-        RangePatch patch{range.first, {}};
-        const auto frames = static_cast<std::size_t>(range.size());
-        if (channel >= 0) {
-            patch.samples.resize(frames);
-            reader.read(range.first, patch.samples.data(), frames);
-        } else {
-            patch.samples.resize(frames * static_cast<std::size_t>(audio.channels));
-            reader.readFrames(range.first, patch.samples.data(), frames);
-        }
-        if (options.confirmLongRanges && range.size() > kSamplesWithoutQuestion) {
-            tellOnTerminal("range " + printable(range.describe()) + " has " + std::to_string(range.size()) +
-                           " samples.");
-        }
-        const std::string task = "range " + std::to_string(i + 1) + "/" + std::to_string(ranges.size());
-        const auto kind =
-            driveRange(module.entryPoints(), patch.samples, format, static_cast<std::uint32_t>(frames), task, options);
-        if (kind != DriveResult::repaired) return explainFailure(kind, range, audio.channels, channel);
-        if (wantsWindows) windows.push_back(windowAround(reader, range, patch.samples));
-        patches.push_back(std::move(patch));
-    }
+    const SampleLayout layout = locateInput(request, input, reader, audio, ranges);
+    Repairs repairs;
+    if (const auto failed = repairEach(request, module, reader, ranges, channel, options, repairs)) return *failed;
 
     PendingOutputs outputs;
-    const bool written = flac ? outputs.addRepairedFlac(targets.sound.path, request.input, input.descriptor(), channel,
-                                                        audio.channels, patches, request.inPlace, stopFlag)
-                              : outputs.addPatchedCopy(targets.sound.path, input.descriptor(), layout, channel, patches,
-                                                       request.inPlace, stopFlag);
-    if (!written) {
-        return explainFailure(DriveResult::stopped, ranges.front(), audio.channels, channel);
-    }
-    if (targets.plot) {
+    const bool written = layout.container == "FLAC"
+                             ? outputs.addRepairedFlac(targets.sound.path, request.input, input.descriptor(), channel,
+                                                       audio.channels, repairs.patches, request.inPlace, stopFlag)
+                             : outputs.addPatchedCopy(targets.sound.path, input.descriptor(), layout, channel,
+                                                      repairs.patches, request.inPlace, stopFlag);
+    if (targets.plot && written) {
         std::ostringstream plot;
-        writeSvgPlot(plot, "Tesmora: " + request.input, windows);
+        writeSvgPlot(plot, "Tesmora: " + request.input, repairs.windows);
         outputs.addText(targets.plot->path, plot.str());
     }
-    if (stopFlag != 0) return explainFailure(DriveResult::stopped, ranges.front(), audio.channels, channel);
+    if (!written || stopFlag != 0) {
+        return explainFailure(DriveResult::stopped, ranges.front(), audio.channels, channel);
+    }
     outputs.commitAll();
 
-    if (request.report) printReport(std::cout, windows);
+    if (request.report) printReport(std::cout, repairs.windows);
     printSummary(request, ranges, request.inPlace ? request.input : request.output);
     return kExitRepaired;
 }
