@@ -1,11 +1,6 @@
 #include "repair_command.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <iostream>
 #include <optional>
 #include <sstream>
@@ -14,18 +9,16 @@
 #include "channel.h"
 #include "channel_reader.h"
 #include "failure.h"
-#include "flac_header.h"
-#include "layout_check.h"
+#include "input_file.h"
+#include "input_layout.h"
 #include "module_driver.h"
 #include "module_loader.h"
-#include "output_format.h"
 #include "pending_outputs.h"
 #include "printable.h"
 #include "range_report.h"
 #include "repair_targets.h"
 #include "sample_layout.h"
 #include "sample_range.h"
-#include "sample_search.h"
 #include "sample_window.h"
 #include "svg_plot.h"
 #include "terminal.h"
@@ -72,31 +65,6 @@ void refuseUnaskedLongRanges(const RepairRequest& request, const std::vector<Sam
         }
     }
 }
-
-// The chunk walker's layout, or, for a container it does not know, one
-// found by searching the file for its samples (checked sample by sample).
-SampleLayout locatePatchable(int descriptor, ChannelReader& reader, int format, const std::string& path) {
-    try {
-        return locateSamples(descriptor, path);
-    } catch (const HostError&) {
-        if (auto found = searchSamples(descriptor, reader, containerOf(format), path)) return *found;
-        throw;
-    }
-}
-
-class InputFile {
-public:
-    explicit InputFile(const std::string& path) : descriptor_(open(path.c_str(), O_RDONLY | O_CLOEXEC)) {
-        if (descriptor_ < 0) throw HostError("cannot read " + path + ": " + std::strerror(errno));
-    }
-    ~InputFile() { close(descriptor_); }
-    InputFile(const InputFile&) = delete;
-    InputFile& operator=(const InputFile&) = delete;
-    int descriptor() const { return descriptor_; }
-
-private:
-    int descriptor_;
-};
 
 int explainFailure(DriveResult::Kind kind, const SampleRange& range, int channels, int channel) {
     const std::string described = printable(range.describe());
@@ -166,25 +134,6 @@ void printSummary(const RepairRequest& request, const std::vector<SampleRange>& 
               << (request.plotPath.empty() ? "" : " and " + printable(request.plotPath)) << "\n";
 }
 
-// Where the input's samples lie, checked against libsndfile's reading of them
-// before the module sees any. FLAC has no such place: it is re-encoded.
-SampleLayout locateInput(const RepairRequest& request, const InputFile& input, ChannelReader& reader,
-                         const Audio& audio, const std::vector<SampleRange>& ranges) {
-    SampleLayout layout;
-    layout.container = "FLAC";
-    const bool flac = isFlac(input.descriptor());
-    if (!flac) layout = locatePatchable(input.descriptor(), reader, audio.format, request.input);
-    if (!request.inPlace) checkOutputKeepsFormat(request.output, layout.container);
-    if (flac) return layout;
-    checkLayout(layout, input.descriptor(), reader, ranges, request.input);
-    if (layout.truncated) {
-        std::cerr << "tesmora: warning: " << printable(request.input) << " is cut short: its header promises "
-                  << layout.declaredFrames << " frames, the file holds " << layout.frameCount
-                  << "; only those are read and patched, and the rest is copied as it is\n";
-    }
-    return layout;
-}
-
 // What the ranges became: their new samples, and the windows around them for
 // the report and the plot.
 struct Repairs {
@@ -240,7 +189,7 @@ int repair(const RepairRequest& request, volatile std::int32_t& stopFlag) {
 
     const InputFile input(request.input);
     ChannelReader reader(request.input, std::max(channel, 0));
-    const SampleLayout layout = locateInput(request, input, reader, audio, ranges);
+    const SampleLayout layout = locateInput(input, reader, audio, ranges, request.input, request.output);
     Repairs repairs;
     if (const auto failed = repairEach(request, module, reader, ranges, channel, options, repairs)) return *failed;
 
