@@ -45,6 +45,8 @@ AtomicFile::AtomicFile(std::string target) : target_(std::move(target)) {
         throw HostError("cannot write in the folder " + folder + ": " + std::strerror(errno));
     }
     temporary_ = name.data();
+    struct stat existing {};
+    replaces_ = stat(target_.c_str(), &existing) == 0;
 }
 
 AtomicFile::~AtomicFile() {
@@ -54,11 +56,14 @@ AtomicFile::~AtomicFile() {
 
 void AtomicFile::commit() {
     struct stat existing {};
-    const mode_t mode = stat(target_.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : defaultMode();
+    const bool replaces = stat(target_.c_str(), &existing) == 0;
+    const mode_t mode = replaces ? (existing.st_mode & 07777) : defaultMode();
     const char* failedStep = nullptr;
     if (fchmod(descriptor_, mode) != 0) {
         failedStep = "cannot set the mode of";
-    } else if (fsync(descriptor_) != 0) {
+    } else if (replaces && fsync(descriptor_) != 0) {
+        // Only a file that replaces another must be on disk before the rename:
+        // a crash must not leave neither. A new name loses nothing but itself.
         failedStep = "cannot write";
     }
     const int closed = close(descriptor_);

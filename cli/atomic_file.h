@@ -21,9 +21,12 @@ public:
     // The temporary file, open for writing.
     int descriptor() const { return descriptor_; }
     const std::string& target() const { return target_; }
+    // Whether a file lay under the target's name when this one was begun:
+    // commit() then flushes this one to disk before the rename.
+    bool replacesAFile() const { return replaces_; }
 
-    // Flushes the file to disk and renames it over target, keeping the mode of
-    // a file already there. Throws HostError, and removes the temporary file,
+    // Renames the file over target, keeping the mode of a file already there
+    // and flushing the new one to disk first in that case. Throws HostError, and removes the temporary file,
     // when any step fails.
     void commit();
 
@@ -32,6 +35,7 @@ private:
     std::string temporary_;
     int descriptor_ = -1;
     bool committed_ = false;
+    bool replaces_ = false;
 };
 
 }  // namespace tesmora::cli

@@ -35,7 +35,7 @@ std::uint16_t bitsPerSampleOf(int format) {
 
 }  // namespace
 
-Audio readAudio(const std::string& path) {
+Audio describeAudio(const std::string& path) {
     struct stat status {};
     if (stat(path.c_str(), &status) != 0) throw HostError("cannot read " + path + ": " + std::strerror(errno));
     if (S_ISDIR(status.st_mode)) throw HostError("cannot read " + path + ": it is a folder");
@@ -49,17 +49,6 @@ Audio readAudio(const std::string& path) {
     audio.channels = info.channels;
     audio.bitsPerSample = bitsPerSampleOf(info.format);
     audio.frameCount = static_cast<std::uint64_t>(info.frames);
-    for (int id = SF_STR_FIRST; id <= SF_STR_LAST; ++id) {
-        if (const char* text = sf_get_string(file.get(), id)) audio.texts.emplace_back(id, text);
-    }
-    if (audio.is16Bit()) {
-        audio.samples.resize(audio.frameCount * static_cast<std::uint64_t>(audio.channels));
-        const sf_count_t read = sf_readf_short(file.get(), audio.samples.data(), info.frames);
-        if (read != info.frames) {
-            throw HostError("cannot read " + path + ": " + sf_strerror(file.get()) + " (" + std::to_string(read) +
-                            " of " + std::to_string(info.frames) + " frames)");
-        }
-    }
     return audio;
 }
 
@@ -70,7 +59,6 @@ void writeAudio(const Audio& audio, int descriptor, const std::string& target) {
     info.channels = audio.channels;
     SndfilePointer file(sf_open_fd(descriptor, SFM_WRITE, &info, SF_FALSE));
     if (!file) throw HostError("cannot write " + target + ": " + sf_strerror(nullptr));
-    for (const auto& [id, text] : audio.texts) sf_set_string(file.get(), id, text.c_str());
 
     const auto frames = static_cast<sf_count_t>(audio.frameCount);
     if (sf_writef_short(file.get(), audio.samples.data(), frames) != frames) {

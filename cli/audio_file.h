@@ -1,12 +1,10 @@
-// Audio files read and written with libsndfile. 16-bit files are held as
-// their samples; for any other width only the description is kept, because
-// the module refuses such data before it asks for any of it.
+// Audio files described and written with libsndfile: what a file holds
+// (its samples are read through ChannelReader), and new 16-bit files.
 #ifndef TESMORA_CLI_AUDIO_FILE_H
 #define TESMORA_CLI_AUDIO_FILE_H
 
 #include <cstdint>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace tesmora::cli {
@@ -17,14 +15,14 @@ struct Audio {
     int channels = 0;
     std::uint16_t bitsPerSample = 0;  // 0 when the encoding has no fixed width
     std::uint64_t frameCount = 0;
-    std::vector<std::int16_t> samples;               // interleaved; empty unless 16-bit
-    std::vector<std::pair<int, std::string>> texts;  // title, artist, ... by libsndfile's id
+    std::vector<std::int16_t> samples;  // interleaved, for writing; describeAudio leaves it empty
 
     bool is16Bit() const { return bitsPerSample == 16; }
 };
 
+// The file's format, rate, channels, width and length, without its samples.
 // Throws HostError when the file cannot be opened or read.
-Audio readAudio(const std::string& path);
+Audio describeAudio(const std::string& path);
 
 // Writes 16-bit audio, in its own format, to an open descriptor (left open).
 // Throws HostError naming target when anything fails.

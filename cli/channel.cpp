@@ -1,19 +1,22 @@
 #include "channel.h"
 
+#include <cctype>
 #include <charconv>
 
 #include "failure.h"
 
 namespace tesmora::cli {
 
-int parseChannel(const std::string& text) {
+int parseChannel(const std::string& written) {
+    std::string text = written;
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     if (text == "left") return 0;
     if (text == "right") return 1;
     int index = -1;
     const char* end = text.data() + text.size();
     const auto [stop, error] = std::from_chars(text.data(), end, index);
     if (error != std::errc() || stop != end || index < 0) {
-        throw UsageError("bad channel '" + text + "': expected left, right or an index counted from 0");
+        throw UsageError("bad channel '" + written + "': expected left, right or an index counted from 0");
     }
     return index;
 }

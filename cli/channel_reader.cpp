@@ -31,7 +31,8 @@ ChannelReader::ChannelReader(const std::string& path, int channel) : path_(path)
     frames_.resize(kChunkFrames * static_cast<std::size_t>(channelCount_));
 }
 
-std::size_t ChannelReader::read(std::uint64_t first, std::int16_t* out, std::size_t count) {
+template <typename Take>
+std::size_t ChannelReader::readChunks(std::uint64_t first, std::size_t count, Take take) {
     if (first >= frameCount_) return 0;
     count = static_cast<std::size_t>(std::min<std::uint64_t>(count, frameCount_ - first));
     if (sf_seek(file_.get(), static_cast<sf_count_t>(first), SEEK_SET) < 0) {
@@ -44,12 +45,25 @@ std::size_t ChannelReader::read(std::uint64_t first, std::int16_t* out, std::siz
         if (got != static_cast<sf_count_t>(want)) {
             throw HostError("cannot read " + path_ + ": " + sf_strerror(file_.get()));
         }
-        const auto channels = static_cast<std::size_t>(channelCount_);
-        for (std::size_t i = 0; i < want; ++i)
-            out[done + i] = frames_[i * channels + static_cast<std::size_t>(channel_)];
+        take(frames_.data(), want, done);
         done += want;
     }
     return done;
+}
+
+std::size_t ChannelReader::read(std::uint64_t first, std::int16_t* out, std::size_t count) {
+    const auto channels = static_cast<std::size_t>(channelCount_);
+    const auto channel = static_cast<std::size_t>(channel_);
+    return readChunks(first, count, [&](const std::int16_t* block, std::size_t frames, std::size_t done) {
+        for (std::size_t i = 0; i < frames; ++i) out[done + i] = block[i * channels + channel];
+    });
+}
+
+std::size_t ChannelReader::readFrames(std::uint64_t first, std::int16_t* out, std::size_t count) {
+    const auto channels = static_cast<std::size_t>(channelCount_);
+    return readChunks(first, count, [&](const std::int16_t* block, std::size_t frames, std::size_t done) {
+        std::copy(block, block + frames * channels, out + done * channels);
+    });
 }
 
 }  // namespace tesmora::cli

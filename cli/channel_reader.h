@@ -32,7 +32,15 @@ public:
     // Throws HostError when the file cannot be read there.
     std::size_t read(std::uint64_t first, std::int16_t* out, std::size_t count);
 
+    // As read, but every channel of each frame, interleaved: out holds
+    // count * channelCount() samples. Returns the frames copied.
+    std::size_t readFrames(std::uint64_t first, std::int16_t* out, std::size_t count);
+
 private:
+    // Calls take(block, frames, done) for each chunk of frames from first on.
+    template <typename Take>
+    std::size_t readChunks(std::uint64_t first, std::size_t count, Take take);
+
     struct Closer {
         void operator()(SNDFILE* file) const { sf_close(file); }
     };

@@ -115,6 +115,21 @@ void printTable(const std::vector<SampleRange>& ranges, const std::vector<std::i
     }
 }
 
+std::vector<SampleWindow> windowsAround(const std::vector<SampleRange>& ranges, const std::vector<std::int16_t>& before,
+                                        const std::vector<std::int16_t>& after) {
+    std::vector<SampleWindow> windows;
+    for (const SampleRange& range : ranges) {
+        const std::uint64_t margin = plotMargin(range.size());
+        const std::uint64_t first = range.first > margin ? range.first - margin : 0;
+        const std::uint64_t end = std::min<std::uint64_t>(range.last + margin + 1, before.size());
+        const auto from = static_cast<std::ptrdiff_t>(first);
+        const auto to = static_cast<std::ptrdiff_t>(end);
+        windows.push_back(
+            {range, first, {before.begin() + from, before.begin() + to}, {after.begin() + from, after.begin() + to}});
+    }
+    return windows;
+}
+
 int demo(const std::string& folder, const std::string& modulePath, volatile std::int32_t& stopFlag) {
     const LoadedModule module(modulePath);
     const ModuleInfo info = queryModule(module.entryPoints());
@@ -138,7 +153,8 @@ int demo(const std::string& folder, const std::string& modulePath, volatile std:
     outputs.addAudio(folder + "/clicks.wav", monoAudio(clicked));
     outputs.addAudio(folder + "/repaired.wav", monoAudio(repaired));
     std::ostringstream plot;
-    writeSvgPlot(plot, "Tesmora demo: four clicks in a 220 Hz tone, before and after", clicked, repaired, ranges);
+    writeSvgPlot(plot, "Tesmora demo: four clicks in a 220 Hz tone, before and after",
+                 windowsAround(ranges, clicked, repaired));
     outputs.addText(folder + "/repaired.svg", plot.str());
     outputs.commitAll();
 

@@ -5,11 +5,13 @@
 #include <iostream>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "demo_command.h"
 #include "failure.h"
 #include "module_info.h"
 #include "module_loader.h"
+#include "printable.h"
 #include "repair_command.h"
 #include "stop_request.h"
 #include "tesmora_version.h"
@@ -23,12 +25,20 @@ void addRepairCommand(CLI::App& app, RepairRequest& request) {
     repair->add_option("input", request.input, "The sound file (never changed without --in-place)")
         ->required()
         ->type_name("FILE");
-    repair->add_option("-o,--output", request.output, "Where the repaired file is written")->type_name("FILE");
+    repair
+        ->add_option("-o,--output", request.output,
+                     "Where the repaired file is written (a regular file, or a new name), in the input's format")
+        ->type_name("FILE");
     repair->add_flag("--in-place", request.inPlace, "Replace the input with the repaired file");
+    repair->add_flag("-f,--force", request.force, "Replace an output file that exists without asking");
+    // One value a -r, so that a file name after it is not taken for a range.
     repair
         ->add_option("-r,--range", request.ranges,
                      "FIRST:LAST, inclusive, in samples (22579:22619) or seconds (0.5120s:0.5129s); repeatable")
-        ->type_name("FIRST:LAST");
+        ->type_name("FIRST:LAST")
+        ->type_size(1)
+        ->expected(1)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
     repair->add_option("--ranges", request.rangesFile, "A file with one range a line ('#' starts a comment)")
         ->type_name("FILE");
     repair
@@ -41,6 +51,24 @@ void addRepairCommand(CLI::App& app, RepairRequest& request) {
     repair->add_flag("--report", request.report, "Print, per range, what changed");
 }
 
+// CLI11 answers a word that is no subcommand with "A subcommand is required";
+// the word itself is what the user needs to see.
+int reportParseError(const CLI::App& app, const CLI::ParseError& error) {
+    std::string message = error.what();
+    if (app.get_subcommands().empty()) {
+        const std::vector<std::string> words = app.remaining();
+        if (words.empty()) {
+            message = "give a command: repair, info or demo";
+        } else if (words.front().front() == '-') {
+            message = "unknown option '" + words.front() + "'";
+        } else {
+            message = "unknown command '" + words.front() + "': expected repair, info or demo";
+        }
+    }
+    std::cerr << "tesmora: " << printable(message) << "\nRun 'tesmora --help' (or 'tesmora repair --help') for more.\n";
+    return kExitBadUsage;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -50,10 +78,10 @@ int main(int argc, char** argv) {
         "tesmora");
     app.footer(
         "Exit status:\n"
-        "  0    repaired\n"
-        "  1    refused or failed; nothing was written\n"
-        "  2    bad usage\n"
-        "  130  stopped (Ctrl-C); nothing was written");
+        "  0      repaired\n"
+        "  1      refused or failed; nothing was written\n"
+        "  2      bad usage\n"
+        "  128+N  stopped by signal N (130 for Ctrl-C, 143 for SIGTERM); nothing was written");
     app.set_version_flag("--version", "tesmora " TESMORA_VERSION_STRING "\n" TESMORA_COPYRIGHT
                                       "\n\nFree software under the MIT licence.");
     app.set_help_all_flag("--help-all", "Print the help of every command and exit");
@@ -74,9 +102,12 @@ int main(int argc, char** argv) {
 
     try {
         app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& help) {
+        return app.exit(help) == 0 ? kExitRepaired : kExitBadUsage;
+    } catch (const CLI::CallForAllHelp& help) {
+        return app.exit(help) == 0 ? kExitRepaired : kExitBadUsage;
     } catch (const CLI::ParseError& error) {
-        const int status = app.exit(error);
-        return status == 0 ? kExitRepaired : kExitBadUsage;
+        return reportParseError(app, error);
     }
 
     const StopOnInterrupt stopOnInterrupt;
@@ -90,7 +121,8 @@ int main(int argc, char** argv) {
         }
         if (*demo) return runDemo(demoFolder, modulePath, StopOnInterrupt::stopFlag());
         request.modulePath = modulePath;
-        return runRepair(request, StopOnInterrupt::stopFlag());
+        const int status = runRepair(request, StopOnInterrupt::stopFlag());
+        return status == kExitStopped ? StopOnInterrupt::stoppedStatus() : status;
     } catch (const HostError& error) {
         std::cerr << "tesmora: " << error.what() << "\n";
     } catch (const std::bad_alloc&) {

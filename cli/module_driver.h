@@ -4,6 +4,7 @@
 #define TESMORA_CLI_MODULE_DRIVER_H
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "memory_host.h"
@@ -33,6 +34,13 @@ struct DriveOptions {
 // discards it.
 DriveResult driveModule(const EntryPoints& module, std::vector<std::int16_t>& data, HostFormat format,
                         const std::vector<SampleRange>& ranges, const DriveOptions& options);
+
+// One range alone: frames holds just its frameCount frames (at least one),
+// handed to the module as the selection of them all, so that only the range
+// is ever in memory and its place in the file may lie beyond 32 bits. task
+// is shown before the progress bar.
+DriveResult::Kind driveRange(const EntryPoints& module, std::vector<std::int16_t>& frames, HostFormat format,
+                             std::uint32_t frameCount, const std::string& task, const DriveOptions& options);
 
 }  // namespace tesmora::cli
 

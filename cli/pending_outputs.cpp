@@ -6,6 +6,8 @@
 #include <cstring>
 
 #include "failure.h"
+#include "file_attributes.h"
+#include "flac_copy.h"
 
 namespace tesmora::cli {
 
@@ -25,6 +27,29 @@ void PendingOutputs::addText(const std::string& path, const std::string& text) {
         written += static_cast<std::size_t>(step);
     }
     files_.push_back(std::move(file));
+}
+
+bool PendingOutputs::addPatchedCopy(const std::string& path, int source, const SampleLayout& layout, int channel,
+                                    const std::vector<RangePatch>& patches, bool keepAttributes,
+                                    volatile std::int32_t& stopFlag) {
+    auto file = std::make_unique<AtomicFile>(path);
+    if (keepAttributes) copyFileAttributes(source, file->descriptor(), path);
+    if (!writePatchedCopy(source, file->descriptor(), layout, channel, patches, path, file->replacesAFile(), stopFlag))
+        return false;
+    files_.push_back(std::move(file));
+    return true;
+}
+
+bool PendingOutputs::addRepairedFlac(const std::string& path, const std::string& sourcePath, int source, int channel,
+                                     int channels, const std::vector<RangePatch>& patches, bool keepAttributes,
+                                     volatile std::int32_t& stopFlag) {
+    auto file = std::make_unique<AtomicFile>(path);
+    if (keepAttributes) copyFileAttributes(source, file->descriptor(), path);
+    if (!writeRepairedFlac(sourcePath, source, file->descriptor(), channel, channels, patches, path, stopFlag)) {
+        return false;
+    }
+    files_.push_back(std::move(file));
+    return true;
 }
 
 void PendingOutputs::commitAll() {

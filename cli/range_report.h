@@ -8,7 +8,7 @@
 #include <ostream>
 #include <vector>
 
-#include "sample_range.h"
+#include "sample_window.h"
 
 namespace tesmora::cli {
 
@@ -21,12 +21,10 @@ struct RangeFigures {
     int endStepAfter = 0;
 };
 
-RangeFigures measureRange(const std::vector<std::int16_t>& before, const std::vector<std::int16_t>& after,
-                          const SampleRange& range);
+RangeFigures measureRange(const SampleWindow& window);
 
 // One line a range, with a heading.
-void printReport(std::ostream& out, const std::vector<std::int16_t>& before, const std::vector<std::int16_t>& after,
-                 const std::vector<SampleRange>& ranges);
+void printReport(std::ostream& out, const std::vector<SampleWindow>& windows);
 
 }  // namespace tesmora::cli
 

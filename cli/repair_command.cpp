@@ -1,31 +1,36 @@
 #include "repair_command.h"
 
-#include <sys/stat.h>
-
+#include <algorithm>
 #include <iostream>
+#include <optional>
 #include <sstream>
 
 #include "audio_file.h"
 #include "channel.h"
+#include "channel_reader.h"
 #include "failure.h"
+#include "input_file.h"
+#include "input_layout.h"
 #include "module_driver.h"
 #include "module_loader.h"
 #include "pending_outputs.h"
+#include "printable.h"
 #include "range_report.h"
+#include "repair_targets.h"
+#include "sample_layout.h"
 #include "sample_range.h"
+#include "sample_window.h"
 #include "svg_plot.h"
+#include "terminal.h"
 
 namespace tesmora::cli {
 
 namespace {
 
-bool sameFile(const std::string& a, const std::string& b) {
-    struct stat first {};
-    struct stat second {};
-    return stat(a.c_str(), &first) == 0 && stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev &&
-           first.st_ino == second.st_ino;
-}
+// The module asks about selections longer than this.
+constexpr std::uint64_t kSamplesWithoutQuestion = 500;
 
+// Every source of ranges is gathered here, in one list.
 std::vector<WrittenRange> requestedRanges(const RepairRequest& request) {
     std::vector<WrittenRange> writtenRanges;
     for (const std::string& text : request.ranges) writtenRanges.push_back(parseRange(text));
@@ -36,100 +41,176 @@ std::vector<WrittenRange> requestedRanges(const RepairRequest& request) {
     return writtenRanges;
 }
 
-void checkTarget(const RepairRequest& request) {
-    if (request.inPlace == !request.output.empty()) {
-        throw UsageError("give either -o OUTPUT or --in-place");
+// The channel handed to the module: the one chosen, the only one of a mono
+// file, or -1 for every channel of the frame.
+int chosenChannel(const std::string& channelText, int channels) {
+    if (channelText.empty()) return channels == 1 ? 0 : -1;
+    const int channel = parseChannel(channelText);
+    if (channel >= channels) {
+        throw HostError("there is no channel " + channelText + ": the file has " + std::to_string(channels) +
+                        (channels == 1 ? " channel" : " channels") + ", counted from 0");
     }
-    if (!request.inPlace && sameFile(request.input, request.output)) {
-        throw UsageError(request.output + " is the input file; use --in-place to repair it where it lies");
-    }
-    const std::string& target = request.inPlace ? request.input : request.output;
-    if (!request.plotPath.empty() && (request.plotPath == target || sameFile(request.plotPath, request.input) ||
-                                      sameFile(request.plotPath, target))) {
-        throw UsageError("the plot " + request.plotPath + " would overwrite the sound file; give it a name of its own");
-    }
+    return channel;
 }
 
-// What the module is handed: one channel when one is chosen (or the file has
-// only one), otherwise the interleaved frames of them all.
-struct HandedData {
-    HostFormat format;
-    int channel = -1;  // -1: every channel
-    std::vector<std::int16_t> samples;
-};
-
-HandedData dataToHand(const Audio& audio, const std::string& channelText) {
-    HandedData handed;
-    const auto bytesPerSample = static_cast<std::uint16_t>((audio.bitsPerSample + 7) / 8);
-    if (!channelText.empty()) {
-        handed.channel = parseChannel(channelText);
-        if (handed.channel >= audio.channels) {
-            throw HostError("there is no channel " + channelText + ": the file has " + std::to_string(audio.channels) +
-                            (audio.channels == 1 ? " channel" : " channels") + ", counted from 0");
+// Without a terminal the module cannot ask, and would go on: such ranges
+// need --yes.
+void refuseUnaskedLongRanges(const RepairRequest& request, const std::vector<SampleRange>& ranges) {
+    if (request.skipQuestion || hasTerminal()) return;
+    for (const SampleRange& range : ranges) {
+        if (range.size() > kSamplesWithoutQuestion) {
+            throw HostError("range " + range.describe() + " has " + std::to_string(range.size()) +
+                            " samples, more than 500, and there is no terminal to ask whether to go on; give --yes "
+                            "to repair it anyway");
         }
     }
-    if (handed.channel >= 0 || audio.channels == 1) {
-        handed.format = {1, audio.bitsPerSample, bytesPerSample};
-        if (handed.channel < 0) handed.channel = 0;
-        if (audio.is16Bit()) handed.samples = extractChannel(audio.samples, audio.channels, handed.channel);
-    } else {
-        handed.format = {static_cast<std::uint16_t>(audio.channels), audio.bitsPerSample,
-                         static_cast<std::uint16_t>(bytesPerSample * audio.channels)};
-        handed.samples = audio.samples;
-    }
-    return handed;
 }
 
-int explainFailure(const DriveResult& result) {
-    const std::string range = result.range->describe();
-    switch (result.kind) {
+int explainFailure(DriveResult::Kind kind, const SampleRange& range, int channels, int channel) {
+    const std::string described = printable(range.describe());
+    switch (kind) {
         case DriveResult::stopped: std::cerr << "tesmora: stopped; nothing was written\n"; return kExitStopped;
         case DriveResult::declined:
-            std::cerr << "tesmora: range " << range << " was not confirmed; nothing was written\n";
+            std::cerr << "tesmora: range " << described << " was not confirmed; nothing was written\n";
             return kExitFailed;
         default:
-            std::cerr << "tesmora: the module did not repair range " << range << "; nothing was written\n";
+            std::cerr << "tesmora: the module did not repair range " << described << "; nothing was written\n";
+            if (channel < 0) {
+                std::cerr << "tesmora: the file has " << channels
+                          << " channels; repair one at a time with --channel left, right or an index from 0\n";
+            }
             return kExitFailed;
     }
+}
+
+// What the module is handed for a file whose samples are not 16-bit: their
+// description alone, which it refuses before it asks for any of them.
+int handOverOtherWidth(const LoadedModule& module, const Audio& audio, int channel,
+                       const std::vector<SampleRange>& ranges, const DriveOptions& options) {
+    const auto bytes = static_cast<std::uint16_t>((audio.bitsPerSample + 7) / 8);
+    const auto channels = static_cast<std::uint16_t>(channel < 0 ? audio.channels : 1);
+    const HostFormat format{channels, audio.bitsPerSample, static_cast<std::uint16_t>(bytes * channels)};
+    std::vector<std::int16_t> nothing;
+    const auto kind = driveRange(module.entryPoints(), nothing, format,
+                                 static_cast<std::uint32_t>(ranges.front().size()), "range 1", options);
+    if (kind != DriveResult::repaired) return explainFailure(kind, ranges.front(), audio.channels, channel);
+    throw HostError("cannot repair " + std::to_string(audio.bitsPerSample) + "-bit audio: only 16-bit is read");
+}
+
+// The range's samples and as many again on each side, before the repair and
+// after, for the report and the plot.
+SampleWindow windowAround(ChannelReader& reader, const SampleRange& range, const std::vector<std::int16_t>& repaired) {
+    const std::uint64_t margin = plotMargin(range.size());
+    SampleWindow window{range, range.first > margin ? range.first - margin : 0, {}, {}};
+    const std::uint64_t end = std::min(range.last + margin + 1, reader.frameCount());
+    window.before.resize(static_cast<std::size_t>(end - window.first));
+    reader.read(window.first, window.before.data(), window.before.size());
+    window.after = window.before;
+    std::copy(repaired.begin(), repaired.end(),
+              window.after.begin() + static_cast<std::ptrdiff_t>(range.first - window.first));
+    return window;
+}
+
+// Ranges of one or two samples have no inside to put on a line.
+std::vector<const SampleRange*> unchangedRanges(const std::vector<SampleRange>& ranges) {
+    std::vector<const SampleRange*> unchanged;
+    for (const SampleRange& range : ranges) {
+        if (range.size() <= 2) unchanged.push_back(&range);
+    }
+    return unchanged;
+}
+
+void printSummary(const RepairRequest& request, const std::vector<SampleRange>& ranges, const std::string& target) {
+    const std::vector<const SampleRange*> unchanged = unchangedRanges(ranges);
+    for (const SampleRange* range : unchanged) {
+        std::cout << "Range " << printable(range->describe()) << " has " << range->size()
+                  << (range->size() == 1 ? " sample" : " samples")
+                  << ": its first and last samples are kept, so nothing in it changes\n";
+    }
+    const std::size_t repaired = ranges.size() - unchanged.size();
+    std::cout << (repaired == 0 ? std::string("Changed nothing")
+                                : "Repaired " + std::to_string(repaired) + (repaired == 1 ? " range" : " ranges"))
+              << "; wrote " << printable(target)
+              << (request.plotPath.empty() ? "" : " and " + printable(request.plotPath)) << "\n";
+}
+
+// What the ranges became: their new samples, and the windows around them for
+// the report and the plot.
+struct Repairs {
+    std::vector<RangePatch> patches;
+    std::vector<SampleWindow> windows;
+};
+
+// Hands each range to the module alone, read from the input as it is needed.
+// Answers the exit status when one does not go through.
+std::optional<int> repairEach(const RepairRequest& request, const LoadedModule& module, ChannelReader& reader,
+                              const std::vector<SampleRange>& ranges, int channel, const DriveOptions& options,
+                              Repairs& repairs) {
+    const int channels = reader.channelCount();
+    const HostFormat format =
+        channel >= 0 ? HostFormat{1, 16, 2}
+                     : HostFormat{static_cast<std::uint16_t>(channels), 16, static_cast<std::uint16_t>(2 * channels)};
+    const bool wantsWindows = (request.report || !request.plotPath.empty()) && channel >= 0;
+    for (std::size_t i = 0; i < ranges.size(); ++i) {
+        const SampleRange& range = ranges[i];
+        RangePatch patch{range.first, {}};
+        const auto frames = static_cast<std::size_t>(range.size());
+        if (channel >= 0) {
+            patch.samples.resize(frames);
+            reader.read(range.first, patch.samples.data(), frames);
+        } else {
+            patch.samples.resize(frames * static_cast<std::size_t>(channels));
+            reader.readFrames(range.first, patch.samples.data(), frames);
+        }
+        if (options.confirmLongRanges && range.size() > kSamplesWithoutQuestion) {
+            tellOnTerminal("range " + printable(range.describe()) + " has " + std::to_string(range.size()) +
+                           " samples.");
+        }
+        const std::string task = "range " + std::to_string(i + 1) + "/" + std::to_string(ranges.size());
+        const auto kind =
+            driveRange(module.entryPoints(), patch.samples, format, static_cast<std::uint32_t>(frames), task, options);
+        if (kind != DriveResult::repaired) return explainFailure(kind, range, channels, channel);
+        if (wantsWindows) repairs.windows.push_back(windowAround(reader, range, patch.samples));
+        repairs.patches.push_back(std::move(patch));
+    }
+    return std::nullopt;
 }
 
 int repair(const RepairRequest& request, volatile std::int32_t& stopFlag) {
-    checkTarget(request);
+    const RepairTargets targets = planTargets(request);
     const std::vector<WrittenRange> writtenRanges = requestedRanges(request);
     const LoadedModule module(request.modulePath);
-    Audio audio = readAudio(request.input);
+    const Audio audio = describeAudio(request.input);
     const std::vector<SampleRange> ranges = resolveRanges(writtenRanges, audio.sampleRate, audio.frameCount);
-    HandedData handed = dataToHand(audio, request.channel);
-    const std::vector<std::int16_t> before = handed.samples;
+    const int channel = chosenChannel(request.channel, audio.channels);
+    refuseUnaskedLongRanges(request, ranges);
+    const DriveOptions options{!request.skipQuestion, &stopFlag};
+    if (!audio.is16Bit()) return handOverOtherWidth(module, audio, channel, ranges, options);
 
-    const DriveResult result =
-        driveModule(module.entryPoints(), handed.samples, handed.format, ranges, {!request.skipQuestion, &stopFlag});
-    if (result.kind != DriveResult::repaired) return explainFailure(result);
-    // Only 16-bit samples are held; another module that accepts other widths
-    // has had nothing to work on.
-    if (!audio.is16Bit()) {
-        throw HostError("cannot write " + std::to_string(audio.bitsPerSample) + "-bit audio: only 16-bit is held");
-    }
+    const InputFile input(request.input);
+    ChannelReader reader(request.input, std::max(channel, 0));
+    const SampleLayout layout = locateInput(input, reader, audio, ranges, request.input, request.output);
+    Repairs repairs;
+    if (const auto failed = repairEach(request, module, reader, ranges, channel, options, repairs)) return *failed;
 
-    if (handed.channel >= 0) {
-        mergeChannel(audio.samples, audio.channels, handed.channel, handed.samples);
-    } else {
-        audio.samples = handed.samples;
-    }
-    const std::string target = request.inPlace ? request.input : request.output;
     PendingOutputs outputs;
-    outputs.addAudio(target, audio);
-    if (!request.plotPath.empty()) {
+    const bool written = layout.container == "FLAC"
+                             ? outputs.addRepairedFlac(targets.sound.path, request.input, input.descriptor(), channel,
+                                                       audio.channels, repairs.patches, request.inPlace, stopFlag)
+                             : outputs.addPatchedCopy(targets.sound.path, input.descriptor(), layout, channel,
+                                                      repairs.patches, request.inPlace, stopFlag);
+    if (targets.plot && written) {
         std::ostringstream plot;
-        writeSvgPlot(plot, "Tesmora: " + request.input, before, handed.samples, ranges);
-        outputs.addText(request.plotPath, plot.str());
+        writeSvgPlot(plot, "Tesmora: " + request.input, repairs.windows);
+        outputs.addText(targets.plot->path, plot.str());
     }
-    if (stopFlag != 0) return explainFailure({DriveResult::stopped, &ranges.front()});
+    if (!written || stopFlag != 0) {
+        return explainFailure(DriveResult::stopped, ranges.front(), audio.channels, channel);
+    }
     outputs.commitAll();
 
-    if (request.report) printReport(std::cout, before, handed.samples, ranges);
-    std::cout << "Repaired " << ranges.size() << (ranges.size() == 1 ? " range" : " ranges") << "; wrote " << target
-              << (request.plotPath.empty() ? "" : " and " + request.plotPath) << "\n";
+    if (request.report) printReport(std::cout, repairs.windows);
+    printSummary(request, ranges, request.inPlace ? request.input : request.output);
     return kExitRepaired;
 }
 
@@ -139,10 +220,10 @@ int runRepair(const RepairRequest& request, volatile std::int32_t& stopFlag) {
     try {
         return repair(request, stopFlag);
     } catch (const UsageError& error) {
-        std::cerr << "tesmora: " << error.what() << "\n";
+        std::cerr << "tesmora: " << printable(error.what()) << "\n";
         return kExitBadUsage;
     } catch (const HostError& error) {
-        std::cerr << "tesmora: " << error.what() << "\n";
+        std::cerr << "tesmora: " << printable(error.what()) << "\n";
         return kExitFailed;
     }
 }

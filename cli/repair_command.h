@@ -1,5 +1,6 @@
-// `tesmora repair`: reads a file, repairs its ranges through the module and
-// writes the result, or writes nothing at all.
+// `tesmora repair`: reads the ranges of a file, repairs them through the
+// module and writes a copy of the file in which only their samples differ,
+// or writes nothing at all.
 #ifndef TESMORA_CLI_REPAIR_COMMAND_H
 #define TESMORA_CLI_REPAIR_COMMAND_H
 
@@ -17,6 +18,7 @@ struct RepairRequest {
     std::string rangesFile;           // one range a line; empty for none
     std::string channel;              // empty: hand over every channel
     bool skipQuestion = false;        // --yes: XfmSetup is left out
+    bool force = false;               // --force: an existing output is replaced without asking
     std::string plotPath;             // empty: no plot
     bool report = false;
     std::string modulePath;

@@ -1,8 +1,12 @@
 #include "sample_range.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <fstream>
 #include <limits>
 
@@ -12,8 +16,9 @@ namespace tesmora::cli {
 
 namespace {
 
-// The module's selection fields are 32-bit.
-constexpr std::uint64_t kLastAddressableSample = std::numeric_limits<std::uint32_t>::max();
+// The module's selection fields are 32-bit: a range is handed to it alone,
+// wherever it lies, but cannot hold more samples than they count.
+constexpr std::uint64_t kMostSamplesInARange = std::numeric_limits<std::uint32_t>::max();
 
 const char kExpectedForm[] = "expected FIRST:LAST in samples (1200:1210) or seconds (0.512s:0.513s)";
 
@@ -75,8 +80,12 @@ std::vector<WrittenRange> parseRangeList(std::istream& lines, const std::string&
     std::vector<WrittenRange> writtenRanges;
     std::string line;
     for (int number = 1; std::getline(lines, line); ++number) {
-        const std::string_view text = trimmed(line);
-        if (text.empty() || text.front() == '#') continue;
+        std::string_view text = line;
+        // A byte order mark, as some editors write at the start of a text file.
+        if (number == 1 && text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+        // '#' starts a comment, on a line of its own or after a range.
+        text = trimmed(text.substr(0, text.find('#')));
+        if (text.empty()) continue;
         try {
             writtenRanges.push_back(parseRange(text));
         } catch (const UsageError& error) {
@@ -87,8 +96,13 @@ std::vector<WrittenRange> parseRangeList(std::istream& lines, const std::string&
 }
 
 std::vector<WrittenRange> readRangeFile(const std::string& path) {
+    struct stat status {};
+    if (stat(path.c_str(), &status) != 0) {
+        throw HostError("cannot read the ranges file " + path + ": " + std::strerror(errno));
+    }
+    if (S_ISDIR(status.st_mode)) throw HostError("cannot read the ranges file " + path + ": it is a folder");
     std::ifstream file(path);
-    if (!file) throw HostError("cannot read the ranges file " + path);
+    if (!file) throw HostError("cannot read the ranges file " + path + ": " + std::strerror(errno));
     return parseRangeList(file, path);
 }
 
@@ -105,9 +119,10 @@ std::vector<SampleRange> resolveRanges(const std::vector<WrittenRange>& writtenR
                             (frameCount == 0 ? std::string("which has no samples")
                                              : "whose samples are 0 to " + std::to_string(frameCount - 1)));
         }
-        if (range.last > kLastAddressableSample) {
-            throw HostError("range " + range.describe() + " lies beyond sample " +
-                            std::to_string(kLastAddressableSample) + ", the last one the module can address");
+        if (range.size() > kMostSamplesInARange) {
+            throw HostError("range " + range.describe() + " has " + std::to_string(range.size()) +
+                            " samples, more than the module can take at once (" + std::to_string(kMostSamplesInARange) +
+                            ")");
         }
         ranges.push_back(range);
     }

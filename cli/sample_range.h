@@ -41,7 +41,8 @@ struct SampleRange {
 // Throws UsageError naming the text and what is wrong with it.
 WrittenRange parseRange(std::string_view text);
 
-// One range a line; blank lines and lines starting with '#' are skipped.
+// One range a line; '#' starts a comment (on its own line or after a range),
+// blank lines and a leading byte order mark are skipped.
 // Throws UsageError "NAME:LINE: ..." for the first bad line.
 std::vector<WrittenRange> parseRangeList(std::istream& lines, const std::string& name);
 
@@ -50,7 +51,7 @@ std::vector<WrittenRange> readRangeFile(const std::string& path);
 
 // Turns the ranges into sample indices (seconds round to the nearest sample)
 // and checks them against a file of frameCount frames: each inside it, first
-// not after last, no two overlapping. Returns them in file order; throws
+// not after last, no more samples than the module counts, no two overlapping. Returns them in file order; throws
 // HostError for the first range that fails.
 std::vector<SampleRange> resolveRanges(const std::vector<WrittenRange>& writtenRanges, int sampleRate,
                                        std::uint64_t frameCount);

@@ -11,8 +11,10 @@ namespace {
 static_assert(std::is_same_v<std::sig_atomic_t, std::int32_t>, "the stop flag must be writable from a handler");
 
 volatile std::sig_atomic_t stopRequested = 0;
+volatile std::sig_atomic_t stopSignal = SIGINT;
 
-void requestStop(int /*signal*/) {
+void requestStop(int signal) {
+    stopSignal = signal;
     stopRequested = 1;
 }
 
@@ -23,15 +25,23 @@ StopOnInterrupt::StopOnInterrupt() {
     action.sa_handler = requestStop;
     sigemptyset(&action.sa_mask);
     action.sa_flags = 0;
-    sigaction(SIGINT, &action, &previous_);
+    for (std::size_t i = 0; i < sizeof kSignals / sizeof kSignals[0]; ++i) {
+        sigaction(kSignals[i], &action, &previous_[i]);
+    }
 }
 
 StopOnInterrupt::~StopOnInterrupt() {
-    sigaction(SIGINT, &previous_, nullptr);
+    for (std::size_t i = 0; i < sizeof kSignals / sizeof kSignals[0]; ++i) {
+        sigaction(kSignals[i], &previous_[i], nullptr);
+    }
 }
 
 volatile std::int32_t& StopOnInterrupt::stopFlag() {
     return stopRequested;
+}
+
+int StopOnInterrupt::stoppedStatus() {
+    return 128 + stopSignal;
 }
 
 }  // namespace tesmora::cli

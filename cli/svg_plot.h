@@ -1,20 +1,28 @@
 // A picture of the repair: for each range, the waveform around it before
-// (red) and after (blue), the range itself shaded.
+// (red) and after (blue), the range itself shaded. Long windows are drawn as
+// the least and greatest sample of each pixel column, so the picture's size
+// does not grow with the range's.
 #ifndef TESMORA_CLI_SVG_PLOT_H
 #define TESMORA_CLI_SVG_PLOT_H
 
-#include <cstdint>
+#include <cstddef>
 #include <ostream>
 #include <string>
 #include <vector>
 
-#include "sample_range.h"
+#include "sample_window.h"
 
 namespace tesmora::cli {
 
-// One panel a range, stacked top to bottom under title.
-void writeSvgPlot(std::ostream& out, const std::string& title, const std::vector<std::int16_t>& before,
-                  const std::vector<std::int16_t>& after, const std::vector<SampleRange>& ranges);
+// At most this many panels are drawn; the picture says how many were left out.
+constexpr std::size_t kMostPanels = 100;
+
+// How far around a range of size samples its panel reaches on each side:
+// as far as the range is long, at least 16 samples, at most 65536.
+std::uint64_t plotMargin(std::uint64_t size);
+
+// One panel a window, stacked top to bottom under title.
+void writeSvgPlot(std::ostream& out, const std::string& title, const std::vector<SampleWindow>& windows);
 
 }  // namespace tesmora::cli
 

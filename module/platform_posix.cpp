@@ -17,12 +17,16 @@ void showError(const char* text) {
 namespace {
 
 // Reads one answer line from the terminal; asks again until it is yes or no.
+// A read that fails (a signal arrived) counts as a question not asked.
 Answer readAnswer(std::FILE* terminal, const char* text) {
     char line[64];
     for (;;) {
-        if (std::fprintf(terminal, "%s: %s [y/n] ", kModuleTitle, text) < 0 || std::fflush(terminal) != 0 ||
-            std::fgets(line, sizeof line, terminal) == nullptr) {
+        if (std::fprintf(terminal, "%s: %s [y/n] ", kModuleTitle, text) < 0 || std::fflush(terminal) != 0) {
             return Answer::failed;
+        }
+        if (std::fgets(line, sizeof line, terminal) == nullptr) {
+            // The end of input (Ctrl-D) is an answer, and not a yes.
+            return std::feof(terminal) != 0 ? Answer::no : Answer::failed;
         }
         line[std::strcspn(line, "\r\n")] = '\0';
         if (std::strcmp(line, "y") == 0 || std::strcmp(line, "yes") == 0) {

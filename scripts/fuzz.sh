@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets with clang and runs each for a bounded time (seconds,
-# default 60; both at once), starting from the committed seed corpus. Fails on
+# default 60; all at once), starting from the committed seed corpus. Fails on
 # any finding; the input that found it is left in build/fuzz-findings.
 #   scripts/fuzz.sh [seconds]
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 
 seconds=${1:-60}
-targets=(line_repair xfm_do)
+targets=(line_repair xfm_do sample_layout)
 
 configure fuzz -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DTESMORA_FUZZ=ON -DTESMORA_TESTS=OFF -DTESMORA_BENCHMARKS=OFF \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo

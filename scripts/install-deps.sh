@@ -9,10 +9,11 @@ packages=(
   g++-mingw-w64-i686-posix mingw-w64-i686-dev        # the 32-bit Windows module
   binutils-mingw-w64-i686
   wine wine32:i386                                   # running the 32-bit Windows programs
-  libsndfile1-dev libcli11-dev                       # the command-line host
+  libsndfile1-dev libflac-dev libcli11-dev           # the command-line host
   clang-tidy clang-format cppcheck valgrind          # static analysis and memory checks
   xvfb xdotool imagemagick fonts-wine                # the real message boxes on a virtual display
   help2man dpkg-dev file zip unzip lintian man-db    # the manual page, the release files and their checks
+  time                                               # peak memory in scripts/bench_patch.sh
 )
 
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }

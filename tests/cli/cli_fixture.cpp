@@ -92,7 +92,8 @@ bool fileExists(const std::string& path) {
     return stat(path.c_str(), &status) == 0;
 }
 
-pid_t startProgram(const std::vector<std::string>& args, const Streams& streams, const std::string& program) {
+pid_t startProgram(const std::vector<std::string>& args, const Streams& streams,
+                   const std::vector<std::string>& launcher, const std::string& program) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     // Opened after the new session begins, a terminal becomes its controlling one.
@@ -107,13 +108,14 @@ pid_t startProgram(const std::vector<std::string>& args, const Streams& streams,
     posix_spawnattr_init(&attributes);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
 
-    std::vector<std::string> words{program};
+    std::vector<std::string> words = launcher;
+    words.push_back(program);
     words.insert(words.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (std::string& word : words) argv.push_back(word.data());
     argv.push_back(nullptr);
     pid_t child = 0;
-    const int spawned = posix_spawn(&child, program.c_str(), &actions, &attributes, argv.data(), environ);
+    const int spawned = posix_spawn(&child, words.front().c_str(), &actions, &attributes, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
     if (spawned != 0) throw std::runtime_error("cannot run " + program);
@@ -126,11 +128,12 @@ int waitForExit(pid_t child) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : kKilledBySignal + WTERMSIG(status);
 }
 
-ProgramRun runProgram(const std::vector<std::string>& args, const std::string& program) {
+ProgramRun runProgram(const std::vector<std::string>& args, const std::vector<std::string>& launcher,
+                      const std::string& program) {
     const ScratchFolder capture;
     const Streams streams{"/dev/null", capture.path("out"), capture.path("err")};
     ProgramRun run;
-    run.status = waitForExit(startProgram(args, streams, program));
+    run.status = waitForExit(startProgram(args, streams, launcher, program));
     run.out = readFile(streams.out);
     run.err = readFile(streams.err);
     return run;

@@ -69,15 +69,18 @@ struct Streams {
     std::string err;
 };
 
-// Starts the built tesmora (or a copy of it at program) with args in a session of its own.
+// Starts the built tesmora (or a copy of it at program) with args in a session
+// of its own; through launcher (a program and its arguments, such as setpriv)
+// when one is given.
 pid_t startProgram(const std::vector<std::string>& args, const Streams& streams,
-                   const std::string& program = TESMORA_PROGRAM);
+                   const std::vector<std::string>& launcher = {}, const std::string& program = TESMORA_PROGRAM);
 // The exit status, or kKilledBySignal + the signal.
 int waitForExit(pid_t child);
 
 // Runs the program with no terminal, so that the module cannot ask a question,
 // and captures stdout and stderr.
-ProgramRun runProgram(const std::vector<std::string>& args, const std::string& program = TESMORA_PROGRAM);
+ProgramRun runProgram(const std::vector<std::string>& args, const std::vector<std::string>& launcher = {},
+                      const std::string& program = TESMORA_PROGRAM);
 
 }  // namespace tesmora::testing
 

@@ -74,7 +74,7 @@ TEST(RangeChecks, RefusesRangesTheFileCannotHave) {
         {{"10:20", "20:30"}, 100, "ranges 10:20 and 20:30 overlap"},
         {{"30:40", "5:35"}, 100, "ranges 5:35 and 30:40 overlap"},
         {{"1:2", "50:60", "3:4", "55:55"}, 100, "ranges 50:60 and 55:55 overlap"},
-        {{"0:4294967296"}, std::uint64_t{1} << 33, "the last one the module can address"},
+        {{"0:4294967295"}, std::uint64_t{1} << 33, "4294967296 samples, more than the module can take at once"},
     };
     for (const RefusedRanges& refused : cases) {
         std::vector<WrittenRange> writtenRanges;
@@ -93,12 +93,16 @@ TEST(RangeChecks, PutsAdjacentRangesInFileOrder) {
     ASSERT_EQ(ranges.size(), 2u);
     EXPECT_EQ(ranges[0].describe(), "0:20");
     EXPECT_EQ(ranges[1].describe(), "21:99");
+    // Counts are 64-bit: a range may lie anywhere in a file beyond 2^32 frames.
+    const auto far = resolveRanges({parseRange("6000000000:6000000010")}, 100, std::uint64_t{1} << 33);
+    EXPECT_EQ(far.at(0).first, 6'000'000'000u);
 }
 
 TEST(RangeList, SkipsCommentsAndBlankLinesAndNamesTheBadLine) {
-    std::istringstream good("# clicks found by ear\n\n10:20\n  0.5s:0.6s  \r\n");
+    std::istringstream good("\xEF\xBB\xBF# clicks found by ear\n\n10:20 # a pop\n  0.5s:0.6s  \r\n");
     const auto writtenRanges = parseRangeList(good, "ranges.txt");
     ASSERT_EQ(writtenRanges.size(), 2u);
+    EXPECT_EQ(writtenRanges[0].text, "10:20");
     EXPECT_EQ(writtenRanges[1].text, "0.5s:0.6s");
 
     std::istringstream bad("10:20\n# fine\n\n30:x\n40:50\n");
@@ -114,8 +118,9 @@ TEST(RangeList, SkipsCommentsAndBlankLinesAndNamesTheBadLine) {
 TEST(ChannelParsing, TakesNamesAndIndices) {
     EXPECT_EQ(parseChannel("left"), 0);
     EXPECT_EQ(parseChannel("right"), 1);
+    EXPECT_EQ(parseChannel("LEFT"), 0);
     EXPECT_EQ(parseChannel("3"), 3);
-    for (const char* bad : {"", "Left", "-1", "1x", "centre"}) {
+    for (const char* bad : {"", "-1", "1x", "centre"}) {
         EXPECT_THROW(parseChannel(bad), UsageError) << bad;
     }
 }

@@ -79,7 +79,7 @@ TEST_F(ProgramTest, RepairsOneChannelOfAStereoFileAndLeavesTheOther) {
     const WavFile input{SF_FORMAT_PCM_16, 2, 44100, clickyRamp(400, 2)};
     writeWav(in, input);
     for (const auto& [name, channel] : {std::pair{"left", 0}, {"right", 1}, {"1", 1}}) {
-        const ProgramRun run = runProgram({"repair", in, "-o", out, "-r", "40:60", "--channel", name});
+        const ProgramRun run = runProgram({"repair", in, "-o", out, "-r", "40:60", "--channel", name, "--force"});
         ASSERT_EQ(run.status, 0) << name << ": " << run.err;
         std::vector<std::int16_t> expected = input.samples;
         cli::mergeChannel(expected, 2, channel, expectedRepair(cli::extractChannel(input.samples, 2, channel), 40, 60));
@@ -93,7 +93,8 @@ TEST_F(ProgramTest, HandsBothChannelsWithoutChannelAndTheModuleRefuses) {
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err,
               "Tesmora: Select only one channel of stereo data.\n"
-              "tesmora: the module did not repair range 40:60; nothing was written\n");
+              "tesmora: the module did not repair range 40:60; nothing was written\n"
+              "tesmora: the file has 2 channels; repair one at a time with --channel left, right or an index from 0\n");
     EXPECT_EQ(folder.names(), Names{"in.wav"});
 }
 
@@ -130,8 +131,8 @@ TEST(ProgramRefusals, WritesNothingWhenItRefuses) {
         {"output is a folder",
          [](const Workspace& test) { mkdir(test.folder.path("sub").c_str(), 0755); },
          {"IN", "-o", "DIR/sub", "-r", "40:60"},
-         1,
-         "cannot rename the finished file to"},
+         2,
+         "sub is a folder; give the name of a file to write"},
         {"overlap", {}, {"IN", "-o", "OUT", "-r", "40:60", "-r", "60:70"}, 1, "ranges 40:60 and 60:70 overlap"},
         {"outside", {}, {"IN", "-o", "OUT", "-r", "40:60", "-r", "990:1000"}, 1, "lies outside the file"},
         {"bad line", text("r.txt", "1:2\n3-4\n"), {"IN", "-o", "OUT", "--ranges", "DIR/r.txt"}, 2, "r.txt:2: bad"},
@@ -169,6 +170,20 @@ TEST_F(ProgramTest, InPlaceReplacesTheInputAndKeepsItsMode) {
     stat(in.c_str(), &status);
     EXPECT_EQ(status.st_mode & 0777, 0640u);
     EXPECT_EQ(folder.names(), Names{"in.wav"});
+}
+
+TEST(ProgramUsage, NamesTheWordItDoesNotKnow) {
+    const std::pair<std::vector<std::string>, const char*> cases[] = {
+        {{"reapir", "in.wav"}, "tesmora: unknown command 'reapir': expected repair, info or demo\n"},
+        {{"--frob"}, "tesmora: unknown option '--frob'\n"},
+        {{}, "tesmora: give a command: repair, info or demo\n"},
+        {{"repair", "in.wav", "-o", "out.wav", "--in-place"}, "tesmora: -o and --in-place exclude each other"},
+    };
+    for (const auto& [args, message] : cases) {
+        const ProgramRun run = runProgram(args);
+        EXPECT_EQ(run.status, 2) << message;
+        EXPECT_EQ(run.err.find(message), 0u) << run.err;
+    }
 }
 
 TEST_F(ProgramTest, InfoShowsWhatTheModuleReports) {
@@ -209,7 +224,7 @@ TEST_F(ProgramTest, FindsTheModuleBesideItselfElseWhereItIsInstalled) {
             fs::create_directories(fs::path(root.path(module)).parent_path());
             fs::copy_file(TESMORA_MODULE, root.path(module));
         }
-        const ProgramRun run = runProgram({"info"}, root.path("bin/tesmora"));
+        const ProgramRun run = runProgram({"info"}, {}, root.path("bin/tesmora"));
         if (modules.empty()) {
             EXPECT_EQ(run.status, 1);
             EXPECT_NE(run.err.find("cannot load the module " + root.path(found)), std::string::npos) << run.err;

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -85,6 +86,8 @@ public:
         }
     }
 
+    void signal(int number) const { kill(child_, number); }
+
     int finish() {
         const int status = waitForExit(child_);
         child_ = 0;
@@ -115,6 +118,7 @@ TEST(TerminalQuestion, AsksAboveFiveHundredSamplesAndHonoursTheAnswerAndCtrlC) {
     const Answer answers[] = {
         {"y\n", 0, "", true},  // and no progress bar: stderr is not the terminal
         {"n\n", 1, "tesmora: range 100:700 was not confirmed; nothing was written", false},
+        {"\004", 1, "tesmora: range 100:700 was not confirmed; nothing was written", false},  // Ctrl-D
         {"\003y\n", 130, "tesmora: stopped; nothing was written", false},
     };
     for (const Answer& answer : answers) {
@@ -122,7 +126,10 @@ TEST(TerminalQuestion, AsksAboveFiveHundredSamplesAndHonoursTheAnswerAndCtrlC) {
         writeWav(folder.path("in.wav"), {SF_FORMAT_PCM_16, 1, 22050, clickyRamp(1000, 1)});
         TerminalRun run(folder, {"repair", folder.path("in.wav"), "-o", folder.path("out.wav"), "-r", "100:700"});
         // The terminal shows each line break as \r\n.
-        ASSERT_TRUE(run.waitFor("Tesmora: You selected very long area.\r\nContinue? [y/n] ")) << run.shown();
+        ASSERT_TRUE(
+            run.waitFor("tesmora: range 100:700 has 601 samples.\r\n"
+                        "Tesmora: You selected very long area.\r\nContinue? [y/n] "))
+            << run.shown();
         run.type(answer.keys);
         EXPECT_EQ(run.finish(), answer.status) << answer.keys << run.err();
         EXPECT_EQ(run.err().find(answer.message), 0u) << run.err();
@@ -130,7 +137,37 @@ TEST(TerminalQuestion, AsksAboveFiveHundredSamplesAndHonoursTheAnswerAndCtrlC) {
     }
 }
 
-TEST(TerminalProgress, DrawsTheBarOnlyWhenStderrIsATerminal) {
+TEST(TerminalQuestion, ReplacesAnExistingOutputOnlyAfterAYes) {
+    const std::pair<const char*, int> answers[] = {{"y\n", 0}, {"n\n", 1}, {"\004", 1}};
+    for (const auto& [keys, status] : answers) {
+        const ScratchFolder folder;
+        writeWav(folder.path("in.wav"), {SF_FORMAT_PCM_16, 1, 22050, clickyRamp(1000, 1)});
+        std::ofstream(folder.path("out.wav")) << "keep me";
+        TerminalRun run(folder, {"repair", folder.path("in.wav"), "-o", folder.path("out.wav"), "-r", "10:20"});
+        ASSERT_TRUE(run.waitFor("out.wav exists already. Replace it? [y/n] ")) << run.shown();
+        run.type(keys);
+        EXPECT_EQ(run.finish(), status) << keys << run.err();
+        EXPECT_EQ(readFile(folder.path("out.wav")) == "keep me", status != 0) << keys;
+    }
+}
+
+TEST(TerminalQuestion, OtherSignalsThatEndAProgramStopItAsCtrlCDoes) {
+    for (const int signal : {SIGTERM, SIGHUP, SIGQUIT}) {
+        const ScratchFolder folder;
+        writeWav(folder.path("in.wav"), {SF_FORMAT_PCM_16, 1, 22050, clickyRamp(1000, 1)});
+        TerminalRun run(folder, {"repair", folder.path("in.wav"), "-o", folder.path("out.wav"), "-r", "100:700"});
+        ASSERT_TRUE(run.waitFor("Continue? [y/n] ")) << run.shown();
+        // The answer typed after it only ends a wait that began after the
+        // signal came, as with Ctrl-C above.
+        run.signal(signal);
+        run.type("y\n");
+        EXPECT_EQ(run.finish(), 128 + signal) << signal << run.err();
+        EXPECT_EQ(run.err(), "tesmora: stopped; nothing was written\n") << signal;
+        EXPECT_EQ(folder.names(), (Names{"in.wav", "stderr", "stdout"})) << signal;
+    }
+}
+
+TEST(TerminalProgress, DrawsTheBarForTheModuleTheCopyAndTheWriting) {
     const ScratchFolder folder;
     writeWav(folder.path("in.wav"), {SF_FORMAT_PCM_16, 1, 22050, clickyRamp(1000, 1)});
     TerminalRun run(folder, {"repair", folder.path("in.wav"), "-o", folder.path("out.wav"), "-r", "100:900", "--yes"},
@@ -139,6 +176,9 @@ TEST(TerminalProgress, DrawsTheBarOnlyWhenStderrIsATerminal) {
     // start; of 801 samples the last, at 64, is 92% of the way.
     EXPECT_TRUE(run.waitFor("\rrange 1/1 Making Line from Selection [###")) << run.shown();
     EXPECT_TRUE(run.waitFor("  92%\r\033[K")) << run.shown();
+    // Then the copy of the file and the writing of the samples.
+    EXPECT_TRUE(run.waitFor("\rcopying  [##############################] 100%\r\033[K")) << run.shown();
+    EXPECT_TRUE(run.waitFor("\rwriting  [##############################] 100%\r\033[K")) << run.shown();
     EXPECT_EQ(run.finish(), 0);
 }
 
