@@ -106,6 +106,8 @@ int main(int argc, char** argv) {
         return app.exit(help) == 0 ? kExitRepaired : kExitBadUsage;
     } catch (const CLI::CallForAllHelp& help) {
         return app.exit(help) == 0 ? kExitRepaired : kExitBadUsage;
+    } catch (const CLI::CallForVersion& version) {
+        return app.exit(version) == 0 ? kExitRepaired : kExitBadUsage;
     } catch (const CLI::ParseError& error) {
         return reportParseError(app, error);
     }

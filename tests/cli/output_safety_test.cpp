@@ -92,7 +92,7 @@ TEST(OutputSafety, WritesOnlyWhereItMayAndKeepsWhatItReplaces) {
         EXPECT_EQ(readFile(files.path("in.wav")).size(), before.size());
     };
     const auto link = [](const char* target, const char* name) {
-        return [=](const Files& files) { symlink(target, files.path(name).c_str()); };
+        return [=](const Files& files) { EXPECT_EQ(symlink(target, files.path(name).c_str()), 0); };
     };
     const auto existing = [](const Files& files) { std::ofstream(files.path("old.wav")) << "keep me"; };
     const std::vector<std::string> r = {"-r", "40:60"};
@@ -149,7 +149,7 @@ TEST(OutputSafety, WritesOnlyWhereItMayAndKeepsWhatItReplaces) {
              inputRepaired(files, before);
          }},
         {"in place with a hard link",
-         [](const Files& files) { ::link(files.path("in.wav").c_str(), files.path("hard").c_str()); },
+         [](const Files& files) { EXPECT_EQ(::link(files.path("in.wav").c_str(), files.path("hard").c_str()), 0); },
          with({"@in.wav", "--in-place"}), false, 1, "has 1 other hard link(s)", inputUnchanged},
         {"in place on a read-only file, as root too",
          [](const Files& files) { chmod(files.path("in.wav").c_str(), 0444); }, with({"@in.wav", "--in-place"}), false,
@@ -157,7 +157,7 @@ TEST(OutputSafety, WritesOnlyWhereItMayAndKeepsWhatItReplaces) {
         {"in place keeps owner, group, mode, ACL and xattrs",
          [](const Files& files) {
              const std::string in = files.path("in.wav");
-             chown(in.c_str(), kNobody, kNogroup);
+             EXPECT_EQ(chown(in.c_str(), kNobody, kNogroup), 0);
              const std::string acl = accessAcl();
              setxattr(in.c_str(), "system.posix_acl_access", acl.data(), acl.size(), 0);
              setxattr(in.c_str(), "user.take", "3", 1, 0);
@@ -173,11 +173,11 @@ TEST(OutputSafety, WritesOnlyWhereItMayAndKeepsWhatItReplaces) {
              EXPECT_EQ(attribute(files.path("in.wav"), "user.take"), "3");
          }},
         {"in place when the group cannot be kept",
-         [](const Files& files) { chown(files.path("in.wav").c_str(), kNobody, 0); }, with({"@in.wav", "--in-place"}),
-         true, 1, "cannot keep the owner and group", inputUnchanged},
+         [](const Files& files) { EXPECT_EQ(chown(files.path("in.wav").c_str(), kNobody, 0), 0); },
+         with({"@in.wav", "--in-place"}), true, 1, "cannot keep the owner and group", inputUnchanged},
         {"in place by a user who may not write the file",
-         [](const Files& files) { chown(files.path("in.wav").c_str(), 0, 0); }, with({"@in.wav", "--in-place"}), true,
-         1, "may not be written by you", inputUnchanged},
+         [](const Files& files) { EXPECT_EQ(chown(files.path("in.wav").c_str(), 0, 0), 0); },
+         with({"@in.wav", "--in-place"}), true, 1, "may not be written by you", inputUnchanged},
     };
     const bool asNobody = canDropToNobody();
     for (const SafetyCase& safety : cases) {
@@ -188,9 +188,9 @@ TEST(OutputSafety, WritesOnlyWhereItMayAndKeepsWhatItReplaces) {
         Files files;
         chmod(files.scratch.path("").c_str(), 0755);
         mkdir(files.folder.c_str(), 0755);
-        chown(files.folder.c_str(), kNobody, kNogroup);
+        ASSERT_EQ(chown(files.folder.c_str(), kNobody, kNogroup), 0);
         writeWav(files.path("in.wav"), {SF_FORMAT_PCM_16, 1, 22050, clickyRamp(1000, 1)});
-        chown(files.path("in.wav").c_str(), kNobody, kNogroup);
+        ASSERT_EQ(chown(files.path("in.wav").c_str(), kNobody, kNogroup), 0);
         chmod(files.path("in.wav").c_str(), 0664);
         std::ofstream(files.path("r.txt")) << "40:60\n";
         if (safety.prepare) safety.prepare(files);
