@@ -7,6 +7,7 @@
 #include <string>
 
 #include "demo_command.h"
+#include "detect_command.h"
 #include "failure.h"
 #include "module_info.h"
 #include "module_loader.h"
@@ -16,6 +17,8 @@
 namespace {
 
 using namespace tesmora::cli;
+
+void addDetectOptions(CLI::App& command, tesmora::detect::DetectOptions& options);
 
 void addRepairCommand(CLI::App& app, RepairRequest& request) {
     CLI::App* repair = app.add_subcommand("repair", "Repair clicks in a sound file through the module");
@@ -38,6 +41,29 @@ void addRepairCommand(CLI::App& app, RepairRequest& request) {
     repair->add_option("--plot", request.plotPath, "Draw each range before and after into an SVG file")
         ->type_name("FILE.svg");
     repair->add_flag("--report", request.report, "Print, per range, what changed");
+    repair->add_flag("--detect", request.detect, "Find the clicks and repair them (instead of --range/--ranges)");
+    addDetectOptions(*repair, request.detectOptions);
+}
+
+void addDetectOptions(CLI::App& command, tesmora::detect::DetectOptions& options) {
+    command
+        .add_option("--sensitivity", options.sensitivity,
+                    "0 to 10: higher finds weaker clicks, and takes more of the sound for clicks")
+        ->type_name("S")
+        ->capture_default_str();
+    command.add_option("--max-width", options.maxWidthMs, "The longest click, in milliseconds")
+        ->type_name("MS")
+        ->capture_default_str();
+}
+
+void addDetectCommand(CLI::App& app, DetectRequest& request) {
+    CLI::App* command = app.add_subcommand("detect", "Find the clicks in a sound file and print them as ranges");
+    command->add_option("input", request.input, "The sound file (16-bit)")->required()->type_name("FILE");
+    command
+        ->add_option("-c,--channel", request.channel,
+                     "Search this channel only: left, right, or an index counted from 0 (default: every channel)")
+        ->type_name("CHANNEL");
+    addDetectOptions(*command, request.options);
 }
 
 }  // namespace
@@ -55,6 +81,8 @@ int main(int argc, char** argv) {
 
     RepairRequest request;
     addRepairCommand(app, request);
+    DetectRequest detectRequest;
+    addDetectCommand(app, detectRequest);
     CLI::App* info = app.add_subcommand("info", "Show what the module reports about itself");
     std::string demoFolder = "tesmora-demo";
     CLI::App* demo = app.add_subcommand("demo", "Make a tone with clicks, repair it, and show the result");
@@ -75,6 +103,7 @@ int main(int argc, char** argv) {
             return kExitRepaired;
         }
         if (*demo) return runDemo(demoFolder, modulePath, StopOnInterrupt::stopFlag());
+        if (app.got_subcommand("detect")) return runDetect(detectRequest, StopOnInterrupt::stopFlag());
         request.modulePath = modulePath;
         return runRepair(request, StopOnInterrupt::stopFlag());
     } catch (const HostError& error) {

@@ -7,6 +7,8 @@
 
 #include "audio_file.h"
 #include "channel.h"
+#include "channel_reader.h"
+#include "detect_command.h"
 #include "failure.h"
 #include "module_driver.h"
 #include "module_loader.h"
@@ -32,8 +34,33 @@ std::vector<WrittenRange> requestedRanges(const RepairRequest& request) {
     if (!request.rangesFile.empty()) {
         for (WrittenRange& written : readRangeFile(request.rangesFile)) writtenRanges.push_back(std::move(written));
     }
-    if (writtenRanges.empty()) throw UsageError("no range to repair: give --range FIRST:LAST or --ranges FILE");
+    if (writtenRanges.empty())
+        throw UsageError("no range to repair: give --range FIRST:LAST, --ranges FILE or --detect");
     return writtenRanges;
+}
+
+// --detect: the clicks found in the channel to be repaired, as ranges. Answers
+// false when the search was stopped.
+bool detectedRanges(const RepairRequest& request, volatile std::int32_t& stopFlag,
+                    std::vector<WrittenRange>& writtenRanges) {
+    if (!request.ranges.empty() || !request.rangesFile.empty()) {
+        throw UsageError("--detect finds the ranges itself: leave out --range and --ranges");
+    }
+    checkDetectOptions(request.detectOptions);
+    int channel = 0;
+    if (!request.channel.empty()) {
+        channel = parseChannel(request.channel);
+    } else if (ChannelReader(request.input, 0).channelCount() > 1) {
+        throw UsageError("--detect repairs one channel at a time: give --channel (left, right or an index)");
+    }
+    std::vector<detect::Click> clicks;
+    if (!detectChannel(request.input, channel, request.detectOptions, stopFlag, clicks)) return false;
+    for (const detect::Click& click : clicks) {
+        writtenRanges.push_back({{false, click.first, 0.0},
+                                 {false, click.last, 0.0},
+                                 std::to_string(click.first) + ":" + std::to_string(click.last)});
+    }
+    return true;
 }
 
 void checkTarget(const RepairRequest& request) {
@@ -95,7 +122,13 @@ int explainFailure(const DriveResult& result) {
 
 int repair(const RepairRequest& request, volatile std::int32_t& stopFlag) {
     checkTarget(request);
-    const std::vector<WrittenRange> writtenRanges = requestedRanges(request);
+    std::vector<WrittenRange> writtenRanges;
+    if (!request.detect) {
+        writtenRanges = requestedRanges(request);
+    } else if (!detectedRanges(request, stopFlag, writtenRanges)) {
+        std::cerr << "tesmora: stopped; nothing was written\n";
+        return kExitStopped;
+    }
     const LoadedModule module(request.modulePath);
     Audio audio = readAudio(request.input);
     const std::vector<SampleRange> ranges = resolveRanges(writtenRanges, audio.sampleRate, audio.frameCount);
@@ -121,10 +154,22 @@ int repair(const RepairRequest& request, volatile std::int32_t& stopFlag) {
     outputs.addAudio(target, audio);
     if (!request.plotPath.empty()) {
         std::ostringstream plot;
-        writeSvgPlot(plot, "Tesmora: " + request.input, before, handed.samples, ranges);
+        writeSvgPlot(plot, "Tesmora: " + request.input + (request.detect ? ", the clicks found" : ""), before,
+                     handed.samples, ranges);
         outputs.addText(request.plotPath, plot.str());
     }
-    if (stopFlag != 0) return explainFailure({DriveResult::stopped, &ranges.front()});
+    if (stopFlag != 0) {
+        std::cerr << "tesmora: stopped; nothing was written\n";
+        return kExitStopped;
+    }
+    if (ranges.empty()) {
+        // Nothing to repair: -o still gets its file (a copy), so that what
+        // follows in a script finds it; --in-place leaves the input alone.
+        if (!request.inPlace) outputs.commitAll();
+        std::cout << "No clicks found in " << request.input << "; "
+                  << (request.inPlace ? "left it as it was" : "wrote " + target + ", a copy of it") << "\n";
+        return kExitRepaired;
+    }
     outputs.commitAll();
 
     if (request.report) printReport(std::cout, before, handed.samples, ranges);

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "click.h"
+
 namespace tesmora::cli {
 
 struct RepairRequest {
@@ -19,6 +21,8 @@ struct RepairRequest {
     bool skipQuestion = false;        // --yes: XfmSetup is left out
     std::string plotPath;             // empty: no plot
     bool report = false;
+    bool detect = false;  // the ranges are found, not given
+    detect::DetectOptions detectOptions;
     std::string modulePath;
 };
 
