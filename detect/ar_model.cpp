@@ -23,7 +23,7 @@ std::vector<double> fitPredictor(const double* x, std::size_t count, int order) 
     r[0] = r[0] * (1 + 1e-9) + 1e-3 * static_cast<double>(count);
 
     std::vector<double> a(p + 1, 0.0);
-    std::vector<double> previous(p + 1, 0.0);
+    std::vector<double> previous;
     a[0] = 1;
     double error = r[0];
     for (std::size_t i = 1; i <= p; ++i) {

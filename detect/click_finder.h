@@ -3,26 +3,40 @@
 // than a block and its context.
 //
 // The method. Music and speech are predictable from their recent past; a
-// click is not. Each block (16384 samples, with context on both sides) gets
-// an autoregressive model of its own, fitted by the autocorrelation method
-// (Levinson-Durbin, order about one per 2 kHz of bandwidth plus 6). The
-// forward prediction error filtered by the time-reversed model is the error
-// of predicting each sample from both sides; where it stands far above a
-// local robust scale (the median of its magnitude over about 10 ms, the
-// largest of three neighbouring stretches, so that the click itself does not
-// raise the scale and a loud passage next door does not lower it), a
-// candidate starts. Its edges are where the forward error first rises (it
-// sees only the samples before) and where the backward error last falls;
-// candidates closer than a few samples are one, and none is wider than the
-// longest click. A click drags the fit of the model towards itself, and a
-// loud click hides weaker ones near it: so the model is fitted again, up to
+// click is not. Each block (16384 samples, read with context on both sides,
+// so that a click straddling a block edge is seen whole) gets an
+// autoregressive model of its own, fitted by the autocorrelation method
+// (Levinson-Durbin; order 6 plus one per 2 kHz of bandwidth, 28 at 44.1 kHz).
+//
+// Finding. The forward prediction error filtered by the time-reversed model
+// is the error of predicting each sample from both sides (a matched filter
+// for an impulse through the model): a click shows as one sharp peak. Where
+// it stands above a local robust scale (the median of its magnitude over
+// 10 ms, the largest of three neighbouring stretches, so that the click does
+// not raise its own scale, a loud click does not hide a weak one a few
+// samples away, and a loud passage next door does not lower the scale of a
+// quiet one), a candidate starts. Its first sample is where the forward
+// error first rises (it sees only the samples before), its last where the
+// backward error last falls. A click drags the fit of the model towards
+// itself and hides weaker ones near it: so the model is fitted again, up to
 // three times, with every candidate found so far interpolated away (the
 // least-squares AR interpolation across it), and the search repeated.
-// Finally each candidate must depart from its interpolation by more than a
-// multiple of the signal level around it (the louder side's RMS): a
-// percussive onset or a plosive surprises the model too, but the loud signal
-// it starts is part of that level, so it is kept out. At the very start and
-// end of the signal only the one-sided error is there to judge by.
+//
+// Judging. A percussive onset, a plosive, the pulse of a voiced or bowed
+// sound surprise the model too. So a candidate is kept only when (1) its
+// samples depart from their AR interpolation by more than twice the signal's
+// RMS on the louder side (the loud signal an onset starts is part of that
+// level; a click stands out of it); (2) no pulse of like energy lies one
+// period (2 to 20 ms) away that a pitch predictor would cancel it with; (3)
+// where candidates crowd (three within 20 ms: a rough, glitchy or crushed
+// sound), it departs 1.5 times more than the largest of the others.
+//
+// Edges. A click decays into the signal, below what the errors can tell:
+// the range is followed on while the samples after it depart from the
+// interpolation across them (by 3 deviations of the error and a tenth of
+// the click's peak), then runs on by 40 % of the width found. At the very
+// start and end of the signal only a one-sided error is there to judge by,
+// and the range runs to that end.
 #ifndef TESMORA_DETECT_CLICK_FINDER_H
 #define TESMORA_DETECT_CLICK_FINDER_H
 

@@ -176,7 +176,7 @@ void WindowScanner::extendTail(Candidate& candidate, double peakDeviation) const
     const auto p = static_cast<std::size_t>(settings_.order);
     const double unit =
         std::max(settings_.tailThreshold * forwardScale_.at(candidate.first), settings_.tailOfPeak * peakDeviation);
-    for (int round = 0; round < 4; ++round) {
+    for (int round = 0; round < 8; ++round) {
         const std::size_t width = candidate.last - candidate.first + 1;
         const std::size_t reach = std::min({candidate.first + settings_.maxWidth - 1,
                                             candidate.last + std::max<std::size_t>(4, width), count_ - p - 1});
@@ -192,15 +192,18 @@ void WindowScanner::extendTail(Candidate& candidate, double peakDeviation) const
                 ++quiet;
             }
         }
-        const bool endedInside = last == candidate.last || last + settings_.tailGap < reach;
+        // The samples after reach, the context the interpolation leans on,
+        // may still be tail and pull it towards them: the tail has ended
+        // only where it ended in the first half of the stretch looked at.
+        const bool endedInside = last < candidate.last + (reach - candidate.last) / 2;
         candidate.last = last;
         if (endedInside) break;
     }
     // The last samples of the tail lie below what can be told apart from the
-    // signal: the range runs on by a share of the width found.
+    // signal: the range runs on by a sample and a share of the width found.
     const std::size_t width = candidate.last - candidate.first + 1;
     candidate.last = std::min(
-        {candidate.last + width * settings_.tailPad / 100, candidate.first + settings_.maxWidth - 1, count_ - 1});
+        {candidate.last + 1 + width * settings_.tailPad / 100, candidate.first + settings_.maxWidth - 1, count_ - 1});
 }
 
 double WindowScanner::departure(const Candidate& candidate) const {
