@@ -22,7 +22,7 @@ struct DetectOptions {
     // each step of 1 lowers every threshold by a factor 2^(1/3).
     double sensitivity = 5.0;
     // The longest click, in milliseconds: longer damage is not a click.
-    double maxWidthMs = 4.0;
+    double maxWidthMs = 5.0;
 };
 
 }  // namespace tesmora::detect

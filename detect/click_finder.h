@@ -14,8 +14,8 @@
 // it stands above a local robust scale (the median of its magnitude over
 // 10 ms, the largest of three neighbouring stretches, so that the click does
 // not raise its own scale, a loud click does not hide a weak one a few
-// samples away, and a loud passage next door does not lower the scale of a
-// quiet one), a candidate starts. Its first sample is where the forward
+// samples away, and the sharp start of a loud sound, measured against the
+// loud stretch after it, seldom fires), a candidate starts. Its first sample is where the forward
 // error first rises (it sees only the samples before), its last where the
 // backward error last falls. A click drags the fit of the model towards
 // itself and hides weaker ones near it: so the model is fitted again, up to
@@ -34,7 +34,8 @@
 // Edges. A click decays into the signal, below what the errors can tell:
 // the range is followed on while the samples after it depart from the
 // interpolation across them (by 3 deviations of the error and a tenth of
-// the click's peak), then runs on by 40 % of the width found. At the very
+// the click's peak), then runs on by a sample and 40 % of the width found;
+// damage that runs on to the longest click is a sound, not a click. At the very
 // start and end of the signal only a one-sided error is there to judge by,
 // and the range runs to that end.
 #ifndef TESMORA_DETECT_CLICK_FINDER_H

@@ -168,7 +168,7 @@ bool WindowScanner::repeatsAPeriodAway(const Candidate& candidate) const {
     return false;
 }
 
-void WindowScanner::extendTail(Candidate& candidate, double peakDeviation) const {
+bool WindowScanner::extendTail(Candidate& candidate, double peakDeviation) const {
     // A click decays into the signal, and the backward error loses its tail
     // early. Samples after it that depart from the AR interpolation across
     // the click and them (by more than a few deviations of the error, and
@@ -180,7 +180,7 @@ void WindowScanner::extendTail(Candidate& candidate, double peakDeviation) const
         const std::size_t width = candidate.last - candidate.first + 1;
         const std::size_t reach = std::min({candidate.first + settings_.maxWidth - 1,
                                             candidate.last + std::max<std::size_t>(4, width), count_ - p - 1});
-        if (reach <= candidate.last) return;
+        if (reach <= candidate.last) break;
         const std::vector<double> gap = interpolateGap(cleaned_.data(), count_, model_, candidate.first, reach);
         std::size_t last = candidate.last;
         std::size_t quiet = 0;
@@ -199,11 +199,15 @@ void WindowScanner::extendTail(Candidate& candidate, double peakDeviation) const
         candidate.last = last;
         if (endedInside) break;
     }
+    // Damage that runs on to the longest click is the start of a sound, or
+    // a sound of its own, not a click.
+    if (candidate.last + 1 >= candidate.first + settings_.maxWidth) return false;
     // The last samples of the tail lie below what can be told apart from the
     // signal: the range runs on by a sample and a share of the width found.
     const std::size_t width = candidate.last - candidate.first + 1;
     candidate.last = std::min(
         {candidate.last + 1 + width * settings_.tailPad / 100, candidate.first + settings_.maxWidth - 1, count_ - 1});
+    return true;
 }
 
 double WindowScanner::departure(const Candidate& candidate) const {
@@ -236,6 +240,8 @@ bool WindowScanner::standsOutOfTexture(std::size_t index, const std::vector<Cand
 }
 
 bool WindowScanner::confirm(Candidate& candidate, double deviation) const {
+    // Candidates joined into one as long as the longest click: a sound.
+    if (candidate.last - candidate.first + 1 >= settings_.maxWidth) return false;
     if (deviation < 0) return true;  // at an end of the signal: only one side to judge by
     // A click departs from what the signal around it predicts for its place
     // by more than the signal's own level; an onset or a plosive does not,
@@ -247,8 +253,7 @@ bool WindowScanner::confirm(Candidate& candidate, double deviation) const {
     const double needed = std::max(settings_.deviationRatio * level, settings_.minDeviation);
     candidate.score = std::min(candidate.score, deviation / needed);
     if (deviation < needed || repeatsAPeriodAway(candidate)) return false;
-    extendTail(candidate, deviation);
-    return true;
+    return extendTail(candidate, deviation);
 }
 
 void WindowScanner::mergeInto(std::vector<Candidate>& candidates, const std::vector<Candidate>& fresh) const {
