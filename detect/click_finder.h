@@ -24,7 +24,7 @@
 //
 // Judging. A percussive onset, a plosive, the pulse of a voiced or bowed
 // sound surprise the model too. So a candidate is kept only when (1) its
-// samples depart from their AR interpolation by more than twice the signal's
+// samples depart from their AR interpolation by more than 2.5 times the signal's
 // RMS on the louder side (the loud signal an onset starts is part of that
 // level; a click stands out of it); (2) no pulse of like energy lies one
 // period (2 to 20 ms) away that a pitch predictor would cancel it with; (3)

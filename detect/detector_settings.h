@@ -10,7 +10,9 @@
 namespace tesmora::detect {
 
 // Lengths are in samples; thresholds are at sensitivity 5 (settingsFor
-// scales them).
+// scales them), chosen at the knee of the benchmark's curve of recall
+// against false alarms (scripts/detect-bench.sh): below it recall falls
+// fast, above it false alarms grow twice as fast as recall.
 struct DetectorSettings {
     int order = 16;                  // of the AR model
     std::size_t maxWidth = 32;       // the longest click
@@ -20,14 +22,14 @@ struct DetectorSettings {
     std::size_t scaleStretch = 256;  // a median of the error is taken over this many samples
 
     // Finding candidates.
-    double threshold = 8;        // peak of the two-sided error, in robust deviations
-    double edgeThreshold = 4;    // the one-sided errors that mark a click's edges
+    double threshold = 10;       // peak of the two-sided error, in robust deviations
+    double edgeThreshold = 5;    // the one-sided errors that mark a click's edges
     std::size_t edgeGap = 2;     // quiet samples an edge is followed across
     std::size_t tailShare = 25;  // percent of the width seen that the edge runs on by
     std::size_t mergeGap = 4;    // candidates closer than this are one
 
     // Telling clicks from the signal.
-    double deviationRatio = 2;        // departure from the interpolation, against the local level
+    double deviationRatio = 2.5;      // departure from the interpolation, against the local level
     double minDeviation = 24;         // ... and at least this, in sample units
     std::size_t levelSpan = 256;      // the local level is the RMS this far on either side
     std::size_t shortestPeriod = 16;  // of the pitch predictor
