@@ -37,8 +37,8 @@ void checkDetectOptions(const detect::DetectOptions& options) {
     if (!(options.sensitivity >= 0 && options.sensitivity <= 10)) {
         throw UsageError("--sensitivity must lie between 0 and 10");
     }
-    if (!(options.maxWidthMs > 0 && options.maxWidthMs <= 50)) {
-        throw UsageError("--max-width must lie above 0 and at most 50 ms");
+    if (!(options.maxWidthMs >= 0 && options.maxWidthMs <= 50)) {
+        throw UsageError("--max-width must lie between 0 (the default: 2 ms, at least 64 samples) and 50 ms");
     }
 }
 
@@ -88,8 +88,9 @@ int runDetect(const DetectRequest& request, volatile std::int32_t& stopFlag) {
                   << (tagChannels ? "every channel" : "channel " + std::to_string(channels.front())) << " of "
                   << first.channelCount() << ", " << first.sampleRate() << " Hz, " << first.frameCount()
                   << " samples, sensitivity " << formatted(request.options.sensitivity, "%g") << ", max-width "
-                  << formatted(request.options.maxWidthMs, "%g") << " ms; FIRST:LAST SCORE"
-                  << (tagChannels ? " CHANNEL" : "") << "\n";
+                  << (request.options.maxWidthMs > 0 ? formatted(request.options.maxWidthMs, "%g ms")
+                                                     : std::string("2 ms (at least 64 samples)"))
+                  << "; FIRST:LAST SCORE" << (tagChannels ? " CHANNEL" : "") << "\n";
         std::size_t total = 0;
         for (std::size_t i = 0; i < channels.size(); ++i) {
             printClicks(std::cout, found[i], tagChannels ? channels[i] : -1);

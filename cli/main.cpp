@@ -51,7 +51,9 @@ void addDetectOptions(CLI::App& command, tesmora::detect::DetectOptions& options
                     "0 to 10: higher finds weaker clicks, and takes more of the sound for clicks")
         ->type_name("S")
         ->capture_default_str();
-    command.add_option("--max-width", options.maxWidthMs, "The longest click, in milliseconds")
+    command
+        .add_option("--max-width", options.maxWidthMs,
+                    "The longest click, in milliseconds (0: 2 ms, and at least 64 samples)")
         ->type_name("MS")
         ->capture_default_str();
 }

@@ -21,8 +21,9 @@ struct DetectOptions {
     // Higher finds weaker clicks and takes more of the music for clicks;
     // each step of 1 lowers every threshold by a factor 2^(1/3).
     double sensitivity = 5.0;
-    // The longest click, in milliseconds: longer damage is not a click.
-    double maxWidthMs = 5.0;
+    // The longest click, in milliseconds: longer damage is not a click. 0:
+    // 2 ms, and at least 64 samples.
+    double maxWidthMs = 0;
 };
 
 }  // namespace tesmora::detect

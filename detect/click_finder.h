@@ -35,7 +35,9 @@
 // the range is followed on while the samples after it depart from the
 // interpolation across them (by 3 deviations of the error and a tenth of
 // the click's peak), then runs on by a sample and 40 % of the width found;
-// damage that runs on to the longest click is a sound, not a click. At the very
+// damage that runs on beyond the longest click (2 ms, and at least 64
+// samples, for the recording's filters smear a click over some samples
+// whatever the rate) is a sound, not a click. At the very
 // start and end of the signal only a one-sided error is there to judge by,
 // and the range runs to that end.
 #ifndef TESMORA_DETECT_CLICK_FINDER_H

@@ -5,6 +5,14 @@
 
 namespace tesmora::detect {
 
+namespace {
+
+// The recording's own filters smear even the shortest click over some ten
+// or twenty samples: at a low rate the longest click spans more than 2 ms.
+constexpr std::size_t kShortestAutomaticWidth = 64;
+
+}  // namespace
+
 DetectorSettings settingsFor(int sampleRate, const DetectOptions& options) {
     DetectorSettings settings;
     const double rate = std::max(sampleRate, 1000);
@@ -12,7 +20,9 @@ DetectorSettings settingsFor(int sampleRate, const DetectOptions& options) {
     // for the resonances of music, too few to model a click of a few samples.
     settings.order = std::clamp(static_cast<int>(rate / 2000) + 6, 8, 28);
     settings.maxWidth =
-        std::max<std::size_t>(2, static_cast<std::size_t>(std::lround(options.maxWidthMs * rate / 1000)));
+        options.maxWidthMs > 0
+            ? std::max<std::size_t>(2, static_cast<std::size_t>(std::lround(options.maxWidthMs * rate / 1000)))
+            : std::max<std::size_t>(kShortestAutomaticWidth, static_cast<std::size_t>(rate / 500));
     settings.scaleStretch = std::max<std::size_t>(128, static_cast<std::size_t>(rate / 100));
     settings.levelSpan = settings.scaleStretch;
     settings.textureSpan = static_cast<std::size_t>(rate / 50);

@@ -199,14 +199,14 @@ bool WindowScanner::extendTail(Candidate& candidate, double peakDeviation) const
         candidate.last = last;
         if (endedInside) break;
     }
-    // Damage that runs on to the longest click is the start of a sound, or
-    // a sound of its own, not a click.
-    if (candidate.last + 1 >= candidate.first + settings_.maxWidth) return false;
     // The last samples of the tail lie below what can be told apart from the
     // signal: the range runs on by a sample and a share of the width found.
+    // Damage that runs on beyond the longest click is the start of a sound,
+    // or a sound of its own, not a click.
     const std::size_t width = candidate.last - candidate.first + 1;
-    candidate.last = std::min(
-        {candidate.last + 1 + width * settings_.tailPad / 100, candidate.first + settings_.maxWidth - 1, count_ - 1});
+    const std::size_t padded = candidate.last + 1 + width * settings_.tailPad / 100;
+    if (padded >= candidate.first + settings_.maxWidth) return false;
+    candidate.last = std::min(padded, count_ - 1);
     return true;
 }
 
