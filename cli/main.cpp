@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "demo_command.h"
+#include "detect_command.h"
 #include "failure.h"
 #include "module_info.h"
 #include "module_loader.h"
@@ -19,6 +20,8 @@
 namespace {
 
 using namespace tesmora::cli;
+
+void addDetectOptions(CLI::App& command, tesmora::detect::DetectOptions& options);
 
 void addRepairCommand(CLI::App& app, RepairRequest& request) {
     CLI::App* repair = app.add_subcommand("repair", "Repair clicks in a sound file through the module");
@@ -49,6 +52,31 @@ void addRepairCommand(CLI::App& app, RepairRequest& request) {
     repair->add_option("--plot", request.plotPath, "Draw each range before and after into an SVG file")
         ->type_name("FILE.svg");
     repair->add_flag("--report", request.report, "Print, per range, what changed");
+    repair->add_flag("--detect", request.detect, "Find the clicks and repair them (instead of --range/--ranges)");
+    addDetectOptions(*repair, request.detectOptions);
+}
+
+void addDetectOptions(CLI::App& command, tesmora::detect::DetectOptions& options) {
+    command
+        .add_option("--sensitivity", options.sensitivity,
+                    "0 to 10: higher finds weaker clicks, and takes more of the sound for clicks")
+        ->type_name("S")
+        ->capture_default_str();
+    command
+        .add_option("--max-width", options.maxWidthMs,
+                    "The longest click, in milliseconds (0: 2 ms, and at least 64 samples)")
+        ->type_name("MS")
+        ->capture_default_str();
+}
+
+void addDetectCommand(CLI::App& app, DetectRequest& request) {
+    CLI::App* command = app.add_subcommand("detect", "Find the clicks in a sound file and print them as ranges");
+    command->add_option("input", request.input, "The sound file (16-bit)")->required()->type_name("FILE");
+    command
+        ->add_option("-c,--channel", request.channel,
+                     "Search this channel only: left, right, or an index counted from 0 (default: every channel)")
+        ->type_name("CHANNEL");
+    addDetectOptions(*command, request.options);
 }
 
 // CLI11 answers a word that is no subcommand with "A subcommand is required";
@@ -95,6 +123,8 @@ int main(int argc, char** argv) {
 
     RepairRequest request;
     addRepairCommand(app, request);
+    DetectRequest detectRequest;
+    addDetectCommand(app, detectRequest);
     CLI::App* info = app.add_subcommand("info", "Show what the module reports about itself");
     std::string demoFolder = "tesmora-demo";
     CLI::App* demo = app.add_subcommand("demo", "Make a tone with clicks, repair it, and show the result");
@@ -122,6 +152,7 @@ int main(int argc, char** argv) {
             return kExitRepaired;
         }
         if (*demo) return runDemo(demoFolder, modulePath, StopOnInterrupt::stopFlag());
+        if (app.got_subcommand("detect")) return runDetect(detectRequest, StopOnInterrupt::stopFlag());
         request.modulePath = modulePath;
         const int status = runRepair(request, StopOnInterrupt::stopFlag());
         return status == kExitStopped ? StopOnInterrupt::stoppedStatus() : status;

@@ -8,6 +8,7 @@
 #include "audio_file.h"
 #include "channel.h"
 #include "channel_reader.h"
+#include "detect_command.h"
 #include "failure.h"
 #include "input_file.h"
 #include "input_layout.h"
@@ -37,8 +38,33 @@ std::vector<WrittenRange> requestedRanges(const RepairRequest& request) {
     if (!request.rangesFile.empty()) {
         for (WrittenRange& written : readRangeFile(request.rangesFile)) writtenRanges.push_back(std::move(written));
     }
-    if (writtenRanges.empty()) throw UsageError("no range to repair: give --range FIRST:LAST or --ranges FILE");
+    if (writtenRanges.empty())
+        throw UsageError("no range to repair: give --range FIRST:LAST, --ranges FILE or --detect");
     return writtenRanges;
+}
+
+// --detect: the clicks found in the channel to be repaired, as ranges. Answers
+// false when the search was stopped.
+bool detectedRanges(const RepairRequest& request, volatile std::int32_t& stopFlag,
+                    std::vector<WrittenRange>& writtenRanges) {
+    if (!request.ranges.empty() || !request.rangesFile.empty()) {
+        throw UsageError("--detect finds the ranges itself: leave out --range and --ranges");
+    }
+    checkDetectOptions(request.detectOptions);
+    int channel = 0;
+    if (!request.channel.empty()) {
+        channel = parseChannel(request.channel);
+    } else if (ChannelReader(request.input, 0).channelCount() > 1) {
+        throw UsageError("--detect repairs one channel at a time: give --channel (left, right or an index)");
+    }
+    std::vector<detect::Click> clicks;
+    if (!detectChannel(request.input, channel, request.detectOptions, stopFlag, clicks)) return false;
+    for (const detect::Click& click : clicks) {
+        writtenRanges.push_back({{false, click.first, 0.0},
+                                 {false, click.last, 0.0},
+                                 std::to_string(click.first) + ":" + std::to_string(click.last)});
+    }
+    return true;
 }
 
 // The channel handed to the module: the one chosen, the only one of a mono
@@ -178,11 +204,21 @@ std::optional<int> repairEach(const RepairRequest& request, const LoadedModule& 
 
 int repair(const RepairRequest& request, volatile std::int32_t& stopFlag) {
     const RepairTargets targets = planTargets(request);
-    const std::vector<WrittenRange> writtenRanges = requestedRanges(request);
+    std::vector<WrittenRange> writtenRanges;
+    if (!request.detect) {
+        writtenRanges = requestedRanges(request);
+    } else if (!detectedRanges(request, stopFlag, writtenRanges)) {
+        std::cerr << "tesmora: stopped; nothing was written\n";
+        return kExitStopped;
+    }
     const LoadedModule module(request.modulePath);
     const Audio audio = describeAudio(request.input);
     const std::vector<SampleRange> ranges = resolveRanges(writtenRanges, audio.sampleRate, audio.frameCount);
     const int channel = chosenChannel(request.channel, audio.channels);
+    if (ranges.empty() && request.inPlace) {
+        std::cout << "No clicks found in " << printable(request.input) << "; left it as it was\n";
+        return kExitRepaired;
+    }
     refuseUnaskedLongRanges(request, ranges);
     const DriveOptions options{!request.skipQuestion, &stopFlag};
     if (!audio.is16Bit()) return handOverOtherWidth(module, audio, channel, ranges, options);
@@ -199,15 +235,24 @@ int repair(const RepairRequest& request, volatile std::int32_t& stopFlag) {
                                                        audio.channels, repairs.patches, request.inPlace, stopFlag)
                              : outputs.addPatchedCopy(targets.sound.path, input.descriptor(), layout, channel,
                                                       repairs.patches, request.inPlace, stopFlag);
-    if (targets.plot && written) {
+    if (targets.plot && written && !ranges.empty()) {
         std::ostringstream plot;
-        writeSvgPlot(plot, "Tesmora: " + request.input, repairs.windows);
+        writeSvgPlot(plot, "Tesmora: " + request.input + (request.detect ? ", the clicks found" : ""),
+                     repairs.windows);
         outputs.addText(targets.plot->path, plot.str());
     }
     if (!written || stopFlag != 0) {
-        return explainFailure(DriveResult::stopped, ranges.front(), audio.channels, channel);
+        std::cerr << "tesmora: stopped; nothing was written\n";
+        return kExitStopped;
     }
     outputs.commitAll();
+    if (ranges.empty()) {
+        // Nothing found to repair: -o still gets its file, a copy, so that
+        // what follows in a script finds it.
+        std::cout << "No clicks found in " << printable(request.input) << "; wrote " << printable(request.output)
+                  << ", a copy of it\n";
+        return kExitRepaired;
+    }
 
     if (request.report) printReport(std::cout, repairs.windows);
     printSummary(request, ranges, request.inPlace ? request.input : request.output);

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "click.h"
+
 namespace tesmora::cli {
 
 struct RepairRequest {
@@ -21,6 +23,8 @@ struct RepairRequest {
     bool force = false;               // --force: an existing output is replaced without asking
     std::string plotPath;             // empty: no plot
     bool report = false;
+    bool detect = false;  // the ranges are found, not given
+    detect::DetectOptions detectOptions;
     std::string modulePath;
 };
 

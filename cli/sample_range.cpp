@@ -87,7 +87,8 @@ std::vector<WrittenRange> parseRangeList(std::istream& lines, const std::string&
         text = trimmed(text.substr(0, text.find('#')));
         if (text.empty()) continue;
         try {
-            writtenRanges.push_back(parseRange(text));
+            // Anything after the range (the score `tesmora detect` prints) is a comment.
+            writtenRanges.push_back(parseRange(text.substr(0, text.find_first_of(" \t"))));
         } catch (const UsageError& error) {
             throw UsageError(name + ":" + std::to_string(number) + ": " + error.what());
         }

@@ -141,6 +141,16 @@ TEST(ProgramRefusals, WritesNothingWhenItRefuses) {
         {"output is input", {}, {"IN", "-o", "IN", "-r", "40:60"}, 2, "use --in-place"},
         {"plot over input", {}, {"IN", "-o", "OUT", "-r", "40:60", "--plot", "IN"}, 2, "would overwrite"},
         {"unknown option", {}, {"IN", "-o", "OUT", "-r", "40:60", "--fast"}, 2, "--fast"},
+        {"detect and ranges", {}, {"IN", "-o", "OUT", "--detect", "-r", "40:60"}, 2, "leave out --range"},
+        {"sensitivity", {}, {"IN", "-o", "OUT", "--detect", "--sensitivity", "11"}, 2, "--sensitivity must"},
+        {"detect in stereo",
+         [](const Workspace& test) {
+             writeWav(test.folder.path("in.wav"), {SF_FORMAT_PCM_16, 2, 22050, clickyRamp(1000, 2)});
+         },
+         {"IN", "-o", "OUT", "--detect"},
+         2,
+         "give --channel"},
+        {"detect in 24-bit", widthOf(SF_FORMAT_PCM_24), {"IN", "-o", "OUT", "--detect"}, 1, "not 16-bit"},
     };
     for (const Refusal& refusal : refusals) {
         Workspace test;

@@ -1,0 +1,35 @@
+// `tesmora detect`: finds the clicks in a file and prints them as ranges,
+// and the same search for `tesmora repair --detect`.
+#ifndef TESMORA_CLI_DETECT_COMMAND_H
+#define TESMORA_CLI_DETECT_COMMAND_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "click.h"
+
+namespace tesmora::cli {
+
+struct DetectRequest {
+    std::string input;
+    std::string channel;  // empty: every channel
+    detect::DetectOptions options;
+};
+
+// The clicks of one channel of a 16-bit file, read in blocks; shows progress
+// on a terminal. Answers false when the stop flag was set before the end.
+// Throws HostError when the file cannot be read.
+bool detectChannel(const std::string& path, int channel, const detect::DetectOptions& options,
+                   volatile std::int32_t& stopFlag, std::vector<detect::Click>& clicks);
+
+// Checks the options; throws UsageError for values out of bounds.
+void checkDetectOptions(const detect::DetectOptions& options);
+
+// Runs the whole command and answers the exit status: the ranges go to
+// standard output, messages to standard error.
+int runDetect(const DetectRequest& request, volatile std::int32_t& stopFlag);
+
+}  // namespace tesmora::cli
+
+#endif

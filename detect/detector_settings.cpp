@@ -1,0 +1,41 @@
+#include "detector_settings.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace tesmora::detect {
+
+namespace {
+
+// The recording's own filters smear even the shortest click over some ten
+// or twenty samples: at a low rate the longest click spans more than 2 ms.
+constexpr std::size_t kShortestAutomaticWidth = 64;
+
+}  // namespace
+
+DetectorSettings settingsFor(int sampleRate, const DetectOptions& options) {
+    DetectorSettings settings;
+    const double rate = std::max(sampleRate, 1000);
+    // About one coefficient per 2 kHz of bandwidth beyond a base of 6: enough
+    // for the resonances of music, too few to model a click of a few samples.
+    settings.order = std::clamp(static_cast<int>(rate / 2000) + 6, 8, 28);
+    settings.maxWidth =
+        options.maxWidthMs > 0
+            ? std::max<std::size_t>(2, static_cast<std::size_t>(std::lround(options.maxWidthMs * rate / 1000)))
+            : std::max<std::size_t>(kShortestAutomaticWidth, static_cast<std::size_t>(rate / 500));
+    settings.scaleStretch = std::max<std::size_t>(128, static_cast<std::size_t>(rate / 100));
+    settings.levelSpan = settings.scaleStretch;
+    settings.textureSpan = static_cast<std::size_t>(rate / 50);
+    settings.shortestPeriod = static_cast<std::size_t>(rate / 500);
+    settings.longestPeriod = static_cast<std::size_t>(rate / 50);
+    const double factor = std::pow(2.0, (5.0 - options.sensitivity) / 3.0);
+    settings.threshold *= factor;
+    settings.edgeThreshold *= factor;
+    settings.deviationRatio *= factor;
+    settings.margin =
+        std::max<std::size_t>(settings.margin, 4 * settings.maxWidth + 4 * static_cast<std::size_t>(settings.order));
+    settings.margin = std::max(settings.margin, 3 * settings.scaleStretch);
+    return settings;
+}
+
+}  // namespace tesmora::detect

@@ -1,0 +1,52 @@
+// The detector's working settings, derived from the sample rate and the
+// user's two options.
+#ifndef TESMORA_DETECT_DETECTOR_SETTINGS_H
+#define TESMORA_DETECT_DETECTOR_SETTINGS_H
+
+#include <cstddef>
+
+#include "click.h"
+
+namespace tesmora::detect {
+
+// Lengths are in samples; thresholds are at sensitivity 5 (settingsFor
+// scales them), chosen at the knee of the benchmark's curve of recall
+// against false alarms (scripts/detect-bench.sh): below it recall falls
+// fast, above it false alarms grow twice as fast as recall.
+struct DetectorSettings {
+    int order = 16;                  // of the AR model
+    std::size_t maxWidth = 32;       // the longest click
+    std::size_t blockSize = 16384;   // samples decided per block
+    std::size_t margin = 1024;       // context read on each side of a block
+    int fits = 3;                    // the model is refitted with the candidates found left out
+    std::size_t scaleStretch = 256;  // a median of the error is taken over this many samples
+
+    // Finding candidates.
+    double threshold = 10;       // peak of the two-sided error, in robust deviations
+    double edgeThreshold = 5;    // the one-sided errors that mark a click's edges
+    std::size_t edgeGap = 2;     // quiet samples an edge is followed across
+    std::size_t tailShare = 25;  // percent of the width seen that the edge runs on by
+    std::size_t mergeGap = 4;    // candidates closer than this are one
+
+    // Telling clicks from the signal.
+    double deviationRatio = 2.5;      // departure from the interpolation, against the local level
+    double minDeviation = 24;         // ... and at least this, in sample units
+    std::size_t levelSpan = 256;      // the local level is the RMS this far on either side
+    std::size_t shortestPeriod = 16;  // of the pitch predictor
+    std::size_t longestPeriod = 160;
+    double periodicShare = 0.5;     // a pulse a period away, of like energy, that explains this much of it
+    std::size_t textureSpan = 882;  // candidates crowding this far on either side make a texture
+    double textureRatio = 1.5;      // how far a click in a texture stands out of the largest other
+
+    // Following the tail.
+    double tailThreshold = 3;  // departure from the interpolation, in deviations of the error
+    double tailOfPeak = 0.1;   // ... and as a share of the click's largest departure
+    std::size_t tailGap = 4;   // quiet samples a tail is followed across
+    std::size_t tailPad = 40;  // percent of the width found that the range runs on by
+};
+
+DetectorSettings settingsFor(int sampleRate, const DetectOptions& options);
+
+}  // namespace tesmora::detect
+
+#endif

@@ -1,0 +1,321 @@
+#include "window_scanner.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "ar_model.h"
+
+namespace tesmora::detect {
+
+namespace {
+
+double rootMeanSquare(const std::vector<double>& x, std::size_t from, std::size_t to) {
+    if (from >= to) return 0;
+    double sum = 0;
+    for (std::size_t n = from; n < to; ++n) sum += x[n] * x[n];
+    return std::sqrt(sum / static_cast<double>(to - from));
+}
+
+}  // namespace
+
+void WindowScanner::computeErrors() {
+    const std::size_t n = count_;
+    const auto p = static_cast<std::size_t>(settings_.order);
+    model_ = fitPredictor(cleaned_.data(), n, settings_.order);
+    forwardError(cleaned_.data(), n, model_, forward_.data());
+    // The forward error filtered by the time-reversed model is the error of
+    // predicting each sample from both sides: a click shows as one sharp peak
+    // where the error of a voiced or tonal signal stays spread out.
+    std::fill(matched_.begin(), matched_.end(), 0.0);
+    const std::size_t end = n > p ? n - p : 0;
+    for (std::size_t k = 0; k <= p && end > p; ++k) {
+        const double coefficient = model_[k];
+        for (std::size_t i = p; i < end; ++i) matched_[i] += coefficient * forward_[i + k];
+    }
+    // The backward error of the same model has the same spread as the
+    // forward one: one scale serves both.
+    forwardScale_.measure(forward_.data(), std::min(p, n), n, settings_.scaleStretch);
+    matchedScale_.measure(matched_.data(), std::min(p, end), end, settings_.scaleStretch);
+    std::fill(score_.begin(), score_.end(), 0.0);
+    for (std::size_t i = p; i < end; ++i) score_[i] = std::fabs(matched_[i]) / matchedScale_.at(i);
+    // Near the ends of the signal only one side is there to predict from
+    // (the two-sided error there would smear a click at the very end over
+    // twice the model's order).
+    if (atStart_) {
+        for (std::size_t i = 0; i < std::min(2 * p, end); ++i) {
+            score_[i] = std::fabs(backwardErrorAt(cleaned_.data(), n, model_, i)) / forwardScale_.at(i);
+        }
+    }
+    if (atEnd_) {
+        for (std::size_t i = n > 2 * p ? n - 2 * p : 0; i < n; ++i) {
+            score_[i] = std::fabs(forward_[i]) / forwardScale_.at(i);
+        }
+    }
+}
+
+WindowScanner::Candidate WindowScanner::edgesAround(std::size_t peak, double score) const {
+    const std::size_t n = count_;
+    const auto p = static_cast<std::size_t>(settings_.order);
+    const std::size_t width = settings_.maxWidth;
+    const double edge = settings_.edgeThreshold;
+    // The forward error rises where the damage starts (it sees only the
+    // samples before), the backward error falls where it ends: each is
+    // followed out from the peak across gaps of a few quiet samples.
+    std::size_t first = peak;
+    std::size_t quiet = 0;
+    for (std::size_t i = peak; i + width > peak && i >= p && quiet <= settings_.edgeGap; --i) {
+        if (std::fabs(forward_[i]) > edge * forwardScale_.at(i)) {
+            first = i;
+            quiet = 0;
+        } else {
+            ++quiet;
+        }
+        if (i == 0) break;
+    }
+    std::size_t last = peak;
+    quiet = 0;
+    for (std::size_t i = peak; i < peak + width && i + p < n && quiet <= settings_.edgeGap; ++i) {
+        if (std::fabs(backwardErrorAt(cleaned_.data(), n, model_, i)) > edge * forwardScale_.at(i)) {
+            last = i;
+            quiet = 0;
+        } else {
+            ++quiet;
+        }
+    }
+    // Within the model's order of an end of the signal there is no side to
+    // bound the click by: the range runs to that end.
+    if (atStart_ && peak < p) first = 0;
+    if (atEnd_ && peak + p >= n) last = n - 1;
+    // A click decays into the signal: its tail lies below what can be told
+    // apart, so the range runs on by a share of what was seen.
+    last = std::min({n - 1, last + (last - first) * settings_.tailShare / 100, first + width - 1});
+    return {first, last, peak, score / settings_.threshold};
+}
+
+void WindowScanner::findCandidates(std::vector<Candidate>& found) const {
+    const auto p = static_cast<std::size_t>(settings_.order);
+    std::size_t i = 0;
+    while (i < count_) {
+        if (score_[i] <= settings_.threshold) {
+            ++i;
+            continue;
+        }
+        // One cluster: exceedances less than the model's order apart (a loud
+        // click shows in the two-sided error that far on either side).
+        std::size_t peak = i;
+        std::size_t end = i + 1;
+        for (std::size_t j = i + 1; j < count_ && j < end + p; ++j) {
+            if (score_[j] <= settings_.threshold) continue;
+            end = j + 1;
+            if (score_[j] > score_[peak]) peak = j;
+        }
+        const Candidate candidate = edgesAround(peak, score_[peak]);
+        found.push_back(candidate);
+        i = std::max(end, candidate.last + 1);
+    }
+}
+
+void WindowScanner::fillCandidates(const std::vector<Candidate>& candidates) {
+    cleaned_ = signal_;
+    const auto p = static_cast<std::size_t>(settings_.order);
+    for (const Candidate& c : candidates) {
+        if (c.first >= p && c.last + p < count_) {
+            const std::vector<double> gap = interpolateGap(cleaned_.data(), count_, model_, c.first, c.last);
+            std::copy(gap.begin(), gap.end(), cleaned_.begin() + static_cast<std::ptrdiff_t>(c.first));
+            continue;
+        }
+        // At an end of the signal: hold the nearest good sample.
+        const double held = c.first > 0 ? cleaned_[c.first - 1] : (c.last + 1 < count_ ? cleaned_[c.last + 1] : 0.0);
+        std::fill(cleaned_.begin() + static_cast<std::ptrdiff_t>(c.first),
+                  cleaned_.begin() + static_cast<std::ptrdiff_t>(c.last + 1), held);
+    }
+}
+
+bool WindowScanner::repeatsAPeriodAway(const Candidate& candidate) const {
+    // The error of a voiced sound, a bowed or plucked string, a synthesiser's
+    // sawtooth shows a sharp pulse every period; a click happens once. So the
+    // error around the candidate is predicted from the error one period
+    // earlier or later (the classic long-term, pitch predictor), for every
+    // period from 2 to 20 ms: when that removes most of its energy, the
+    // candidate is the signal's own periodic structure.
+    const std::size_t half = std::max<std::size_t>(8, (candidate.last - candidate.first + 1) / 2 + 4);
+    const std::size_t from = candidate.first > half ? candidate.first - half : 0;
+    const std::size_t to = std::min(count_, candidate.last + half + 1);
+    // The error of the samples as they are: in the cleaned signal the pulses
+    // of a periodic sound, taken for clicks, would be interpolated away.
+    double energy = 0;
+    for (std::size_t n = from; n < to; ++n) energy += rawError_[n] * rawError_[n];
+    if (energy <= 0) return false;
+    for (std::size_t lag = settings_.shortestPeriod; lag <= settings_.longestPeriod; ++lag) {
+        for (const bool earlier : {true, false}) {
+            if (earlier ? from < lag : to + lag > count_) continue;
+            double cross = 0;
+            double shiftedEnergy = 0;
+            for (std::size_t n = from; n < to; ++n) {
+                const double shifted = rawError_[earlier ? n - lag : n + lag];
+                cross += rawError_[n] * shifted;
+                shiftedEnergy += shifted * shifted;
+            }
+            // A pulse of like strength a period away, that the best gain
+            // (cross / shiftedEnergy) cancels mostly: what is left of the
+            // energy is energy - cross^2 / shiftedEnergy.
+            if (shiftedEnergy > settings_.periodicShare * energy && shiftedEnergy < energy / settings_.periodicShare &&
+                cross * cross > settings_.periodicShare * energy * shiftedEnergy) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+bool WindowScanner::extendTail(Candidate& candidate, double peakDeviation) const {
+    // A click decays into the signal, and the backward error loses its tail
+    // early. Samples after it that depart from the AR interpolation across
+    // the click and them (by more than a few deviations of the error, and
+    // by more than a share of the click's own peak) are damage too.
+    const auto p = static_cast<std::size_t>(settings_.order);
+    const double unit =
+        std::max(settings_.tailThreshold * forwardScale_.at(candidate.first), settings_.tailOfPeak * peakDeviation);
+    for (int round = 0; round < 8; ++round) {
+        const std::size_t width = candidate.last - candidate.first + 1;
+        const std::size_t reach = std::min({candidate.first + settings_.maxWidth - 1,
+                                            candidate.last + std::max<std::size_t>(4, width), count_ - p - 1});
+        if (reach <= candidate.last) break;
+        const std::vector<double> gap = interpolateGap(cleaned_.data(), count_, model_, candidate.first, reach);
+        std::size_t last = candidate.last;
+        std::size_t quiet = 0;
+        for (std::size_t n = candidate.last + 1; n <= reach && quiet <= settings_.tailGap; ++n) {
+            if (std::fabs(signal_[n] - gap[n - candidate.first]) > unit) {
+                last = n;
+                quiet = 0;
+            } else {
+                ++quiet;
+            }
+        }
+        // The samples after reach, the context the interpolation leans on,
+        // may still be tail and pull it towards them: the tail has ended
+        // only where it ended in the first half of the stretch looked at.
+        const bool endedInside = last < candidate.last + (reach - candidate.last) / 2;
+        candidate.last = last;
+        if (endedInside) break;
+    }
+    // The last samples of the tail lie below what can be told apart from the
+    // signal: the range runs on by a sample and a share of the width found.
+    // Damage that runs on beyond the longest click is the start of a sound,
+    // or a sound of its own, not a click.
+    const std::size_t width = candidate.last - candidate.first + 1;
+    const std::size_t padded = candidate.last + 1 + width * settings_.tailPad / 100;
+    if (padded >= candidate.first + settings_.maxWidth) return false;
+    candidate.last = std::min(padded, count_ - 1);
+    return true;
+}
+
+double WindowScanner::departure(const Candidate& candidate) const {
+    const auto p = static_cast<std::size_t>(settings_.order);
+    if (candidate.first < p || candidate.last + p >= count_) return -1;
+    const std::vector<double> gap = interpolateGap(cleaned_.data(), count_, model_, candidate.first, candidate.last);
+    double deviation = 0;
+    for (std::size_t i = 0; i < gap.size(); ++i) {
+        deviation = std::max(deviation, std::fabs(signal_[candidate.first + i] - gap[i]));
+    }
+    return deviation;
+}
+
+bool WindowScanner::standsOutOfTexture(std::size_t index, const std::vector<Candidate>& candidates,
+                                       const std::vector<double>& departures) const {
+    // Some sounds are rough by nature (a bit-crushed synthesiser, a rattle,
+    // a glitch effect): candidates crowd there. Where at least two others lie
+    // within the span, a click must depart from its interpolation clearly
+    // more than the largest of them.
+    const std::size_t peak = candidates[index].peak;
+    std::size_t crowd = 0;
+    double largest = 0;
+    for (std::size_t j = 0; j < candidates.size(); ++j) {
+        const std::size_t other = candidates[j].peak;
+        if (j == index || (other > peak ? other - peak : peak - other) > settings_.textureSpan) continue;
+        ++crowd;
+        largest = std::max(largest, departures[j]);
+    }
+    return crowd < 2 || departures[index] >= settings_.textureRatio * largest;
+}
+
+bool WindowScanner::confirm(Candidate& candidate, double deviation) const {
+    // Candidates joined into one as long as the longest click: a sound.
+    if (candidate.last - candidate.first + 1 >= settings_.maxWidth) return false;
+    if (deviation < 0) return true;  // at an end of the signal: only one side to judge by
+    // A click departs from what the signal around it predicts for its place
+    // by more than the signal's own level; an onset or a plosive does not,
+    // because the loud signal after it is part of that level.
+    const std::size_t span = settings_.levelSpan;
+    const double level =
+        std::max(rootMeanSquare(cleaned_, candidate.first > span ? candidate.first - span : 0, candidate.first),
+                 rootMeanSquare(cleaned_, candidate.last + 1, std::min(count_, candidate.last + 1 + span)));
+    const double needed = std::max(settings_.deviationRatio * level, settings_.minDeviation);
+    candidate.score = std::min(candidate.score, deviation / needed);
+    if (deviation < needed || repeatsAPeriodAway(candidate)) return false;
+    return extendTail(candidate, deviation);
+}
+
+void WindowScanner::mergeInto(std::vector<Candidate>& candidates, const std::vector<Candidate>& fresh) const {
+    candidates.insert(candidates.end(), fresh.begin(), fresh.end());
+    std::sort(candidates.begin(), candidates.end(),
+              [](const Candidate& a, const Candidate& b) { return a.first < b.first; });
+    std::vector<Candidate> merged;
+    for (const Candidate& c : candidates) {
+        if (!merged.empty() && c.first <= merged.back().last + settings_.mergeGap) {
+            Candidate& back = merged.back();
+            back.last = std::max(back.last, c.last);
+            if (c.score > back.score) {
+                back.score = c.score;
+                back.peak = c.peak;
+            }
+        } else {
+            merged.push_back(c);
+        }
+    }
+    candidates.swap(merged);
+}
+
+void WindowScanner::scan(const std::int16_t* samples, std::size_t count, const WindowPlace& place,
+                         std::vector<Click>& found) {
+    count_ = count;
+    signal_.assign(samples, samples + count);
+    cleaned_ = signal_;
+    for (auto* buffer : {&forward_, &matched_, &score_}) buffer->assign(count, 0.0);
+    atStart_ = place.start == 0;
+    atEnd_ = place.start + count >= place.signalLength;
+
+    std::vector<Candidate> candidates;
+    std::vector<Candidate> fresh;
+    for (int fit = 0; fit < settings_.fits; ++fit) {
+        computeErrors();
+        fresh.clear();
+        findCandidates(fresh);
+        if (fresh.empty()) break;
+        // The model is fitted again with the clicks found so far interpolated
+        // away: a loud click drags the fit and hides weaker ones, and a wide
+        // one is found whole only once it no longer shapes the model.
+        mergeInto(candidates, fresh);
+        if (fit + 1 < settings_.fits) fillCandidates(candidates);
+    }
+    if (candidates.empty()) return;
+    // The final model, fitted with every candidate left out.
+    fillCandidates(candidates);
+    model_ = fitPredictor(cleaned_.data(), count_, settings_.order);
+    rawError_.resize(count_);
+    forwardError(signal_.data(), count_, model_, rawError_.data());
+
+    std::vector<double> departures(candidates.size());
+    for (std::size_t i = 0; i < candidates.size(); ++i) departures[i] = departure(candidates[i]);
+    for (std::size_t i = 0; i < candidates.size(); ++i) {
+        Candidate c = candidates[i];
+        const std::uint64_t peak = place.start + c.peak;
+        if (peak < place.decideFirst || peak >= place.decideEnd) continue;
+        if (!standsOutOfTexture(i, candidates, departures) || !confirm(c, departures[i])) continue;
+        const std::uint64_t first = place.start + c.first;
+        const std::uint64_t last = place.start + c.last;
+        found.push_back({first > 0 ? first - 1 : 0, std::min(last + 1, place.signalLength - 1), c.score});
+    }
+}
+
+}  // namespace tesmora::detect

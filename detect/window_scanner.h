@@ -1,0 +1,72 @@
+// The search of one window of the signal: a block with context on both
+// sides. Knows nothing of where the samples come from.
+#ifndef TESMORA_DETECT_WINDOW_SCANNER_H
+#define TESMORA_DETECT_WINDOW_SCANNER_H
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "click.h"
+#include "detector_settings.h"
+#include "robust_scale.h"
+
+namespace tesmora::detect {
+
+// Where a window lies in the signal, and which of its clicks it decides.
+struct WindowPlace {
+    std::uint64_t start = 0;        // the window's first sample in the signal
+    std::uint64_t decideFirst = 0;  // clicks peaking in [decideFirst, decideEnd) are this window's
+    std::uint64_t decideEnd = 0;
+    std::uint64_t signalLength = 0;
+};
+
+class WindowScanner {
+public:
+    explicit WindowScanner(const DetectorSettings& settings) : settings_(settings) {}
+
+    // Appends the clicks of samples[0, count) that this window decides, in
+    // order, to found.
+    void scan(const std::int16_t* samples, std::size_t count, const WindowPlace& place, std::vector<Click>& found);
+
+private:
+    struct Candidate {
+        std::size_t first;  // the damaged samples, window indices
+        std::size_t last;
+        std::size_t peak;
+        double score;  // peak score against the threshold
+    };
+
+    void computeErrors();
+    void findCandidates(std::vector<Candidate>& found) const;
+    Candidate edgesAround(std::size_t peak, double score) const;
+    void fillCandidates(const std::vector<Candidate>& candidates);
+    bool repeatsAPeriodAway(const Candidate& candidate) const;
+    // False when the damage runs on to the longest click.
+    bool extendTail(Candidate& candidate, double peakDeviation) const;
+    void mergeInto(std::vector<Candidate>& candidates, const std::vector<Candidate>& fresh) const;
+    // How far the samples depart from their AR interpolation across the
+    // candidate; -1 where one side lacks the context.
+    double departure(const Candidate& candidate) const;
+    bool standsOutOfTexture(std::size_t index, const std::vector<Candidate>& candidates,
+                            const std::vector<double>& departures) const;
+    bool confirm(Candidate& candidate, double deviation) const;
+
+    DetectorSettings settings_;
+    std::size_t count_ = 0;
+    bool atStart_ = false;         // the window holds the signal's first sample
+    bool atEnd_ = false;           // ... its last
+    std::vector<double> signal_;   // the samples
+    std::vector<double> cleaned_;  // the samples with the clicks found so far interpolated
+    std::vector<double> model_;    // the prediction-error filter
+    std::vector<double> forward_;
+    std::vector<double> rawError_;  // the forward error of the samples as they are, with the final model
+    std::vector<double> matched_;   // the two-sided error: forward error filtered by the reversed model
+    std::vector<double> score_;
+    RobustScale forwardScale_;
+    RobustScale matchedScale_;
+};
+
+}  // namespace tesmora::detect
+
+#endif

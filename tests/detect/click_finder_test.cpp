@@ -1,0 +1,219 @@
+// The click finder on synthetic signals whose clicks are known: each must be
+// covered by one range whose ends lie just outside it, and the onsets that
+// are not clicks must not fire.
+#include "click_finder.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace tesmora::detect {
+namespace {
+
+constexpr int kRate = 44100;
+constexpr double kPi = 3.14159265358979323846;
+
+// A repeatable Gaussian noise source (Box-Muller over a 64-bit LCG).
+class Noise {
+public:
+    explicit Noise(std::uint64_t seed) : state_(seed) {}
+    double next() {
+        const double u = uniform();
+        const double v = uniform();
+        return std::sqrt(-2 * std::log(u)) * std::cos(2 * kPi * v);
+    }
+
+private:
+    double uniform() {
+        state_ = state_ * 6364136223846793005ULL + 1442695040888963407ULL;
+        return (static_cast<double>(state_ >> 11) + 0.5) / 9007199254740992.0;
+    }
+    std::uint64_t state_;
+};
+
+using Signal = std::vector<double>;
+
+// A tone over the faint noise floor that any recording has.
+Signal sine(std::size_t length, double amplitude, double hertz) {
+    Noise floor(length);
+    Signal s(length);
+    for (std::size_t n = 0; n < length; ++n)
+        s[n] = amplitude * std::sin(2 * kPi * hertz * n / kRate) + 8 * floor.next();
+    return s;
+}
+
+Signal noise(std::size_t length, double deviation, std::uint64_t seed) {
+    Noise source(seed);
+    Signal s(length);
+    for (double& v : s) v = deviation * source.next();
+    return s;
+}
+
+// A damped noise burst from sample at on, as a drum hit (short attack, long
+// decay) or a plosive (low-passed, a few ms).
+void addBurst(Signal& s, std::size_t at, double peak, double decayMs, double smoothing, std::uint64_t seed) {
+    Noise source(seed);
+    double smoothed = 0;
+    for (std::size_t n = at; n < s.size(); ++n) {
+        smoothed = smoothing * smoothed + (1 - smoothing) * source.next();
+        s[n] += peak * smoothed * std::exp(-static_cast<double>(n - at) / (decayMs * kRate / 1000));
+    }
+}
+
+struct Damage {
+    std::size_t first;
+    std::size_t width;
+};
+
+// A click (its peak at least 3 times the signal's RMS): a spike (width 1), a damped bipolar oscillation or a decaying
+// step.
+void addClick(Signal& s, Damage d, double peak, char shape) {
+    for (std::size_t i = 0; i < d.width; ++i) {
+        const double t = static_cast<double>(i) / static_cast<double>(d.width);
+        double v = 1;
+        if (shape == 'o') v = std::exp(-2 * t) * std::cos(2 * kPi * 0.3 * static_cast<double>(i));
+        if (shape == 's') v = std::exp(-2 * t);
+        s[d.first + i] += peak * v;
+    }
+}
+
+std::vector<std::int16_t> quantised(const Signal& s) {
+    std::vector<std::int16_t> out(s.size());
+    for (std::size_t n = 0; n < s.size(); ++n) {
+        out[n] = static_cast<std::int16_t>(std::clamp(std::lround(s[n]), -32768L, 32767L));
+    }
+    return out;
+}
+
+std::vector<Click> find(const std::vector<std::int16_t>& samples, std::size_t* largestRead = nullptr) {
+    return findClicks(
+        samples.size(), kRate, DetectOptions{},
+        [&](std::uint64_t first, std::int16_t* out, std::size_t count) {
+            if (largestRead) *largestRead = std::max(*largestRead, count);
+            const std::size_t n = std::min<std::size_t>(count, samples.size() - first);
+            std::copy_n(samples.begin() + static_cast<std::ptrdiff_t>(first), n, out);
+            return n;
+        },
+        [](std::uint64_t, std::uint64_t) { return true; });
+}
+
+struct Case {
+    std::string name;
+    std::function<Signal()> make;
+    std::vector<Damage> clicks;  // each must be covered; nothing else may be found
+};
+
+std::vector<Case> cases() {
+    const std::size_t second = kRate;
+    return {
+        {"spike in a sine",
+         [] {
+             Signal s = sine(second, 2000, 440);
+             addClick(s, {20000, 1}, 5000, 'p');
+             return s;
+         },
+         {{20000, 1}}},
+        {"spike in digital silence",
+         [] {
+             Signal s(second, 0.0);
+             addClick(s, {10000, 4}, 300, 'p');
+             return s;
+         },
+         {{10000, 4}}},
+        {"burst in noise",
+         [] {
+             Signal s = noise(second, 600, 1);
+             addClick(s, {30000, 8}, 6000, 'p');
+             return s;
+         },
+         {{30000, 8}}},
+        {"wide decaying step in music-like tones",
+         [] {
+             Signal s = sine(second, 5000, 220);
+             const Signal upper = sine(second, 2000, 1330);
+             for (std::size_t n = 0; n < s.size(); ++n) s[n] += upper[n];
+             addClick(s, {25000, 32}, 15000, 's');
+             return s;
+         },
+         {{25000, 32}}},
+        {"clicks at the first and the last samples",
+         [] {
+             Signal s = sine(second, 4000, 300);
+             addClick(s, {0, 3}, 10000, 'p');
+             addClick(s, {second - 2, 2}, -10000, 'p');
+             return s;
+         },
+         {{0, 3}, {second - 2, 2}}},
+        {"a click straddling a block edge",
+         [] {
+             Signal s = sine(second, 2000, 500);
+             addClick(s, {16380, 9}, 7000, 'o');
+             return s;
+         },
+         {{16380, 9}}},
+        {"a loud and a weak click a few samples apart",
+         [] {
+             Signal s = sine(second, 500, 700);
+             addClick(s, {30000, 3}, 15000, 'p');
+             addClick(s, {30009, 2}, -1500, 'p');
+             return s;
+         },
+         {{30000, 3}, {30009, 2}}},
+        {"drum hits in quiet noise do not fire",
+         [] {
+             Signal s = noise(second, 30, 2);
+             for (std::size_t at : {5000u, 17000u, 33000u}) addBurst(s, at, 9000, 60, 0.2, at);
+             return s;
+         },
+         {}},
+        {"a plosive burst in speech-like tones does not fire",
+         [] {
+             Signal s = sine(second, 500, 150);
+             addBurst(s, 22000, 6000, 8, 0.7, 5);
+             return s;
+         },
+         {}},
+    };
+}
+
+TEST(ClickFinder, CoversEachKnownClickAndNothingElse) {
+    for (const Case& c : cases()) {
+        SCOPED_TRACE(c.name);
+        const std::vector<std::int16_t> samples = quantised(c.make());
+        std::size_t largestRead = 0;
+        const std::vector<Click> found = find(samples, &largestRead);
+        for (const Damage& d : c.clicks) {
+            const std::size_t last = d.first + d.width - 1;
+            const auto covering = std::find_if(found.begin(), found.end(),
+                                               [&](const Click& k) { return k.first <= d.first && k.last >= last; });
+            if (covering == found.end()) {
+                ADD_FAILURE() << "missed the click at " << d.first << testing::PrintToString(found.size());
+                for (const Click& k : found) ADD_FAILURE() << k.first << ":" << k.last;
+                continue;
+            }
+            // The ends are good samples just outside (but for the file's own ends).
+            EXPECT_TRUE(covering->first < d.first || d.first == 0) << covering->first;
+            EXPECT_TRUE(covering->last > last || last == samples.size() - 1) << covering->last;
+            EXPECT_LE(covering->last - covering->first, d.width + 24) << covering->first << ":" << covering->last;
+            EXPECT_GT(covering->score, 1.0);
+        }
+        std::size_t unexplained = 0;
+        for (const Click& k : found) {
+            const bool explained = std::any_of(c.clicks.begin(), c.clicks.end(), [&](const Damage& d) {
+                return k.first <= d.first + d.width && k.last + 1 >= d.first;
+            });
+            if (!explained) ++unexplained;
+            if (!explained) ADD_FAILURE() << "false alarm at " << k.first << ":" << k.last << " score " << k.score;
+        }
+        for (std::size_t i = 1; i < found.size(); ++i) EXPECT_GT(found[i].first, found[i - 1].last);
+        EXPECT_LE(largestRead, std::size_t{32768});  // one block and its context, whatever the length
+    }
+}
+
+}  // namespace
+}  // namespace tesmora::detect
