@@ -237,8 +237,7 @@ int repair(const RepairRequest& request, volatile std::int32_t& stopFlag) {
                                                       repairs.patches, request.inPlace, stopFlag);
     if (targets.plot && written && !ranges.empty()) {
         std::ostringstream plot;
-        writeSvgPlot(plot, "Tesmora: " + request.input + (request.detect ? ", the clicks found" : ""),
-                     repairs.windows);
+        writeSvgPlot(plot, "Tesmora: " + request.input + (request.detect ? ", the clicks found" : ""), repairs.windows);
         outputs.addText(targets.plot->path, plot.str());
     }
     if (!written || stopFlag != 0) {
