@@ -86,11 +86,11 @@ int reportParseError(const CLI::App& app, const CLI::ParseError& error) {
     if (app.get_subcommands().empty()) {
         const std::vector<std::string> words = app.remaining();
         if (words.empty()) {
-            message = "give a command: repair, info or demo";
+            message = "give a command: repair, detect, info or demo";
         } else if (words.front().front() == '-') {
             message = "unknown option '" + words.front() + "'";
         } else {
-            message = "unknown command '" + words.front() + "': expected repair, info or demo";
+            message = "unknown command '" + words.front() + "': expected repair, detect, info or demo";
         }
     }
     std::cerr << "tesmora: " << printable(message) << "\nRun 'tesmora --help' (or 'tesmora repair --help') for more.\n";

@@ -184,9 +184,9 @@ TEST_F(ProgramTest, InPlaceReplacesTheInputAndKeepsItsMode) {
 
 TEST(ProgramUsage, NamesTheWordItDoesNotKnow) {
     const std::pair<std::vector<std::string>, const char*> cases[] = {
-        {{"reapir", "in.wav"}, "tesmora: unknown command 'reapir': expected repair, info or demo\n"},
+        {{"reapir", "in.wav"}, "tesmora: unknown command 'reapir': expected repair, detect, info or demo\n"},
         {{"--frob"}, "tesmora: unknown option '--frob'\n"},
-        {{}, "tesmora: give a command: repair, info or demo\n"},
+        {{}, "tesmora: give a command: repair, detect, info or demo\n"},
         {{"repair", "in.wav", "-o", "out.wav", "--in-place"}, "tesmora: -o and --in-place exclude each other"},
     };
     for (const auto& [args, message] : cases) {
