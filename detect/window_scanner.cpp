@@ -248,6 +248,10 @@ bool WindowScanner::confirm(Candidate& candidate, double deviation) const {
     // would otherwise count its own rest as the signal's level after it.
     Candidate whole = candidate;
     if (!extendTail(whole, deviation)) return false;
+    // ... and the departure is measured across all of it, for the same
+    // reason: interpolated across its first samples only, the line leans on
+    // the damage after them.
+    deviation = std::max(deviation, departure(whole));
     // A click departs from what the signal around it predicts for its place
     // by more than the signal's own level; an onset or a plosive does not,
     // because the loud signal after it is part of that level.
