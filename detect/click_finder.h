@@ -6,7 +6,8 @@
 // click is not. Each block (16384 samples, read with context on both sides,
 // so that a click straddling a block edge is seen whole) gets an
 // autoregressive model of its own, fitted by the autocorrelation method
-// (Levinson-Durbin; order 6 plus one per 2 kHz of bandwidth, 28 at 44.1 kHz).
+// (Levinson-Durbin; order 10 plus one per kHz of bandwidth, 14 at 8 kHz,
+// at most 28, as at 44.1 kHz).
 //
 // Finding. The forward prediction error filtered by the time-reversed model
 // is the error of predicting each sample from both sides (a matched filter

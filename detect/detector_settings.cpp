@@ -16,9 +16,11 @@ constexpr std::size_t kShortestAutomaticWidth = 64;
 DetectorSettings settingsFor(int sampleRate, const DetectOptions& options) {
     DetectorSettings settings;
     const double rate = std::max(sampleRate, 1000);
-    // About one coefficient per 2 kHz of bandwidth beyond a base of 6: enough
-    // for the resonances of music, too few to model a click of a few samples.
-    settings.order = std::clamp(static_cast<int>(rate / 2000) + 6, 8, 28);
+    // About one coefficient per kHz of bandwidth beyond a base of 10, at most
+    // 28: enough for the resonances of music and for the formants of a voice
+    // at a telephone rate (10 left a voice's residual so rough that clicks
+    // hid in it), too few to model a click of a few samples.
+    settings.order = std::clamp(static_cast<int>(rate / 2000) + 10, 8, 28);
     settings.maxWidth =
         options.maxWidthMs > 0
             ? std::max<std::size_t>(2, static_cast<std::size_t>(std::lround(options.maxWidthMs * rate / 1000)))

@@ -12,7 +12,7 @@ namespace tesmora::detect {
 // Lengths are in samples; thresholds are at sensitivity 5 (settingsFor
 // scales them), chosen at the knee of the benchmark's curve of recall
 // against false alarms (scripts/detect-bench.sh): below it recall falls
-// fast, above it false alarms grow twice as fast as recall.
+// fast, above it false alarms grow and recall hardly does.
 struct DetectorSettings {
     int order = 16;                  // of the AR model
     std::size_t maxWidth = 32;       // the longest click

@@ -243,17 +243,27 @@ bool WindowScanner::confirm(Candidate& candidate, double deviation) const {
     // Candidates joined into one as long as the longest click: a sound.
     if (candidate.last - candidate.first + 1 >= settings_.maxWidth) return false;
     if (deviation < 0) return true;  // at an end of the signal: only one side to judge by
+    // The tail is followed first: a wide click found by its first samples
+    // only (its middle, clipped or noise-like, surprises the model less)
+    // would otherwise count its own rest as the signal's level after it.
+    Candidate whole = candidate;
+    if (!extendTail(whole, deviation)) return false;
+    // ... and the departure is measured across all of it, for the same
+    // reason: interpolated across its first samples only, the line leans on
+    // the damage after them.
+    deviation = std::max(deviation, departure(whole));
     // A click departs from what the signal around it predicts for its place
     // by more than the signal's own level; an onset or a plosive does not,
     // because the loud signal after it is part of that level.
     const std::size_t span = settings_.levelSpan;
     const double level =
         std::max(rootMeanSquare(cleaned_, candidate.first > span ? candidate.first - span : 0, candidate.first),
-                 rootMeanSquare(cleaned_, candidate.last + 1, std::min(count_, candidate.last + 1 + span)));
+                 rootMeanSquare(cleaned_, whole.last + 1, std::min(count_, whole.last + 1 + span)));
     const double needed = std::max(settings_.deviationRatio * level, settings_.minDeviation);
-    candidate.score = std::min(candidate.score, deviation / needed);
+    whole.score = std::min(whole.score, deviation / needed);
     if (deviation < needed || repeatsAPeriodAway(candidate)) return false;
-    return extendTail(candidate, deviation);
+    candidate = whole;
+    return true;
 }
 
 void WindowScanner::mergeInto(std::vector<Candidate>& candidates, const std::vector<Candidate>& fresh) const {

@@ -117,7 +117,7 @@ for m in $materials; do
     start=$(now)
     "$tesmora" detect "$in" >"$work/$m-$s.tesmora.txt"
     wall=$(awk -v a="$start" -v b="$(now)" 'BEGIN { print b - a }')
-    "$tesmora" repair "$in" -o "$work/$m-$s.tesmora.wav" --detect --yes >/dev/null
+    "$tesmora" repair "$in" -o "$work/$m-$s.tesmora.wav" --detect --yes --force >/dev/null
     score det=tesmora mat="$m" kind=corrupt wall="$wall" -- "$work/$m-$s.truth" "$in" \
       --ranges "$work/$m-$s.tesmora.txt" --clean "$clean" --repaired "$work/$m-$s.tesmora.wav"
     for setting in $peer_settings; do
