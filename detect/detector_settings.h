@@ -29,10 +29,12 @@ struct DetectorSettings {
     std::size_t mergeGap = 4;    // candidates closer than this are one
 
     // Telling clicks from the signal.
-    double deviationRatio = 2.5;      // departure from the interpolation, against the local level
-    double minDeviation = 24;         // ... and at least this, in sample units
-    std::size_t levelSpan = 256;      // the local level is the RMS this far on either side
-    std::size_t shortestPeriod = 16;  // of the pitch predictor
+    double deviationRatio = 2.5;        // departure from the interpolation, against the local level
+    double minDeviation = 24;           // ... and at least this, in sample units
+    double steadyShare = 0.9;           // the quieter side's level at least this share of the louder: steady
+    double steadyDeviationRatio = 1.6;  // the departure needed there, against the level
+    std::size_t levelSpan = 256;        // the local level is the RMS this far on either side
+    std::size_t shortestPeriod = 16;    // of the pitch predictor
     std::size_t longestPeriod = 160;
     double periodicShare = 0.5;     // a pulse a period away, of like energy, that explains this much of it
     std::size_t textureSpan = 882;  // candidates crowding this far on either side make a texture

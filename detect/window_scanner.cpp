@@ -256,10 +256,15 @@ bool WindowScanner::confirm(Candidate& candidate, double deviation) const {
     // by more than the signal's own level; an onset or a plosive does not,
     // because the loud signal after it is part of that level.
     const std::size_t span = settings_.levelSpan;
-    const double level =
-        std::max(rootMeanSquare(cleaned_, candidate.first > span ? candidate.first - span : 0, candidate.first),
-                 rootMeanSquare(cleaned_, whole.last + 1, std::min(count_, whole.last + 1 + span)));
-    const double needed = std::max(settings_.deviationRatio * level, settings_.minDeviation);
+    const double before =
+        rootMeanSquare(cleaned_, candidate.first > span ? candidate.first - span : 0, candidate.first);
+    const double after = rootMeanSquare(cleaned_, whole.last + 1, std::min(count_, whole.last + 1 + span));
+    const double level = std::max(before, after);
+    // Where the sound keeps its level across the candidate there is no onset
+    // to mistake for a click, and a smaller departure is one.
+    const bool steady = std::min(before, after) >= settings_.steadyShare * level;
+    const double ratio = steady ? settings_.steadyDeviationRatio : settings_.deviationRatio;
+    const double needed = std::max(ratio * level, settings_.minDeviation);
     whole.score = std::min(whole.score, deviation / needed);
     if (deviation < needed || repeatsAPeriodAway(candidate)) return false;
     candidate = whole;

@@ -118,6 +118,17 @@ std::vector<Case> cases() {
              return s;
          },
          {{20000, 1}}},
+        {"clicks under the level of a loud held tone",
+         [] {
+             // Each departs by about twice the tone's RMS: plainly audible
+             // in a steady sound, though an onset would depart as far.
+             Signal s = sine(second, 8000, 220);
+             addClick(s, {5000, 1}, 11000, 'p');
+             addClick(s, {15000, 3}, 10000, 'o');
+             addClick(s, {30000, 24}, 12000, 'o');
+             return s;
+         },
+         {{5000, 1}, {15000, 3}, {30000, 24}}},
         {"spike in digital silence",
          [] {
              Signal s(second, 0.0);
