@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 
@@ -40,10 +41,26 @@ bool reserveSlot() {
 
 }  // namespace
 
-void callForeign(ForeignCall& call) {
+std::uint32_t address(const void* pointer) {
+    return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(pointer));
+}
+
+ForeignCall callForeign(const void* function, std::initializer_list<std::uint32_t> arguments, std::uint32_t stackOffset,
+                        std::uint16_t x87Control, std::uint32_t mxcsr) {
     static const bool reserved = reserveSlot();
     (void)reserved;
+    static std::atomic<std::uint32_t> calls{0};
+    ForeignCall call{};
+    call.function = address(function);
+    for (const std::uint32_t argument : arguments) call.arguments[call.argumentCount++] = argument;
+    call.stackOffset = stackOffset;
+    call.x87Control = x87Control;
+    call.mxcsr = mxcsr;
+    const std::uint32_t count = ++calls & 0xFFFFFF;
+    const std::uint32_t sentinels[] = {0xB0000000u, 0x51000000u, 0xD1000000u, 0xEB000000u};
+    for (int i = 0; i < 4; ++i) call.preserved[i] = sentinels[i] + count;
     tesmoraForeignCall(&call);
+    return call;
 }
 
 std::vector<std::string> conventionBreaches(const ForeignCall& call) {

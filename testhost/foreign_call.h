@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -53,10 +54,23 @@ static_assert(offsetof(ForeignCall, mxcsrAfter) == 88);
 static_assert(offsetof(ForeignCall, flagsAfter) == 92);
 static_assert(sizeof(ForeignCall) == 96);
 
-// Makes the call, on the calling thread, and restores the caller's own
-// registers and floating-point state afterwards, whatever the callee did to
-// them. Safe to use from several threads at once.
-void callForeign(ForeignCall& call);
+// The floating-point state a Windows program starts with: 53-bit x87
+// precision, every exception masked.
+constexpr std::uint16_t kWindowsX87Control = 0x027F;
+constexpr std::uint32_t kWindowsMxcsr = 0x1F80;
+
+// A pointer as the 32-bit value pushed for it.
+std::uint32_t address(const void* pointer);
+
+// Calls the stdcall function with the arguments (at most 4), on the calling
+// thread, from esp at stackOffset modulo 16 and under the given
+// floating-point state, with sentinels in the callee-saved registers that
+// change from call to call (so that a stale value shows). Restores the
+// caller's own registers and floating-point state afterwards, whatever the
+// callee did to them, and answers the whole record. Safe to use from several
+// threads at once.
+ForeignCall callForeign(const void* function, std::initializer_list<std::uint32_t> arguments, std::uint32_t stackOffset,
+                        std::uint16_t x87Control = kWindowsX87Control, std::uint32_t mxcsr = kWindowsMxcsr);
 
 // What the callee broke of the stdcall contract, one line each: esp not moved
 // past the arguments, a callee-saved register changed, the x87 control word

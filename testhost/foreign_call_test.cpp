@@ -26,16 +26,7 @@ namespace tesmora::testhost {
 namespace {
 
 ForeignCall callOf(void (*function)(), std::uint32_t stackOffset, std::uint32_t argument) {
-    ForeignCall call{};
-    call.function = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(function));
-    call.arguments[0] = argument;
-    call.argumentCount = 1;
-    call.stackOffset = stackOffset;
-    call.x87Control = 0x027F;
-    call.mxcsr = 0x1F80;
-    for (std::uint32_t i = 0; i < 4; ++i) call.preserved[i] = 0x5E000000u + i;
-    callForeign(call);
-    return call;
+    return callForeign(reinterpret_cast<const void*>(function), {argument}, stackOffset);
 }
 
 TEST(ForeignCall, CallsFromTheAlignmentAskedForAndNamesEveryBreach) {

@@ -13,10 +13,6 @@ namespace tesmora::testing {
 
 namespace {
 
-// The state a Windows program starts with: 53-bit x87 precision, every
-// exception masked.
-constexpr std::uint16_t kWindowsX87 = 0x027F;
-constexpr std::uint32_t kWindowsMxcsr = 0x1F80;
 // A host that asked for single-precision x87 arithmetic (as Direct3D does)
 // and unmasked every SSE exception: any floating-point fault of the module
 // would trap.
@@ -27,7 +23,7 @@ std::vector<Caller> everyCaller() {
     std::vector<Caller> all;
     for (std::uint32_t offset : {0u, 4u, 8u, 12u}) {
         const std::string stack = "StackAt" + std::to_string(offset) + "Mod16";
-        all.push_back({stack, offset, kWindowsX87, kWindowsMxcsr});
+        all.push_back({stack, offset, testhost::kWindowsX87Control, testhost::kWindowsMxcsr});
         all.push_back({stack + "_SinglePrecisionTrappingSse", offset, kSingleX87, kTrappingMxcsr});
     }
     return all;
@@ -35,34 +31,15 @@ std::vector<Caller> everyCaller() {
 
 Caller current = everyCaller().front();
 std::vector<std::string> faults;
-std::uint32_t callCount = 0;
 
 template <typename... Arguments>
 std::uint32_t call(const char* name, const void* function, Arguments... arguments) {
-    testhost::ForeignCall c{};
-    c.function = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(function));
-    const std::uint32_t values[] = {static_cast<std::uint32_t>(arguments)...};
-    c.argumentCount = sizeof...(arguments);
-    for (std::uint32_t i = 0; i < c.argumentCount; ++i) c.arguments[i] = values[i];
-    c.stackOffset = current.stackOffset;
-    c.x87Control = current.x87Control;
-    c.mxcsr = current.mxcsr;
-    // Sentinels that change from call to call, so that a stale value shows.
-    ++callCount;
-    const std::uint32_t sentinels[] = {0xB0000000u + callCount, 0x51000000u + callCount, 0xD1000000u + callCount,
-                                       0xEB000000u + callCount};
-    for (int i = 0; i < 4; ++i) c.preserved[i] = sentinels[i];
-
-    testhost::callForeign(c);
-
+    const testhost::ForeignCall c = testhost::callForeign(function, {static_cast<std::uint32_t>(arguments)...},
+                                                          current.stackOffset, current.x87Control, current.mxcsr);
     for (const auto& breach : testhost::conventionBreaches(c)) {
         faults.push_back(std::string(name) + " called as " + current.name + ": " + breach);
     }
     return c.result;
-}
-
-std::uint32_t address(const void* pointer) {
-    return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(pointer));
 }
 
 }  // namespace
@@ -84,8 +61,8 @@ std::vector<std::string> takeConventionFaults() {
 
 }  // namespace tesmora::testing
 
+using tesmora::testhost::address;
 using tesmora::testhost::loadedModule;
-using tesmora::testing::address;
 using tesmora::testing::call;
 
 // The results keep the width of each export's own result: QueryXfm's is 16

@@ -48,22 +48,10 @@ private:
     bool copied_ = false;
 };
 
-std::uint32_t address(const void* pointer) {
-    return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(pointer));
-}
-
 // One stdcall call through the foreign caller; breaches land in breaches.
-std::uint32_t callExport(FARPROC function, std::vector<std::uint32_t> arguments, std::uint32_t stackOffset,
+std::uint32_t callExport(FARPROC function, std::initializer_list<std::uint32_t> arguments, std::uint32_t stackOffset,
                          std::vector<std::string>& breaches) {
-    ForeignCall call{};
-    call.function = address(reinterpret_cast<const void*>(function));
-    call.argumentCount = static_cast<std::uint32_t>(arguments.size());
-    for (std::size_t i = 0; i < arguments.size(); ++i) call.arguments[i] = arguments[i];
-    call.stackOffset = stackOffset;
-    call.x87Control = 0x027F;
-    call.mxcsr = 0x1F80;
-    for (std::uint32_t i = 0; i < 4; ++i) call.preserved[i] = 0xA1000000u + i;
-    callForeign(call);
+    const ForeignCall call = callForeign(reinterpret_cast<const void*>(function), arguments, stackOffset);
     for (auto& breach : conventionBreaches(call)) breaches.push_back(std::move(breach));
     return call.result;
 }
