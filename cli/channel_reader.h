@@ -25,7 +25,6 @@ public:
     std::uint64_t frameCount() const { return frameCount_; }
     int sampleRate() const { return sampleRate_; }
     int channelCount() const { return channelCount_; }
-    int channel() const { return channel_; }
 
     // Copies up to count samples of the channel, from frame first on, into
     // out; returns how many it copied (fewer only at the end of the file).

@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "failure.h"
+#include "file_io.h"
 #include "flac_header.h"
 #include "progress_bar.h"
 
@@ -88,17 +89,6 @@ struct Transcoding {
     bool stopped = false;
     ProgressBar progress;
 };
-
-bool writeAll(int descriptor, const char* bytes, std::size_t count) {
-    while (count > 0) {
-        const ssize_t step = write(descriptor, bytes, count);
-        if (step < 0 && errno == EINTR) continue;
-        if (step <= 0) return false;
-        bytes += step;
-        count -= static_cast<std::size_t>(step);
-    }
-    return true;
-}
 
 // The encoder writes its own marker and STREAMINFO first (samples 0); those
 // are left out, the input's metadata stands in their place.

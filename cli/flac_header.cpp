@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "failure.h"
+#include "file_io.h"
 
 namespace tesmora::cli {
 
@@ -15,15 +16,9 @@ namespace {
 constexpr std::size_t kSeekPointBytes = 18;
 constexpr std::uint64_t kPlaceholder = ~std::uint64_t{0};
 
-bool readAt(int descriptor, std::uint64_t offset, char* out, std::size_t count) {
-    std::size_t done = 0;
-    while (done < count) {
-        const ssize_t step = pread(descriptor, out + done, count - done, static_cast<off_t>(offset + done));
-        if (step < 0 && errno == EINTR) continue;
-        if (step <= 0) return false;
-        done += static_cast<std::size_t>(step);
-    }
-    return true;
+// Whether all count bytes at offset could be read.
+bool readWhole(int descriptor, std::uint64_t offset, char* out, std::size_t count) {
+    return readAt(descriptor, offset, out, count) == static_cast<long long>(count);
 }
 
 std::uint64_t bigEndian(const std::string& bytes, std::size_t at, int count) {
@@ -40,16 +35,16 @@ void appendBigEndian(std::string& out, std::uint64_t value, int count) {
 
 bool isFlac(int descriptor) {
     char marker[4];
-    return readAt(descriptor, 0, marker, 4) && std::memcmp(marker, "fLaC", 4) == 0;
+    return readWhole(descriptor, 0, marker, 4) && std::memcmp(marker, "fLaC", 4) == 0;
 }
 
 FlacHeader readFlacHeader(int descriptor, const std::string& path) {
     FlacHeader header;
     header.bytes.resize(4);
-    if (!readAt(descriptor, 0, header.bytes.data(), 4)) throw HostError("cannot read " + path);
+    if (!readWhole(descriptor, 0, header.bytes.data(), 4)) throw HostError("cannot read " + path);
     for (bool last = false; !last;) {
         char blockHeader[4];
-        if (!readAt(descriptor, header.bytes.size(), blockHeader, 4)) {
+        if (!readWhole(descriptor, header.bytes.size(), blockHeader, 4)) {
             throw HostError("cannot read " + path + ": its FLAC metadata is cut short");
         }
         last = (static_cast<unsigned char>(blockHeader[0]) & 0x80) != 0;
@@ -58,7 +53,7 @@ FlacHeader readFlacHeader(int descriptor, const std::string& path) {
         header.bytes.append(blockHeader, 4);
         const std::size_t body = header.bytes.size();
         header.bytes.resize(body + length);
-        if (!readAt(descriptor, body, header.bytes.data() + body, length)) {
+        if (!readWhole(descriptor, body, header.bytes.data() + body, length)) {
             throw HostError("cannot read " + path + ": its FLAC metadata is cut short");
         }
         if (body == 8 &&

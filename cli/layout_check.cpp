@@ -15,6 +15,17 @@ constexpr std::uint64_t kEndFrames = 4096;
 
 void compareFrames(const SampleLayout& layout, int descriptor, ChannelReader& reader, std::uint64_t first,
                    std::uint64_t count, const std::string& path) {
+    if (const auto mismatch = firstMismatch(layout, descriptor, reader, first, count, path)) {
+        throw HostError("cannot repair " + path + " without re-encoding it: the samples found at byte " +
+                        std::to_string(layout.offsetOf(*mismatch, 0)) + " of its " + layout.container +
+                        " layout are not the ones libsndfile decodes there");
+    }
+}
+
+}  // namespace
+
+std::optional<std::uint64_t> firstMismatch(const SampleLayout& layout, int descriptor, ChannelReader& reader,
+                                           std::uint64_t first, std::uint64_t count, const std::string& path) {
     const auto channels = static_cast<std::size_t>(layout.channels);
     std::vector<std::int16_t> decoded(kBlockFrames * channels);
     std::vector<std::int16_t> located(kBlockFrames * channels);
@@ -24,15 +35,12 @@ void compareFrames(const SampleLayout& layout, int descriptor, ChannelReader& re
         readSampleBytes(descriptor, layout, first + done, frames, located.data(), path);
         if (!std::equal(decoded.begin(), decoded.begin() + static_cast<std::ptrdiff_t>(frames * channels),
                         located.begin())) {
-            throw HostError("cannot repair " + path + " without re-encoding it: the samples found at byte " +
-                            std::to_string(layout.offsetOf(first + done, 0)) + " of its " + layout.container +
-                            " layout are not the ones libsndfile decodes there");
+            return first + done;
         }
         done += frames;
     }
+    return std::nullopt;
 }
-
-}  // namespace
 
 void checkLayout(const SampleLayout& layout, int descriptor, ChannelReader& reader,
                  const std::vector<SampleRange>& ranges, const std::string& path) {

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "failure.h"
+#include "file_io.h"
 #include "progress_bar.h"
 #include "sample_bytes.h"
 
@@ -36,12 +37,8 @@ std::uint64_t copyOneBlock(int source, int target, std::uint64_t at, const std::
         got = pread(source, block.data(), block.size(), static_cast<off_t>(at));
     } while (got < 0 && errno == EINTR);
     if (got < 0) throw HostError("cannot read the input for " + targetName + ": " + std::strerror(errno));
-    for (ssize_t written = 0; written < got;) {
-        const ssize_t step = pwrite(target, block.data() + written, static_cast<std::size_t>(got - written),
-                                    static_cast<off_t>(at) + written);
-        if (step < 0 && errno == EINTR) continue;
-        if (step <= 0) throw HostError("cannot write " + targetName + ": " + std::strerror(errno));
-        written += step;
+    if (!writeAllAt(target, at, block.data(), static_cast<std::size_t>(got))) {
+        throw HostError("cannot write " + targetName + ": " + std::strerror(errno));
     }
     return static_cast<std::uint64_t>(got);
 }

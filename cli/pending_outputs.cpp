@@ -7,6 +7,7 @@
 
 #include "failure.h"
 #include "file_attributes.h"
+#include "file_io.h"
 #include "flac_copy.h"
 
 namespace tesmora::cli {
@@ -19,12 +20,8 @@ void PendingOutputs::addAudio(const std::string& path, const Audio& audio) {
 
 void PendingOutputs::addText(const std::string& path, const std::string& text) {
     auto file = std::make_unique<AtomicFile>(path);
-    std::size_t written = 0;
-    while (written < text.size()) {
-        const ssize_t step = write(file->descriptor(), text.data() + written, text.size() - written);
-        if (step < 0 && errno == EINTR) continue;
-        if (step <= 0) throw HostError("cannot write " + path + ": " + std::strerror(errno));
-        written += static_cast<std::size_t>(step);
+    if (!writeAll(file->descriptor(), text.data(), text.size())) {
+        throw HostError("cannot write " + path + ": " + std::strerror(errno));
     }
     files_.push_back(std::move(file));
 }

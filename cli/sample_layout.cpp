@@ -14,7 +14,8 @@
 //   4-byte edit count before the samples; size -1 runs to the end of the file.
 // - Sun/NeXT AU (".snd", big-endian): header offset, data size (0xFFFFFFFF
 //   unknown: to the end of the file), encoding 3 (16-bit linear).
-// Whatever else is refused (FLAC, compressed, is re-encoded elsewhere).
+// Whatever else is refused (FLAC, compressed, is repaired elsewhere, through
+// libFLAC, and never reaches this walker).
 #include "sample_layout.h"
 
 #include <sys/stat.h>
@@ -26,6 +27,7 @@
 #include <optional>
 
 #include "failure.h"
+#include "file_io.h"
 
 namespace tesmora::cli {
 
@@ -79,11 +81,6 @@ public:
         }
         if (got >= 8 && isId(head, "caff")) return walkCaf();
         if (got >= 24 && isId(head, ".snd")) return readAu(head);
-        if (got >= 4 && isId(head, "fLaC")) {
-            fail(
-                "it is FLAC, whose samples are compressed; repairing FLAC is not supported yet (a repaired copy "
-                "would lose none of its metadata only through libFLAC). Convert it to WAV to repair it");
-        }
         fail(
             "its container is none whose samples can be rewritten where they lie (WAV, RF64, BW64, Wave64, AIFF, "
             "AIFF-C, CAF, AU, FLAC, and others whose 16-bit samples lie in one stretch)");
@@ -95,15 +92,9 @@ private:
     }
 
     std::size_t readAt(std::uint64_t offset, unsigned char* out, std::size_t count) const {
-        std::size_t done = 0;
-        while (done < count) {
-            const ssize_t step = pread(descriptor_, out + done, count - done, static_cast<off_t>(offset + done));
-            if (step < 0 && errno == EINTR) continue;
-            if (step < 0) fail(std::strerror(errno));
-            if (step == 0) break;
-            done += static_cast<std::size_t>(step);
-        }
-        return done;
+        const long long got = cli::readAt(descriptor_, offset, out, count);
+        if (got < 0) fail(std::strerror(errno));
+        return static_cast<std::size_t>(got);
     }
 
     void readExactly(std::uint64_t offset, unsigned char* out, std::size_t count, const char* what) const {

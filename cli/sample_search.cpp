@@ -8,7 +8,8 @@
 #include <vector>
 
 #include "failure.h"
-#include "sample_bytes.h"
+#include "file_io.h"
+#include "layout_check.h"
 
 namespace tesmora::cli {
 
@@ -17,36 +18,11 @@ namespace {
 // The frames looked for, and how far into the file a header may reach.
 constexpr std::uint64_t kProbeFrames = 32;
 constexpr std::uint64_t kLongestHeader = std::uint64_t{1} << 20;
-constexpr std::size_t kBlockFrames = 8192;
 
 std::vector<unsigned char> readBytes(int descriptor, std::uint64_t offset, std::size_t count) {
     std::vector<unsigned char> bytes(count);
-    std::size_t done = 0;
-    while (done < count) {
-        const ssize_t step = pread(descriptor, bytes.data() + done, count - done, static_cast<off_t>(offset + done));
-        if (step < 0 && errno == EINTR) continue;
-        if (step <= 0) break;
-        done += static_cast<std::size_t>(step);
-    }
-    bytes.resize(done);
+    bytes.resize(static_cast<std::size_t>(std::max(readAt(descriptor, offset, bytes.data(), count), 0LL)));
     return bytes;
-}
-
-bool everySampleMatches(int descriptor, ChannelReader& reader, const SampleLayout& layout, const std::string& path) {
-    const auto channels = static_cast<std::size_t>(layout.channels);
-    std::vector<std::int16_t> decoded(kBlockFrames * channels);
-    std::vector<std::int16_t> located(kBlockFrames * channels);
-    for (std::uint64_t done = 0; done < layout.frameCount;) {
-        const auto frames = static_cast<std::size_t>(std::min<std::uint64_t>(kBlockFrames, layout.frameCount - done));
-        reader.readFrames(done, decoded.data(), frames);
-        readSampleBytes(descriptor, layout, done, frames, located.data(), path);
-        if (!std::equal(decoded.begin(), decoded.begin() + static_cast<std::ptrdiff_t>(frames * channels),
-                        located.begin())) {
-            return false;
-        }
-        done += frames;
-    }
-    return true;
 }
 
 }  // namespace
@@ -89,7 +65,9 @@ std::optional<SampleLayout> searchSamples(int descriptor, ChannelReader& reader,
              (at = std::search(at, bytes.end(), pattern.begin(), pattern.end())) != bytes.end(); ++at) {
             layout.dataOffset = static_cast<std::uint64_t>(at - bytes.begin());
             layout.bigEndian = bigEndian;
-            if (layout.dataOffset <= lastOffset && everySampleMatches(descriptor, reader, layout, path)) return layout;
+            if (layout.dataOffset <= lastOffset &&
+                !firstMismatch(layout, descriptor, reader, 0, layout.frameCount, path))
+                return layout;
         }
     }
     return std::nullopt;

@@ -1,0 +1,44 @@
+#include "file_io.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace tesmora::cli {
+
+long long readAt(int descriptor, std::uint64_t offset, void* out, std::size_t count) {
+    auto* bytes = static_cast<char*>(out);
+    std::size_t done = 0;
+    while (done < count) {
+        const ssize_t step = pread(descriptor, bytes + done, count - done, static_cast<off_t>(offset + done));
+        if (step < 0 && errno == EINTR) continue;
+        if (step < 0) return -1;
+        if (step == 0) break;
+        done += static_cast<std::size_t>(step);
+    }
+    return static_cast<long long>(done);
+}
+
+bool writeAllAt(int descriptor, std::uint64_t offset, const void* bytes, std::size_t count) {
+    const auto* from = static_cast<const char*>(bytes);
+    for (std::size_t done = 0; done < count;) {
+        const ssize_t step = pwrite(descriptor, from + done, count - done, static_cast<off_t>(offset + done));
+        if (step < 0 && errno == EINTR) continue;
+        if (step <= 0) return false;
+        done += static_cast<std::size_t>(step);
+    }
+    return true;
+}
+
+bool writeAll(int descriptor, const void* bytes, std::size_t count) {
+    const auto* from = static_cast<const char*>(bytes);
+    for (std::size_t done = 0; done < count;) {
+        const ssize_t step = write(descriptor, from + done, count - done);
+        if (step < 0 && errno == EINTR) continue;
+        if (step <= 0) return false;
+        done += static_cast<std::size_t>(step);
+    }
+    return true;
+}
+
+}  // namespace tesmora::cli
