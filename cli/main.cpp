@@ -151,10 +151,16 @@ int main(int argc, char** argv) {
             printModuleInfo(std::cout, module.path(), moduleInfo);
             return kExitRepaired;
         }
-        if (*demo) return runDemo(demoFolder, modulePath, StopOnInterrupt::stopFlag());
-        if (app.got_subcommand("detect")) return runDetect(detectRequest, StopOnInterrupt::stopFlag());
-        request.modulePath = modulePath;
-        const int status = runRepair(request, StopOnInterrupt::stopFlag());
+        int status = kExitRepaired;
+        if (*demo) {
+            status = runDemo(demoFolder, modulePath, StopOnInterrupt::stopFlag());
+        } else if (app.got_subcommand("detect")) {
+            status = runDetect(detectRequest, StopOnInterrupt::stopFlag());
+        } else {
+            request.modulePath = modulePath;
+            status = runRepair(request, StopOnInterrupt::stopFlag());
+        }
+        // Whichever command was stopped, the status names the signal that stopped it.
         return status == kExitStopped ? StopOnInterrupt::stoppedStatus() : status;
     } catch (const HostError& error) {
         std::cerr << "tesmora: " << error.what() << "\n";
