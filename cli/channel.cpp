@@ -21,6 +21,15 @@ int parseChannel(const std::string& written) {
     return index;
 }
 
+int existingChannel(const std::string& text, int channels) {
+    const int channel = parseChannel(text);
+    if (channel >= channels) {
+        throw HostError("there is no channel " + text + ": the file has " + std::to_string(channels) +
+                        (channels == 1 ? " channel" : " channels") + ", counted from 0");
+    }
+    return channel;
+}
+
 std::vector<std::int16_t> extractChannel(const std::vector<std::int16_t>& interleaved, int channels, int channel) {
     const auto stride = static_cast<std::size_t>(channels);
     std::vector<std::int16_t> samples;

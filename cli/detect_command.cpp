@@ -67,12 +67,7 @@ int runDetect(const DetectRequest& request, volatile std::int32_t& stopFlag) {
         const ChannelReader first(request.input, 0);
         std::vector<int> channels;
         if (!request.channel.empty()) {
-            const int chosen = parseChannel(request.channel);
-            if (chosen >= first.channelCount()) {
-                throw HostError("there is no channel " + request.channel + ": the file has " +
-                                std::to_string(first.channelCount()) + " channels, counted from 0");
-            }
-            channels.push_back(chosen);
+            channels.push_back(existingChannel(request.channel, first.channelCount()));
         } else {
             for (int c = 0; c < first.channelCount(); ++c) channels.push_back(c);
         }

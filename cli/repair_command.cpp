@@ -71,12 +71,7 @@ bool detectedRanges(const RepairRequest& request, volatile std::int32_t& stopFla
 // file, or -1 for every channel of the frame.
 int chosenChannel(const std::string& channelText, int channels) {
     if (channelText.empty()) return channels == 1 ? 0 : -1;
-    const int channel = parseChannel(channelText);
-    if (channel >= channels) {
-        throw HostError("there is no channel " + channelText + ": the file has " + std::to_string(channels) +
-                        (channels == 1 ? " channel" : " channels") + ", counted from 0");
-    }
-    return channel;
+    return existingChannel(channelText, channels);
 }
 
 // Without a terminal the module cannot ask, and would go on: such ranges
