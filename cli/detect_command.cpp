@@ -8,6 +8,7 @@
 #include "channel_reader.h"
 #include "click_finder.h"
 #include "failure.h"
+#include "printable.h"
 #include "progress_bar.h"
 
 namespace tesmora::cli {
@@ -79,7 +80,7 @@ int runDetect(const DetectRequest& request, volatile std::int32_t& stopFlag) {
                 return kExitStopped;
             }
         }
-        std::cout << "# tesmora detect " << request.input << ": "
+        std::cout << "# tesmora detect " << printable(request.input) << ": "
                   << (tagChannels ? "every channel" : "channel " + std::to_string(channels.front())) << " of "
                   << first.channelCount() << ", " << first.sampleRate() << " Hz, " << first.frameCount()
                   << " samples, sensitivity " << formatted(request.options.sensitivity, "%g") << ", max-width "
@@ -91,13 +92,13 @@ int runDetect(const DetectRequest& request, volatile std::int32_t& stopFlag) {
             printClicks(std::cout, found[i], tagChannels ? channels[i] : -1);
             total += found[i].size();
         }
-        if (total == 0) std::cerr << "tesmora: no clicks found in " << request.input << "\n";
+        if (total == 0) std::cerr << "tesmora: no clicks found in " << printable(request.input) << "\n";
         return kExitRepaired;
     } catch (const UsageError& error) {
-        std::cerr << "tesmora: " << error.what() << "\n";
+        std::cerr << "tesmora: " << printable(error.what()) << "\n";
         return kExitBadUsage;
     } catch (const HostError& error) {
-        std::cerr << "tesmora: " << error.what() << "\n";
+        std::cerr << "tesmora: " << printable(error.what()) << "\n";
         return kExitFailed;
     }
 }
