@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "mono_wav.h"
+#include "sample_range.h"
 
 namespace {
 
@@ -40,14 +41,13 @@ std::vector<TrueClick> readTruth(const std::string& path) {
     return clicks;
 }
 
+// The inside of each range tesmora detect printed, read as repair --ranges
+// reads them (its ends are the good samples kept).
 std::vector<Run> readRanges(const std::string& path) {
     std::vector<Run> runs;
-    std::ifstream in(path);
-    std::string line;
-    while (std::getline(in, line)) {
-        long first = 0;
-        long last = 0;
-        if (line.empty() || line[0] == '#' || std::sscanf(line.c_str(), "%ld:%ld", &first, &last) != 2) continue;
+    for (const tesmora::cli::WrittenRange& written : tesmora::cli::readRangeFile(path)) {
+        const auto first = static_cast<long>(written.first.sample);
+        const auto last = static_cast<long>(written.last.sample);
         if (last >= first + 2) runs.push_back({first + 1, last - 1});
     }
     return runs;
