@@ -26,7 +26,6 @@ DetectorSettings settingsFor(int sampleRate, const DetectOptions& options) {
             ? std::max<std::size_t>(2, static_cast<std::size_t>(std::lround(options.maxWidthMs * rate / 1000)))
             : std::max<std::size_t>(kShortestAutomaticWidth, static_cast<std::size_t>(rate / 500));
     settings.scaleStretch = std::max<std::size_t>(128, static_cast<std::size_t>(rate / 100));
-    settings.levelSpan = settings.scaleStretch;
     settings.textureSpan = static_cast<std::size_t>(rate / 50);
     settings.shortestPeriod = static_cast<std::size_t>(rate / 500);
     settings.longestPeriod = static_cast<std::size_t>(rate / 50);

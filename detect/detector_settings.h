@@ -14,12 +14,14 @@ namespace tesmora::detect {
 // against false alarms (scripts/detect-bench.sh): below it recall falls
 // fast, above it false alarms grow and recall hardly does.
 struct DetectorSettings {
-    int order = 16;                  // of the AR model
-    std::size_t maxWidth = 32;       // the longest click
-    std::size_t blockSize = 16384;   // samples decided per block
-    std::size_t margin = 1024;       // context read on each side of a block
-    int fits = 3;                    // the model is refitted with the candidates found left out
-    std::size_t scaleStretch = 256;  // a median of the error is taken over this many samples
+    // The fields marked "by rate" are set from the sample rate by settingsFor.
+    int order = 0;                  // of the AR model; by rate
+    std::size_t maxWidth = 0;       // the longest click; by rate, or the user's
+    std::size_t blockSize = 16384;  // samples decided per block
+    std::size_t margin = 1024;      // context read on each side of a block
+    int fits = 3;                   // the model is refitted with the candidates found left out
+    std::size_t scaleStretch = 0;   // a median of the error is taken over this many samples, and the
+                                    // local level is the RMS this far on either side; by rate
 
     // Finding candidates.
     double threshold = 10;       // peak of the two-sided error, in robust deviations
@@ -33,12 +35,11 @@ struct DetectorSettings {
     double minDeviation = 24;           // ... and at least this, in sample units
     double steadyShare = 0.9;           // the quieter side's level at least this share of the louder: steady
     double steadyDeviationRatio = 1.6;  // the departure needed there, against the level
-    std::size_t levelSpan = 256;        // the local level is the RMS this far on either side
-    std::size_t shortestPeriod = 16;    // of the pitch predictor
-    std::size_t longestPeriod = 160;
-    double periodicShare = 0.5;     // a pulse a period away, of like energy, that explains this much of it
-    std::size_t textureSpan = 882;  // candidates crowding this far on either side make a texture
-    double textureRatio = 1.5;      // how far a click in a texture stands out of the largest other
+    std::size_t shortestPeriod = 0;     // of the pitch predictor; by rate
+    std::size_t longestPeriod = 0;      // by rate
+    double periodicShare = 0.5;         // a pulse a period away, of like energy, that explains this much of it
+    std::size_t textureSpan = 0;        // candidates crowding this far on either side make a texture; by rate
+    double textureRatio = 1.5;          // how far a click in a texture stands out of the largest other
 
     // Following the tail.
     double tailThreshold = 3;  // departure from the interpolation, in deviations of the error

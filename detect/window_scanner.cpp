@@ -255,7 +255,7 @@ bool WindowScanner::confirm(Candidate& candidate, double deviation) const {
     // A click departs from what the signal around it predicts for its place
     // by more than the signal's own level; an onset or a plosive does not,
     // because the loud signal after it is part of that level.
-    const std::size_t span = settings_.levelSpan;
+    const std::size_t span = settings_.scaleStretch;
     const double before =
         rootMeanSquare(cleaned_, candidate.first > span ? candidate.first - span : 0, candidate.first);
     const double after = rootMeanSquare(cleaned_, whole.last + 1, std::min(count_, whole.last + 1 + span));
