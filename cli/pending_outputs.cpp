@@ -26,27 +26,29 @@ void PendingOutputs::addText(const std::string& path, const std::string& text) {
     files_.push_back(std::move(file));
 }
 
+template <typename Write>
+bool PendingOutputs::addWritten(const std::string& path, int source, bool keepAttributes, Write write) {
+    auto file = std::make_unique<AtomicFile>(path);
+    if (keepAttributes) copyFileAttributes(source, file->descriptor(), path);
+    if (!write(file->descriptor(), file->replacesAFile())) return false;
+    files_.push_back(std::move(file));
+    return true;
+}
+
 bool PendingOutputs::addPatchedCopy(const std::string& path, int source, const SampleLayout& layout, int channel,
                                     const std::vector<RangePatch>& patches, bool keepAttributes,
                                     volatile std::int32_t& stopFlag) {
-    auto file = std::make_unique<AtomicFile>(path);
-    if (keepAttributes) copyFileAttributes(source, file->descriptor(), path);
-    if (!writePatchedCopy(source, file->descriptor(), layout, channel, patches, path, file->replacesAFile(), stopFlag))
-        return false;
-    files_.push_back(std::move(file));
-    return true;
+    return addWritten(path, source, keepAttributes, [&](int target, bool replacesAFile) {
+        return writePatchedCopy(source, target, layout, channel, patches, path, replacesAFile, stopFlag);
+    });
 }
 
 bool PendingOutputs::addRepairedFlac(const std::string& path, const std::string& sourcePath, int source, int channel,
                                      int channels, const std::vector<RangePatch>& patches, bool keepAttributes,
                                      volatile std::int32_t& stopFlag) {
-    auto file = std::make_unique<AtomicFile>(path);
-    if (keepAttributes) copyFileAttributes(source, file->descriptor(), path);
-    if (!writeRepairedFlac(sourcePath, source, file->descriptor(), channel, channels, patches, path, stopFlag)) {
-        return false;
-    }
-    files_.push_back(std::move(file));
-    return true;
+    return addWritten(path, source, keepAttributes, [&](int target, bool /*replacesAFile*/) {
+        return writeRepairedFlac(sourcePath, source, target, channel, channels, patches, path, stopFlag);
+    });
 }
 
 void PendingOutputs::commitAll() {

@@ -36,6 +36,12 @@ public:
     void commitAll();
 
 private:
+    // A new file at path written by write(descriptor, replacesAFile), with
+    // source's owner, mode, ACLs and extended attributes when keepAttributes;
+    // kept only when write answers true.
+    template <typename Write>
+    bool addWritten(const std::string& path, int source, bool keepAttributes, Write write);
+
     std::vector<std::unique_ptr<AtomicFile>> files_;
 };
 
