@@ -119,13 +119,13 @@ std::vector<SampleWindow> windowsAround(const std::vector<SampleRange>& ranges, 
                                         const std::vector<std::int16_t>& after) {
     std::vector<SampleWindow> windows;
     for (const SampleRange& range : ranges) {
-        const std::uint64_t margin = plotMargin(range.size());
-        const std::uint64_t first = range.first > margin ? range.first - margin : 0;
-        const std::uint64_t end = std::min<std::uint64_t>(range.last + margin + 1, before.size());
-        const auto from = static_cast<std::ptrdiff_t>(first);
-        const auto to = static_cast<std::ptrdiff_t>(end);
-        windows.push_back(
-            {range, first, {before.begin() + from, before.begin() + to}, {after.begin() + from, after.begin() + to}});
+        const PlotSpan span = plotSpan(range, before.size());
+        const auto from = static_cast<std::ptrdiff_t>(span.first);
+        const auto to = static_cast<std::ptrdiff_t>(span.end);
+        windows.push_back({range,
+                           span.first,
+                           {before.begin() + from, before.begin() + to},
+                           {after.begin() + from, after.begin() + to}});
     }
     return windows;
 }

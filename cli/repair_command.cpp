@@ -121,10 +121,9 @@ int handOverOtherWidth(const LoadedModule& module, const Audio& audio, int chann
 // The range's samples and as many again on each side, before the repair and
 // after, for the report and the plot.
 SampleWindow windowAround(ChannelReader& reader, const SampleRange& range, const std::vector<std::int16_t>& repaired) {
-    const std::uint64_t margin = plotMargin(range.size());
-    SampleWindow window{range, range.first > margin ? range.first - margin : 0, {}, {}};
-    const std::uint64_t end = std::min(range.last + margin + 1, reader.frameCount());
-    window.before.resize(static_cast<std::size_t>(end - window.first));
+    const PlotSpan span = plotSpan(range, reader.frameCount());
+    SampleWindow window{range, span.first, {}, {}};
+    window.before.resize(static_cast<std::size_t>(span.end - span.first));
     reader.read(window.first, window.before.data(), window.before.size());
     window.after = window.before;
     std::copy(repaired.begin(), repaired.end(),

@@ -149,8 +149,9 @@ void writePanel(std::ostream& out, const Panel& panel, const SampleWindow& windo
 
 // As wide as the range, up to a bound: beyond it the margins would hold
 // more samples than the picture shows, and cost their memory.
-std::uint64_t plotMargin(std::uint64_t size) {
-    return std::clamp<std::uint64_t>(size, 16, 65536);
+PlotSpan plotSpan(const SampleRange& range, std::uint64_t frameCount) {
+    const std::uint64_t margin = std::clamp<std::uint64_t>(range.size(), 16, 65536);
+    return {range.first > margin ? range.first - margin : 0, std::min(range.last + margin + 1, frameCount)};
 }
 
 void writeSvgPlot(std::ostream& out, const std::string& title, const std::vector<SampleWindow>& windows) {

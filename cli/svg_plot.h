@@ -17,9 +17,14 @@ namespace tesmora::cli {
 // At most this many panels are drawn; the picture says how many were left out.
 constexpr std::size_t kMostPanels = 100;
 
-// How far around a range of size samples its panel reaches on each side:
-// as far as the range is long, at least 16 samples, at most 65536.
-std::uint64_t plotMargin(std::uint64_t size);
+// The frames [first, end) a range's panel shows in a file of frameCount
+// frames: on each side as far as the range is long, at least 16 samples, at
+// most 65536.
+struct PlotSpan {
+    std::uint64_t first;
+    std::uint64_t end;
+};
+PlotSpan plotSpan(const SampleRange& range, std::uint64_t frameCount);
 
 // One panel a window, stacked top to bottom under title.
 void writeSvgPlot(std::ostream& out, const std::string& title, const std::vector<SampleWindow>& windows);
