@@ -109,11 +109,22 @@ private:
         layout.dataOffset = offset;
         layout.channels = channels;
         layout.bigEndian = bigEndian;
-        const std::uint64_t present = offset >= size_ ? 0 : std::min(declaredBytes, size_ - offset);
+        const std::uint64_t present = std::min(declaredBytes, bytesFrom(offset));
         layout.truncated = present < declaredBytes;
         layout.frameCount = present / layout.frameBytes();
         layout.declaredFrames = declaredBytes / layout.frameBytes();
         return layout;
+    }
+
+    // The bytes from offset to the end of the file.
+    std::uint64_t bytesFrom(std::uint64_t offset) const { return offset >= size_ ? 0 : size_ - offset; }
+
+    // Reads a WAVE "fmt " body of size bytes at body (its first 40 are enough)
+    // and answers its channels.
+    int readWaveFmt(std::uint64_t body, std::uint64_t size, bool big) const {
+        unsigned char fmt[40] = {};
+        readExactly(body, fmt, static_cast<std::size_t>(std::min<std::uint64_t>(size, sizeof fmt)), "fmt chunk");
+        return waveChannels(fmt, size, big);
     }
 
     // Checks a WAVE "fmt " body: 16-bit integer PCM, one sample per channel per frame.
@@ -146,9 +157,7 @@ private:
                 readExactly(body, ds64, sizeof ds64, "ds64 chunk");
                 ds64DataSize = u64(ds64 + 8, false);
             } else if (isId(header, "fmt ")) {
-                unsigned char fmt[40] = {};
-                readExactly(body, fmt, static_cast<std::size_t>(std::min<std::uint64_t>(size, 40)), "fmt chunk");
-                channels = waveChannels(fmt, size, big);
+                channels = readWaveFmt(body, size, big);
             } else if (isId(header, "data")) {
                 if (channels == 0) fail("its data chunk comes before its fmt chunk");
                 const bool inDs64 = sizesInDs64 && size == 0xFFFFFFFF;
@@ -170,9 +179,7 @@ private:
             const std::uint64_t body = at + 24;
             const bool known = std::memcmp(header + 4, kWave64Tail, sizeof kWave64Tail) == 0;
             if (known && isId(header, "fmt ")) {
-                unsigned char fmt[40] = {};
-                readExactly(body, fmt, static_cast<std::size_t>(std::min<std::uint64_t>(size - 24, 40)), "fmt chunk");
-                channels = waveChannels(fmt, size - 24, false);
+                channels = readWaveFmt(body, size - 24, false);
             } else if (known && isId(header, "data")) {
                 if (channels == 0) fail("its data chunk comes before its fmt chunk");
                 return finish("W64", body, size - 24, channels, false);
@@ -249,8 +256,7 @@ private:
                 const bool toTheEnd = size == ~std::uint64_t{0};
                 if (!toTheEnd && size < 4) fail("its data chunk is too short");
                 const std::uint64_t start = body + 4;  // after the edit count
-                return finish("CAF", start, toTheEnd ? (size_ > start ? size_ - start : 0) : size - 4, channels,
-                              bigEndian);
+                return finish("CAF", start, toTheEnd ? bytesFrom(start) : size - 4, channels, bigEndian);
             }
             if (size > size_ - body) break;  // runs past the end (or to it, size -1)
             at = body + size;
@@ -263,7 +269,7 @@ private:
         const std::uint32_t size = u32(head + 8, true);
         const int channels = static_cast<int>(u32(head + 20, true));
         if (u32(head + 12, true) != 3 || channels <= 0) fail("its samples are not 16-bit linear PCM");
-        return finish("AU", offset, size == 0xFFFFFFFF ? (size_ > offset ? size_ - offset : 0) : size, channels, true);
+        return finish("AU", offset, size == 0xFFFFFFFF ? bytesFrom(offset) : size, channels, true);
     }
 
     int descriptor_;
