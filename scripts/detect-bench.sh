@@ -104,9 +104,17 @@ score() {
   shift
   echo "${labels[*]} $("$tools/score_detections" "$@")" >>"$scores"
 }
-# adeclick IN OUT [OPTIONS]: FFmpeg's declicker on one thread, the save method.
+# adeclick IN OUT SETTING: FFmpeg's declicker on one thread, the save method,
+# with its own threshold for the setting "default".
 adeclick() {
-  ffmpeg -nostdin -v error -y -threads 1 -filter_threads 1 -i "$1" -af "adeclick=m=s${3:+:$3}" -c:a pcm_s16le "$2"
+  local options=$3
+  [ "$options" = default ] && options=""
+  ffmpeg -nostdin -v error -y -threads 1 -filter_threads 1 -i "$1" -af "adeclick=m=s${options:+:$options}" \
+    -c:a pcm_s16le "$2"
+}
+# seconds_since START: the wall-clock seconds since START, a reading of now.
+seconds_since() {
+  awk -v a="$1" -v b="$(now)" 'BEGIN { print b - a }'
 }
 
 echo "Running the detectors..."
@@ -116,15 +124,15 @@ for m in $materials; do
     in="$work/$m-$s.wav"
     start=$(now)
     "$tesmora" detect "$in" >"$work/$m-$s.tesmora.txt"
-    wall=$(awk -v a="$start" -v b="$(now)" 'BEGIN { print b - a }')
+    wall=$(seconds_since "$start")
     "$tesmora" repair "$in" -o "$work/$m-$s.tesmora.wav" --detect --yes --force >/dev/null
     score det=tesmora mat="$m" kind=corrupt wall="$wall" -- "$work/$m-$s.truth" "$in" \
       --ranges "$work/$m-$s.tesmora.txt" --clean "$clean" --repaired "$work/$m-$s.tesmora.wav"
     for setting in $peer_settings; do
       out="$work/$m-$s.adeclick-$setting.wav"
       start=$(now)
-      adeclick "$in" "$out" "$([ $setting = default ] || echo $setting)"
-      wall=$(awk -v a="$start" -v b="$(now)" 'BEGIN { print b - a }')
+      adeclick "$in" "$out" "$setting"
+      wall=$(seconds_since "$start")
       score det="adeclick-$setting" mat="$m" kind=corrupt wall="$wall" -- "$work/$m-$s.truth" "$in" \
         --changed "$out" --clean "$clean" --repaired "$out"
     done
@@ -133,7 +141,7 @@ for m in $materials; do
   score det=tesmora mat="$m" kind=clean -- - "$clean" --ranges "$work/$m.clean.tesmora.txt"
   for setting in $peer_settings; do
     out="$work/$m.clean.adeclick-$setting.wav"
-    adeclick "$clean" "$out" "$([ $setting = default ] || echo $setting)"
+    adeclick "$clean" "$out" "$setting"
     score det="adeclick-$setting" mat="$m" kind=clean -- - "$clean" --changed "$out"
   done
 done
