@@ -203,8 +203,9 @@ TEST(ClickFinder, CoversEachKnownClickAndNothingElse) {
             const auto covering = std::find_if(found.begin(), found.end(),
                                                [&](const Click& k) { return k.first <= d.first && k.last >= last; });
             if (covering == found.end()) {
-                ADD_FAILURE() << "missed the click at " << d.first << testing::PrintToString(found.size());
-                for (const Click& k : found) ADD_FAILURE() << k.first << ":" << k.last;
+                std::string ranges;
+                for (const Click& k : found) ranges += " " + std::to_string(k.first) + ":" + std::to_string(k.last);
+                ADD_FAILURE() << "missed the click at " << d.first << "; found" << ranges;
                 continue;
             }
             // The ends are good samples just outside (but for the file's own ends).
