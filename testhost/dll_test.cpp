@@ -1,15 +1,12 @@
-// What only the real DLL can show: its exports as a host finds them, its load
-// notification, and message-box answers beyond yes and no.
+// What only the real DLL under wine can show: its exports as wine's loader
+// finds them, and its load notification for a fresh copy and for threads.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
 #include <string>
 
-#include "caller_test.h"
-#include "fake_world.h"
 #include "loaded_module.h"
-#include "recording_imports.h"
 
 namespace tesmora::testhost {
 namespace {
@@ -49,22 +46,6 @@ TEST(LoadNotification, AFreshCopyLoadsAndUnloadsAndThreadsComeAndGo) {
     EXPECT_TRUE(FreeLibrary(again));
     EXPECT_TRUE(DeleteFileA(copy.c_str()));
 }
-
-using RawAnswersTest = testing::CallerTest;
-
-TEST_P(RawAnswersTest, AnyAnswerButNoGoesOn) {
-    testing::FakeWorld world;
-    XfmContext context{};
-    context.selectionEnd = 1000;
-    for (int answer : {IDOK, IDCANCEL, IDABORT, IDRETRY, IDIGNORE, IDYES}) {
-        rawAnswers.push_back(answer);
-        EXPECT_EQ(XfmSetup(nullptr, 0, &context), 1) << answer;
-    }
-    rawAnswers.push_back(IDNO);
-    EXPECT_EQ(XfmSetup(nullptr, 0, &context), 0);
-}
-
-TESMORA_FOR_EVERY_CALLER(RawAnswersTest);
 
 }  // namespace
 }  // namespace tesmora::testhost

@@ -16,15 +16,6 @@ namespace tesmora::testhost {
 
 namespace {
 
-constexpr std::uint32_t kDirectionFlag = 1u << 10;
-constexpr std::uint32_t kEmptyX87Stack = 0xFFFF;
-
-std::string hex(std::uint32_t value) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%08X", value);
-    return text;
-}
-
 // The TEB holds the first 64 TLS slots inline, where the trampoline reads its
 // slot without calling anything.
 constexpr DWORD kInlineTlsSlots = 64;
@@ -61,29 +52,6 @@ ForeignCall callForeign(const void* function, std::initializer_list<std::uint32_
     for (int i = 0; i < 4; ++i) call.preserved[i] = sentinels[i] + count;
     tesmoraForeignCall(&call);
     return call;
-}
-
-std::vector<std::string> conventionBreaches(const ForeignCall& call) {
-    std::vector<std::string> breaches;
-    const std::uint32_t expectedStack = call.stackAtCall + 4 * call.argumentCount;
-    if (call.stackAfter != expectedStack) {
-        breaches.push_back("esp after the return is " + hex(call.stackAfter) + ", not " + hex(expectedStack) +
-                           " (the callee pops its arguments)");
-    }
-    const char* const registers[] = {"ebx", "esi", "edi", "ebp"};
-    for (int i = 0; i < 4; ++i) {
-        if (call.preservedAfter[i] != call.preserved[i]) {
-            breaches.push_back(std::string(registers[i]) + " changed from " + hex(call.preserved[i]) + " to " +
-                               hex(call.preservedAfter[i]));
-        }
-    }
-    if ((call.x87ControlAfter & 0xFFFF) != (call.x87Control & 0xFFFF)) {
-        breaches.push_back("x87 control word changed to " + hex(call.x87ControlAfter));
-    }
-    if (call.x87TagAfter != kEmptyX87Stack) breaches.emplace_back("x87 register stack not empty");
-    if (call.mxcsrAfter != call.mxcsr) breaches.push_back("MXCSR changed to " + hex(call.mxcsrAfter));
-    if ((call.flagsAfter & kDirectionFlag) != 0) breaches.emplace_back("direction flag set");
-    return breaches;
 }
 
 }  // namespace tesmora::testhost

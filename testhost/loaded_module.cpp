@@ -45,10 +45,10 @@ LONG WINAPI onFaultInModule(EXCEPTION_POINTERS* exception) {
 
 }  // namespace
 
-bool loadModule(std::string& error) {
-    module.handle = LoadLibraryA(kModuleFile);
+bool loadModule(const char* file, std::string& error) {
+    module.handle = LoadLibraryA(file);
     if (module.handle == nullptr) {
-        error = std::string("LoadLibraryA(") + kModuleFile + ") failed with error " + std::to_string(GetLastError());
+        error = std::string("LoadLibraryA(") + file + ") failed with error " + std::to_string(GetLastError());
         return false;
     }
     if (!find("QueryXfm", 2, module.queryXfm, error) || !find("XfmInit", 3, module.xfmInit, error) ||

@@ -7,11 +7,10 @@
 
 #include <string>
 
+#include "module_under_test.h"
 #include "xfm.h"
 
 namespace tesmora::testhost {
-
-constexpr const char kModuleFile[] = "tesmora.xfm";
 
 struct LoadedModule {
     HMODULE handle = nullptr;
@@ -22,9 +21,9 @@ struct LoadedModule {
     decltype(&XfmDestroy) xfmDestroy = nullptr;
 };
 
-// Loads the module beside the test host and patches its imports. On failure
-// returns false and says why in error.
-bool loadModule(std::string& error);
+// Loads the module from file as a host does and patches its imports. On
+// failure returns false and says why in error.
+bool loadModule(const char* file, std::string& error);
 
 const LoadedModule& loadedModule();
 

@@ -7,29 +7,15 @@
 
 #include "caller.h"
 #include "foreign_call.h"
+#include "guarded_block.h"
 #include "loaded_module.h"
+#include "module_under_test.h"
 
 namespace tesmora::testing {
 
 namespace {
 
-// A host that asked for single-precision x87 arithmetic (as Direct3D does)
-// and unmasked every SSE exception: any floating-point fault of the module
-// would trap.
-constexpr std::uint16_t kSingleX87 = 0x007F;
-constexpr std::uint32_t kTrappingMxcsr = 0x0000;
-
-std::vector<Caller> everyCaller() {
-    std::vector<Caller> all;
-    for (std::uint32_t offset : {0u, 4u, 8u, 12u}) {
-        const std::string stack = "StackAt" + std::to_string(offset) + "Mod16";
-        all.push_back({stack, offset, testhost::kWindowsX87Control, testhost::kWindowsMxcsr});
-        all.push_back({stack + "_SinglePrecisionTrappingSse", offset, kSingleX87, kTrappingMxcsr});
-    }
-    return all;
-}
-
-Caller current = everyCaller().front();
+Caller current = callers().front();
 std::vector<std::string> faults;
 
 template <typename... Arguments>
@@ -44,11 +30,6 @@ std::uint32_t call(const char* name, const void* function, Arguments... argument
 
 }  // namespace
 
-const std::vector<Caller>& callers() {
-    static const std::vector<Caller> all = everyCaller();
-    return all;
-}
-
 void callAs(const Caller& caller) {
     current = caller;
 }
@@ -60,6 +41,25 @@ std::vector<std::string> takeConventionFaults() {
 }
 
 }  // namespace tesmora::testing
+
+namespace tesmora::testhost {
+
+bool loadModuleUnderTest(const std::string& path, std::string& error) {
+    if (!loadModule(path.c_str(), error)) return false;
+    reportGuardFaults();
+    return true;
+}
+
+// The process ends with the module loaded, as an editor's often does.
+bool unloadModuleUnderTest(std::string& /*error*/) {
+    return true;
+}
+
+const char* callerKind() {
+    return "foreign caller under wine";
+}
+
+}  // namespace tesmora::testhost
 
 using tesmora::testhost::address;
 using tesmora::testhost::loadedModule;
