@@ -47,3 +47,28 @@ prepare_wine() {
     wineserver -w
   fi
 }
+
+# Whether this machine runs 32-bit x86 programs. Some kernels refuse every
+# i386 program ("Exec format error"; dmesg: "IA-32 emulation off"), and wine
+# cannot start there: the module is then tested under the emulated caller
+# only. TESMORA_NO_32BIT=1 pretends the machine cannot, to try that path on one
+# that can. Probes once per run (a five-instruction i386 program that exits
+# with status 7) and exports the answer.
+runs_32bit_code() {
+  if [ -z "${TESMORA_RUNS_32BIT:-}" ]; then
+    TESMORA_RUNS_32BIT=no
+    if [ "${TESMORA_NO_32BIT:-0}" != 1 ]; then
+      local probe status=0
+      probe=$(mktemp -d)
+      printf '.globl _start\n_start: movl $1, %%eax\n movl $7, %%ebx\n int $0x80\n' >"$probe/probe.s"
+      if as --32 "$probe/probe.s" -o "$probe/probe.o" 2>/dev/null &&
+         ld -m elf_i386 "$probe/probe.o" -o "$probe/probe" 2>/dev/null; then
+        ("$probe/probe") 2>/dev/null || status=$?
+        [ "$status" -eq 7 ] && TESMORA_RUNS_32BIT=yes
+      fi
+      rm -rf "$probe"
+    fi
+    export TESMORA_RUNS_32BIT
+  fi
+  [ "$TESMORA_RUNS_32BIT" = yes ]
+}
