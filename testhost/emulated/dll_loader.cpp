@@ -107,6 +107,7 @@ bool loadDll(Machine& machine, SystemImports& system, const std::string& path, L
         return false;
     }
     const std::vector<std::uint8_t> file{std::istreambuf_iterator<char>(in), {}};
+    dll.path = path;
     dll.name = path.substr(path.find_last_of('/') + 1);
     if (!layOutPeImage(file, kImageBase, dll.image, error) || !bindImports(system, dll.image, error)) {
         error = path + ": " + error;

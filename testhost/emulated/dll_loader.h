@@ -17,6 +17,7 @@
 namespace tesmora::emulated {
 
 struct LoadedDll {
+    std::string path;
     std::string name;  // the file's name, for messages
     PeImage image;
 };

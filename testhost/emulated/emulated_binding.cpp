@@ -5,6 +5,7 @@
 // against the end of its page (so that a read or write past either faults),
 // the host functions as stubs that run the tests' own, and the stop flag read
 // from the tests' own flag each time the module reads it.
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -12,6 +13,7 @@
 
 #include "caller.h"
 #include "dll_loader.h"
+#include "emulated_binding.h"
 #include "machine.h"
 #include "module_under_test.h"
 #include "system_imports.h"
@@ -56,8 +58,10 @@ Machine& machine() {
     return emulation->machine;
 }
 
+// At least one byte: the host gets a real buffer even for an empty read, as
+// it does from the module under Windows.
 std::vector<std::uint8_t> bytesOf(Address at, std::uint32_t size) {
-    std::vector<std::uint8_t> bytes(size);
+    std::vector<std::uint8_t> bytes(std::max<std::uint32_t>(size, 1));
     machine().read(at, bytes.data(), size);
     return bytes;
 }
@@ -180,6 +184,10 @@ bool load(const std::string& path, std::string& error) {
 }
 
 }  // namespace
+
+const LoadedDll& boundDll() {
+    return emulation->dll;
+}
 
 }  // namespace tesmora::emulated
 
