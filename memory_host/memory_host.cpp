@@ -1,26 +1,31 @@
 #include "memory_host.h"
 
 #include <cstring>
-#include <stdexcept>
 
-namespace tesmora::cli {
+namespace tesmora {
 
 namespace {
-MemoryHost* activeHost = nullptr;
+
+// The host the functions serve: the one made last, null when none lives.
+MemoryHost* servingHost = nullptr;
 
 // readData's status: 0 delivered, anything else failed.
 constexpr std::uint32_t kDelivered = 0;
 constexpr std::uint32_t kNotDelivered = 1;
+
 }  // namespace
 
-MemoryHost::MemoryHost(std::vector<std::int16_t>& samples, HostFormat format, ProgressBar& progress)
-    : samples_(samples), format_(format), progress_(progress) {
-    if (activeHost != nullptr) throw std::logic_error("only one MemoryHost may be active");
-    activeHost = this;
+bool holdsBytes(const std::vector<std::int16_t>& samples, std::uint32_t byteOffset, std::uint32_t byteCount) {
+    return std::uint64_t{byteOffset} + byteCount <= samples.size() * sizeof(std::int16_t);
+}
+
+MemoryHost::MemoryHost(std::vector<std::int16_t>& samples, HostFormat format, ProgressView view)
+    : samples_(samples), format_(format), view_(view), previous_(servingHost) {
+    servingHost = this;
 }
 
 MemoryHost::~MemoryHost() {
-    activeHost = nullptr;
+    servingHost = previous_;
 }
 
 XfmContext MemoryHost::context(std::uint32_t first, std::uint32_t last, volatile std::int32_t& stopFlag) const {
@@ -39,35 +44,37 @@ XfmContext MemoryHost::context(std::uint32_t first, std::uint32_t last, volatile
     return context;
 }
 
-bool MemoryHost::holds(std::uint32_t byteOffset, std::uint32_t byteCount) const {
-    return std::uint64_t{byteOffset} + byteCount <= samples_.size() * sizeof(std::int16_t);
-}
-
-// Requests outside the samples are refused rather than served from beyond them.
-std::uint32_t MemoryHost::readData(void* buffer, std::uint32_t byteOffset, std::uint32_t byteCount) {
-    if (activeHost == nullptr || !activeHost->holds(byteOffset, byteCount)) return kNotDelivered;
-    std::memcpy(buffer, reinterpret_cast<const char*>(activeHost->samples_.data()) + byteOffset, byteCount);
+std::uint32_t XFM_WINAPI MemoryHost::readData(void* buffer, std::uint32_t byteOffset, std::uint32_t byteCount) {
+    if (servingHost == nullptr || !holdsBytes(servingHost->samples_, byteOffset, byteCount)) return kNotDelivered;
+    std::memcpy(buffer, reinterpret_cast<const char*>(servingHost->samples_.data()) + byteOffset, byteCount);
     return kDelivered;
 }
 
-std::uint32_t MemoryHost::writeData(const void* buffer, std::uint32_t byteOffset, std::uint32_t byteCount) {
-    if (activeHost == nullptr || !activeHost->holds(byteOffset, byteCount)) return 0;
-    std::memcpy(reinterpret_cast<char*>(activeHost->samples_.data()) + byteOffset, buffer, byteCount);
-    ++activeHost->writeCount_;
+// A write outside the samples is dropped: the host keeps its own bytes whole.
+std::uint32_t XFM_WINAPI MemoryHost::writeData(const void* buffer, std::uint32_t byteOffset, std::uint32_t byteCount) {
+    if (servingHost == nullptr || !holdsBytes(servingHost->samples_, byteOffset, byteCount)) return 0;
+    std::memcpy(reinterpret_cast<char*>(servingHost->samples_.data()) + byteOffset, buffer, byteCount);
     return byteCount;
 }
 
-std::uint32_t MemoryHost::reportProgress(std::uint32_t position, std::uint32_t total) {
-    if (activeHost != nullptr) activeHost->progress_.show(position, total);
+std::uint32_t XFM_WINAPI MemoryHost::reportProgress(std::uint32_t position, std::uint32_t total) {
+    if (servingHost == nullptr) return 0;
+    ++servingHost->progressReports_;
+    const ProgressView& view = servingHost->view_;
+    if (view.show != nullptr) view.show(view.view, position, total);
     return 0;
 }
 
-void MemoryHost::showStatus(const char* text, std::uint32_t /*value*/) {
-    if (activeHost != nullptr && text != nullptr) activeHost->progress_.setStatus(text);
+void XFM_WINAPI MemoryHost::showStatus(const char* text, std::uint32_t /*value*/) {
+    if (servingHost == nullptr || text == nullptr) return;
+    const ProgressView& view = servingHost->view_;
+    if (view.status != nullptr) view.status(view.view, text);
 }
 
-void MemoryHost::endProcessing(XfmContext* /*context*/) {
-    if (activeHost != nullptr) activeHost->progress_.clear();
+void XFM_CDECL MemoryHost::endProcessing(XfmContext* /*context*/) {
+    if (servingHost == nullptr) return;
+    const ProgressView& view = servingHost->view_;
+    if (view.end != nullptr) view.end(view.view);
 }
 
-}  // namespace tesmora::cli
+}  // namespace tesmora
