@@ -19,7 +19,7 @@ bool holdsBytes(const std::vector<std::int16_t>& samples, std::uint32_t byteOffs
     return std::uint64_t{byteOffset} + byteCount <= samples.size() * sizeof(std::int16_t);
 }
 
-MemoryHost::MemoryHost(std::vector<std::int16_t>& samples, HostFormat format, ProgressView view)
+MemoryHost::MemoryHost(std::vector<std::int16_t>& samples, HostFormat format, const ProgressView& view)
     : samples_(samples), format_(format), view_(view), previous_(servingHost) {
     servingHost = this;
 }

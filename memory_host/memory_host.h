@@ -40,7 +40,7 @@ class MemoryHost {
 public:
     // samples: the frames handed to the module, byte offsets counted from its
     // start. It is read and written in place and must outlive the host.
-    explicit MemoryHost(std::vector<std::int16_t>& samples, HostFormat format = {}, ProgressView view = {});
+    explicit MemoryHost(std::vector<std::int16_t>& samples, HostFormat format = {}, const ProgressView& view = {});
     ~MemoryHost();
     MemoryHost(const MemoryHost&) = delete;
     MemoryHost& operator=(const MemoryHost&) = delete;
