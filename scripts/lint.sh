@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Static checks: the layout of every C and C++ file (clang-format), clang-tidy
-# and cppcheck on the module, the repair code and the click detection. Needs the native tree
-# configured (for its compile commands). Fails on any finding.
+# and cppcheck on the module, the repair code, the click detection and the
+# in-memory host. Needs the native tree configured (for its compile commands).
+# Fails on any finding.
 set -uo pipefail
 source "$(dirname "$0")/common.sh"
 cd "$TESMORA_ROOT"
@@ -14,7 +15,7 @@ if ! clang-format --dry-run -Werror "${sources[@]}"; then
 fi
 
 # The Win32 files are checked as the 32-bit Windows build sees them.
-mapfile -t native < <(git ls-files 'module/*.cpp' 'repair/*.cpp' 'detect/*.cpp' | grep -v _win32)
+mapfile -t native < <(git ls-files 'module/*.cpp' 'repair/*.cpp' 'detect/*.cpp' 'memory_host/*.cpp' | grep -v _win32)
 mapfile -t win32 < <(git ls-files 'module/*_win32.cpp')
 mingw=$(ls -d /usr/lib/gcc/i686-w64-mingw32/*-posix | head -1)
 if ! clang-tidy -p "$TESMORA_BUILD/native" --quiet "${native[@]}" ||
@@ -25,7 +26,7 @@ if ! clang-tidy -p "$TESMORA_BUILD/native" --quiet "${native[@]}" ||
 fi
 
 if ! cppcheck --enable=warning,style,performance,portability --error-exitcode=1 --inline-suppr --quiet \
-     --std=c++17 --language=c++ -Imodule -Irepair -Idetect module repair detect; then
+     --std=c++17 --language=c++ -Imodule -Irepair -Idetect -Imemory_host module repair detect memory_host; then
   echo "cppcheck: findings above"
   status=1
 fi

@@ -1,7 +1,6 @@
 #include "fake_world.h"
 
 #include <cstdlib>
-#include <cstring>
 
 namespace tesmora::testing {
 
@@ -13,30 +12,24 @@ std::string quoted(const char* text) {
     return text == nullptr ? std::string("null") : std::string(text);
 }
 
-bool inWaveform(const FakeWorld& w, std::uint32_t byteOffset, std::uint32_t byteCount) {
-    const std::uint64_t size = w.waveform.size() * sizeof(std::int16_t);
-    return std::uint64_t{byteOffset} + byteCount <= size;
-}
-
+// Reads and writes are recorded, then served by the world's in-memory host.
 std::uint32_t XFM_WINAPI fakeReadData(void* buffer, std::uint32_t byteOffset, std::uint32_t byteCount) {
     FakeWorld& w = currentWorld();
     w.log.push_back("readData(" + std::to_string(byteOffset) + ", " + std::to_string(byteCount) + ")");
-    if (!inWaveform(w, byteOffset, byteCount)) {
-        return 1;  // a host cannot deliver bytes it does not have
-    }
-    std::memcpy(buffer, reinterpret_cast<const char*>(w.waveform.data()) + byteOffset, byteCount);
-    return w.readResult;
+    // A host cannot deliver bytes it does not have: readResult answers only for those it has.
+    const std::uint32_t status = MemoryHost::readData(buffer, byteOffset, byteCount);
+    return status != 0 ? status : w.readResult;
 }
 
 std::uint32_t XFM_WINAPI fakeWriteData(const void* buffer, std::uint32_t byteOffset, std::uint32_t byteCount) {
     FakeWorld& w = currentWorld();
     w.log.push_back("writeData(" + std::to_string(byteOffset) + ", " + std::to_string(byteCount) + ")");
-    if (!inWaveform(w, byteOffset, byteCount)) {
+    if (!holdsBytes(w.waveform, byteOffset, byteCount)) {
         w.faults.push_back("writeData outside the waveform");
         return 0;
     }
-    std::memcpy(reinterpret_cast<char*>(w.waveform.data()) + byteOffset, buffer, byteCount);
-    return 0xDEAD;
+    MemoryHost::writeData(buffer, byteOffset, byteCount);
+    return 0xDEAD;  // the module does not look at the answer
 }
 
 std::uint32_t XFM_WINAPI fakeReportProgress(std::uint32_t position, std::uint32_t total) {
@@ -61,7 +54,7 @@ void XFM_CDECL fakeEndProcessing(XfmContext* context) {
 
 }  // namespace
 
-FakeWorld::FakeWorld() : previous_(world) {
+FakeWorld::FakeWorld() : previous_(world), host_(waveform) {
     world = this;
 }
 
@@ -77,15 +70,9 @@ FakeWorld& currentWorld() {
 }
 
 XfmContext FakeWorld::context(std::uint32_t start, std::uint32_t end) {
-    XfmContext c{};
-    c.channels = 1;
-    c.bitsPerSample = 16;
-    c.frameSize = 2;
-    c.selectionStart = start;
-    c.selectionEnd = end;
+    XfmContext c = host_.context(start, end, stopFlag);
     c.readData = fakeReadData;
     c.writeData = fakeWriteData;
-    c.cancelFlag = &stopFlag;
     c.reportProgress = fakeReportProgress;
     c.showStatus = fakeShowStatus;
     c.endProcessing = fakeEndProcessing;

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "memory_host.h"
 #include "platform.h"
 #include "xfm.h"
 
@@ -57,6 +58,7 @@ struct FakeWorld {
 
 private:
     FakeWorld* previous_;
+    MemoryHost host_;  // serves the waveform; made and destroyed with the world, so it nests as worlds do
 };
 
 // The world the fakes record into: the one most recently constructed.

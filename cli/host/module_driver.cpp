@@ -2,9 +2,21 @@
 
 #include <string>
 
+#include "progress_bar.h"
+
 namespace tesmora::cli {
 
 namespace {
+
+// The in-memory host shows what the module tells it on the progress bar.
+ProgressView viewOn(ProgressBar& progress) {
+    return {&progress,
+            [](void* bar, std::uint32_t position, std::uint32_t total) {
+                static_cast<ProgressBar*>(bar)->show(position, total);
+            },
+            [](void* bar, const char* text) { static_cast<ProgressBar*>(bar)->setStatus(text); },
+            [](void* bar) { static_cast<ProgressBar*>(bar)->clear(); }};
+}
 
 DriveResult::Kind driveSelection(const EntryPoints& module, const MemoryHost& host, std::uint32_t first,
                                  std::uint32_t last, const DriveOptions& options, ProgressBar& progress) {
@@ -23,7 +35,7 @@ DriveResult::Kind driveSelection(const EntryPoints& module, const MemoryHost& ho
 DriveResult driveModule(const EntryPoints& module, std::vector<std::int16_t>& data, HostFormat format,
                         const std::vector<SampleRange>& ranges, const DriveOptions& options) {
     ProgressBar progress;
-    MemoryHost host(data, format, progress);
+    MemoryHost host(data, format, viewOn(progress));
     for (std::size_t i = 0; i < ranges.size(); ++i) {
         const SampleRange& range = ranges[i];
         progress.setTask("range " + std::to_string(i + 1) + "/" + std::to_string(ranges.size()));
@@ -39,7 +51,7 @@ DriveResult::Kind driveRange(const EntryPoints& module, std::vector<std::int16_t
                              std::uint32_t frameCount, const std::string& task, const DriveOptions& options) {
     ProgressBar progress;
     progress.setTask(task);
-    MemoryHost host(frames, format, progress);
+    MemoryHost host(frames, format, viewOn(progress));
     return driveSelection(module, host, 0, frameCount - 1, options, progress);
 }
 
