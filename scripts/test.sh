@@ -44,7 +44,8 @@ native_tests() {
 }
 
 sanitizer_tests() {
-  configure_and_build sanitize -DCMAKE_BUILD_TYPE=Debug -DTESMORA_SANITIZE=address,undefined &&
+  configure_and_build sanitize -DCMAKE_BUILD_TYPE=Debug -DTESMORA_SANITIZE=address,undefined \
+    -DTESMORA_EMULATED_CALLER=OFF &&
     ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
       ctest --test-dir "$TESMORA_BUILD/sanitize" --output-on-failure -j "$(nproc)"
 }
