@@ -125,7 +125,7 @@ TEST_P(XfmDoTest, ReadStatusCountsOnlyItsLow16Bits) {
     world.readResult = 0x10000;
     XfmContext context = world.context(0, 9);
     EXPECT_EQ(run(context), 1);
-    EXPECT_EQ(world.calls()[3], "writeData(0, 20)");
+    EXPECT_EQ(world.calls(), (Calls{"allocate(20)", kStatus, "readData(0, 20)", "writeData(0, 20)", kEnd, "release"}));
 }
 
 TEST_P(XfmDoTest, StereoDataIsReadThenRefused) {
@@ -161,7 +161,10 @@ TEST_P(XfmDoTest, StopBeforeTheStartStillRepairsThreeToFiveSamples) {
         world.stopFlag = 1;
         XfmContext context = world.context(0, end);
         EXPECT_EQ(run(context), 1);
-        EXPECT_EQ(world.calls()[3], "writeData(0, " + std::to_string(2 * (end + 1)) + ")");
+        const std::string bytes = std::to_string(2 * (end + 1));
+        EXPECT_EQ(world.calls(), (Calls{"allocate(" + bytes + ")", kStatus, "readData(0, " + bytes + ")",
+                                        "writeData(0, " + bytes + ")", kEnd, "release"}))
+            << end;
     }
 }
 
