@@ -184,6 +184,12 @@ TEST(ProgramUsage, NamesTheWordItDoesNotKnow) {
     const std::pair<std::vector<std::string>, const char*> cases[] = {
         {{"reapir", "in.wav"}, "tesmora: unknown command 'reapir': expected repair, detect, info or demo\n"},
         {{"--frob"}, "tesmora: unknown option '--frob'\n"},
+        {{"repair", "in.wav", "-o", "out.wav", "--rnage", "1000:1010"},
+         "tesmora: unknown option '--rnage'; did you mean '--range'?\n"},
+        {{"detect", "in.wav", "--sensitivty=4"},
+         "tesmora: unknown option '--sensitivty'; did you mean '--sensitivity'?\n"},
+        {{"detect", "in.wav", "--plot", "p.svg"}, "tesmora: unknown option '--plot'\n"},  // repair's, not detect's
+        {{"repair", "in.wav", "-o", "out.wav", "-x"}, "tesmora: unknown option '-x'\n"},
         {{}, "tesmora: give a command: repair, detect, info or demo\n"},
         {{"repair", "in.wav", "-o", "out.wav", "--in-place"}, "tesmora: -o and --in-place exclude each other"},
     };
