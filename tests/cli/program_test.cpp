@@ -167,6 +167,17 @@ TEST(ProgramRefusals, WritesNothingWhenItRefuses) {
     }
 }
 
+TEST_F(ProgramTest, SaysOnTheTerminalWhenThePlotLeavesRangesOut) {
+    writeWav(in, {SF_FORMAT_PCM_16, 1, 22050, clickyRamp(1000, 1)});
+    std::string ranges;
+    for (int i = 0; i < 102; ++i) ranges += std::to_string(i * 9) + ":" + std::to_string(i * 9 + 2) + "\n";
+    writeText("r.txt", ranges);
+    const ProgramRun run =
+        runProgram({"repair", in, "-o", out, "--ranges", folder.path("r.txt"), "--plot", folder.path("p.svg")});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.err.find("p.svg draws the first 100 of the 102 ranges repaired"), std::string::npos) << run.err;
+}
+
 TEST_F(ProgramTest, InPlaceReplacesTheInputAndKeepsItsMode) {
     const WavFile input{SF_FORMAT_PCM_16, 1, 8000, clickyRamp(300, 1)};
     writeWav(in, input);
