@@ -105,8 +105,8 @@ int runDetect(const DetectRequest& request, volatile std::int32_t& stopFlag) {
             return kExitStopped;
         }
         std::cout << "# tesmora detect " << printable(request.input) << ": "
-                  << (tagChannels ? "every channel" : "channel " + std::to_string(channels.front())) << " of "
-                  << first.channelCount() << ", " << first.sampleRate() << " Hz, " << first.frameCount()
+                  << (request.channel.empty() ? "every channel" : "channel " + std::to_string(channels.front()))
+                  << " of " << first.channelCount() << ", " << first.sampleRate() << " Hz, " << first.frameCount()
                   << " samples, sensitivity " << formatted(request.options.sensitivity, "%g") << ", max-width "
                   << (request.options.maxWidthMs > 0 ? formatted(request.options.maxWidthMs, "%g ms")
                                                      : std::string("2 ms (at least 64 samples)"))

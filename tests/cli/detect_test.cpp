@@ -91,6 +91,7 @@ TEST(Detect, SearchesEveryChannelAndSaysWhenNothingIsFound) {
     const ProgramRun left = runProgram({"detect", stereo, "--channel", "left"});
     ASSERT_EQ(left.status, 0) << left.err;
     EXPECT_EQ(lines(left.out).size(), 1u) << left.out;
+    EXPECT_NE(left.out.find(": channel 0 of 2, "), std::string::npos) << left.out;
     EXPECT_NE(left.err.find("no clicks found"), std::string::npos);
 
     const std::string clean = folder.path("clean.wav");
