@@ -1,8 +1,12 @@
 #include "file_io.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
+
+#include "failure.h"
 
 namespace tesmora::cli {
 
@@ -39,6 +43,16 @@ bool writeAll(int descriptor, const void* bytes, std::size_t count) {
         done += static_cast<std::size_t>(step);
     }
     return true;
+}
+
+void checkReadableFile(const std::string& path, const std::string& name) {
+    const std::string called = "cannot read " + (name.empty() ? path : name) + ": ";
+    struct stat status {};
+    if (stat(path.c_str(), &status) != 0) {
+        throw HostError(called + (errno == ENOENT ? std::string("there is no such file") : std::strerror(errno)));
+    }
+    if (S_ISDIR(status.st_mode)) throw HostError(called + "it is a folder, not a file");
+    if (access(path.c_str(), R_OK) != 0) throw HostError(called + std::strerror(errno));
 }
 
 }  // namespace tesmora::cli

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace tesmora::cli {
 
@@ -17,6 +18,11 @@ bool writeAllAt(int descriptor, std::uint64_t offset, const void* bytes, std::si
 
 // Writes all count bytes at the descriptor's position. False (errno says why) when it cannot.
 bool writeAll(int descriptor, const void* bytes, std::size_t count);
+
+// Throws HostError in the one wording every command uses, "cannot read
+// NAME: ...", when path is missing, a folder, or may not be read; name is
+// how the file is called ("the ranges file X"), path itself when empty.
+void checkReadableFile(const std::string& path, const std::string& name = "");
 
 }  // namespace tesmora::cli
 

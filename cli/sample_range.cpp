@@ -1,7 +1,5 @@
 #include "sample_range.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
@@ -11,6 +9,7 @@
 #include <limits>
 
 #include "failure.h"
+#include "file_io.h"
 
 namespace tesmora::cli {
 
@@ -60,11 +59,54 @@ std::uint64_t toSample(const RangeBound& bound, int sampleRate) {
     return sample < 1e18 ? static_cast<std::uint64_t>(sample) : std::uint64_t{1'000'000'000'000'000'000};
 }
 
+// The channel a field "ch=N" among fields names, or -1 when none does;
+// other fields (the score `tesmora detect` prints) are comments.
+int channelField(std::string_view fields) {
+    while (!(fields = trimmed(fields)).empty()) {
+        const std::size_t end = std::min(fields.size(), fields.find_first_of(" \t"));
+        const std::string_view field = fields.substr(0, end);
+        fields.remove_prefix(end);
+        if (field.substr(0, 3) != "ch=") continue;
+        int channel = -1;
+        if (!parseWhole(field.substr(3), channel) || channel < 0) {
+            throw UsageError("bad channel '" + std::string(field) + "': expected ch=N, N counted from 0");
+        }
+        return channel;
+    }
+    return -1;
+}
+
+std::string channelCount(int channels) {
+    return std::to_string(channels) + (channels == 1 ? " channel" : " channels");
+}
+
+// Whether two ranges, sorted by their first frames, share a sample of one channel.
+bool overlap(const SampleRange& earlier, const SampleRange& later) {
+    const bool sameChannel = earlier.channel < 0 || later.channel < 0 || earlier.channel == later.channel;
+    return sameChannel && later.first <= earlier.last;
+}
+
 }  // namespace
+
+void settleChannels(std::vector<WrittenRange>& writtenRanges, int channels, int chosen) {
+    for (WrittenRange& written : writtenRanges) {
+        const std::string where = written.origin.empty() ? "range " + written.text : written.origin;
+        if (written.channel >= channels) {
+            throw HostError(where + ": ch=" + std::to_string(written.channel) + ", but the file has " +
+                            channelCount(channels) + ", counted from 0");
+        }
+        if (written.channel >= 0 && chosen >= 0 && written.channel != chosen) {
+            throw HostError(where + ": ch=" + std::to_string(written.channel) + ", but --channel names channel " +
+                            std::to_string(chosen) + "; leave out --channel to repair every line in its own channel");
+        }
+        if (written.channel < 0) written.channel = chosen >= 0 ? chosen : (channels == 1 ? 0 : -1);
+    }
+}
 
 std::string SampleRange::describe() const {
     const std::string samples = std::to_string(first) + ":" + std::to_string(last);
-    return text == samples ? text : text + " (samples " + samples + ")";
+    const std::string where = namesChannel && channel >= 0 ? " in channel " + std::to_string(channel) : "";
+    return (text == samples ? text : text + " (samples " + samples + ")") + where;
 }
 
 WrittenRange parseRange(std::string_view text) {
@@ -73,7 +115,11 @@ WrittenRange parseRange(std::string_view text) {
     if (colon == std::string_view::npos || whole.find(':', colon + 1) != std::string_view::npos) {
         throw UsageError("bad range '" + std::string(whole) + "': " + kExpectedForm);
     }
-    return {parseBound(whole, whole.substr(0, colon)), parseBound(whole, whole.substr(colon + 1)), std::string(whole)};
+    return {parseBound(whole, whole.substr(0, colon)),
+            parseBound(whole, whole.substr(colon + 1)),
+            std::string(whole),
+            -1,
+            {}};
 }
 
 std::vector<WrittenRange> parseRangeList(std::istream& lines, const std::string& name) {
@@ -87,8 +133,11 @@ std::vector<WrittenRange> parseRangeList(std::istream& lines, const std::string&
         text = trimmed(text.substr(0, text.find('#')));
         if (text.empty()) continue;
         try {
-            // Anything after the range (the score `tesmora detect` prints) is a comment.
-            writtenRanges.push_back(parseRange(text.substr(0, text.find_first_of(" \t"))));
+            const std::size_t end = std::min(text.size(), text.find_first_of(" \t"));
+            WrittenRange written = parseRange(text.substr(0, end));
+            written.channel = channelField(text.substr(end));
+            written.origin = name + ":" + std::to_string(number);
+            writtenRanges.push_back(std::move(written));
         } catch (const UsageError& error) {
             throw UsageError(name + ":" + std::to_string(number) + ": " + error.what());
         }
@@ -97,21 +146,18 @@ std::vector<WrittenRange> parseRangeList(std::istream& lines, const std::string&
 }
 
 std::vector<WrittenRange> readRangeFile(const std::string& path) {
-    struct stat status {};
-    if (stat(path.c_str(), &status) != 0) {
-        throw HostError("cannot read the ranges file " + path + ": " + std::strerror(errno));
-    }
-    if (S_ISDIR(status.st_mode)) throw HostError("cannot read the ranges file " + path + ": it is a folder");
+    checkReadableFile(path, "the ranges file " + path);
     std::ifstream file(path);
     if (!file) throw HostError("cannot read the ranges file " + path + ": " + std::strerror(errno));
     return parseRangeList(file, path);
 }
 
 std::vector<SampleRange> resolveRanges(const std::vector<WrittenRange>& writtenRanges, int sampleRate,
-                                       std::uint64_t frameCount) {
+                                       std::uint64_t frameCount, int channels) {
     std::vector<SampleRange> ranges;
     for (const WrittenRange& written : writtenRanges) {
-        const SampleRange range{toSample(written.first, sampleRate), toSample(written.last, sampleRate), written.text};
+        const SampleRange range{toSample(written.first, sampleRate), toSample(written.last, sampleRate), written.text,
+                                written.channel, channels > 1};
         if (range.first > range.last) {
             throw HostError("range " + range.describe() + " runs backwards: its first sample comes after its last");
         }
@@ -127,12 +173,21 @@ std::vector<SampleRange> resolveRanges(const std::vector<WrittenRange>& writtenR
         }
         ranges.push_back(range);
     }
-    std::sort(ranges.begin(), ranges.end(),
-              [](const SampleRange& a, const SampleRange& b) { return a.first < b.first; });
-    for (std::size_t i = 1; i < ranges.size(); ++i) {
-        if (ranges[i].first <= ranges[i - 1].last) {
-            throw HostError("ranges " + ranges[i - 1].describe() + " and " + ranges[i].describe() + " overlap");
+    std::sort(ranges.begin(), ranges.end(), [](const SampleRange& a, const SampleRange& b) {
+        return a.first != b.first ? a.first < b.first : a.channel < b.channel;
+    });
+    // The latest-ending range so far of each channel (index channel + 1; 0
+    // for every channel at once): a range can overlap only those.
+    std::vector<const SampleRange*> latest;
+    for (const SampleRange& range : ranges) {
+        const auto slot = static_cast<std::size_t>(range.channel + 1);
+        if (latest.size() <= slot) latest.resize(slot + 1, nullptr);
+        for (const SampleRange* earlier : latest) {
+            if (earlier != nullptr && overlap(*earlier, range)) {
+                throw HostError("ranges " + earlier->describe() + " and " + range.describe() + " overlap");
+            }
         }
+        if (latest[slot] == nullptr || latest[slot]->last < range.last) latest[slot] = &range;
     }
     return ranges;
 }

@@ -7,10 +7,11 @@
 
 namespace tesmora::detect {
 
-// One click, as a selection ready for the line repair: first and last are the
-// good samples just outside the damage (0-based, inclusive), which the repair
-// keeps. Only at the very first or last sample of the signal can an end lie
-// on the damage itself, for want of a sample beyond it.
+// One click, as a selection ready for the line repair (0-based, inclusive):
+// the samples the repair keeps and averages at its ends are good ones just
+// outside the damage (selectionAround in selection.h). Only at the very first
+// or last samples of the signal can an end lie on the damage itself, for want
+// of samples beyond it.
 struct Click {
     std::uint64_t first = 0;
     std::uint64_t last = 0;

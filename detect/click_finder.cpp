@@ -2,14 +2,24 @@
 
 namespace tesmora::detect {
 
-void addClick(std::vector<Click>& clicks, const Click& click, std::size_t mergeGap) {
-    if (!clicks.empty() && click.first <= clicks.back().last + mergeGap) {
-        Click& back = clicks.back();
-        back.last = std::max(back.last, click.last);
-        back.score = std::max(back.score, click.score);
+void addDamage(std::vector<Damage>& runs, const Damage& damage, std::size_t mergeGap) {
+    if (!runs.empty() && damage.span.first <= runs.back().span.last + mergeGap) {
+        Damage& back = runs.back();
+        back.span.last = std::max(back.span.last, damage.span.last);
+        back.score = std::max(back.score, damage.score);
         return;
     }
-    clicks.push_back(click);
+    runs.push_back(damage);
+}
+
+std::vector<Click> selectionsFor(const std::vector<Damage>& runs, std::uint64_t length) {
+    std::vector<Click> clicks;
+    clicks.reserve(runs.size());
+    for (const Damage& run : runs) {
+        const SampleSpan selection = selectionAround(run.span, length);
+        clicks.push_back({selection.first, selection.last, run.score});
+    }
+    return clicks;
 }
 
 }  // namespace tesmora::detect

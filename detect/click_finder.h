@@ -41,6 +41,12 @@
 // whatever the rate) is a sound, not a click. At the very
 // start and end of the signal only a one-sided error is there to judge by,
 // and the range runs to that end.
+//
+// Selections. Damage found close together is joined first (runs fewer than
+// the merge gap apart are one), and only then is each run turned into the
+// selection handed out, with good samples where the repair keeps and
+// averages (selection.h): so no two selections overlap, and none puts
+// damage where the repair keeps or averages.
 #ifndef TESMORA_DETECT_CLICK_FINDER_H
 #define TESMORA_DETECT_CLICK_FINDER_H
 
@@ -54,9 +60,13 @@
 
 namespace tesmora::detect {
 
-// Adds clicks in signal order, joining any that touch or lie closer than the
-// merge gap (so that no two selections overlap).
-void addClick(std::vector<Click>& clicks, const Click& click, std::size_t mergeGap);
+// Adds damage in signal order, joining any run that touches or lies closer
+// than the merge gap to the last one.
+void addDamage(std::vector<Damage>& runs, const Damage& damage, std::size_t mergeGap);
+
+// The selections for runs of damage that addDamage has joined, in a signal
+// of length samples.
+std::vector<Click> selectionsFor(const std::vector<Damage>& runs, std::uint64_t length);
 
 // read(first, out, count) copies up to count samples from sample first on
 // into out and answers how many; proceed(done, total) is called after each
@@ -68,8 +78,8 @@ std::vector<Click> findClicks(std::uint64_t length, int sampleRate, const Detect
     const DetectorSettings settings = settingsFor(sampleRate, options);
     WindowScanner scanner(settings);
     std::vector<std::int16_t> window(settings.blockSize + 2 * settings.margin);
-    std::vector<Click> clicks;
-    std::vector<Click> found;
+    std::vector<Damage> runs;
+    std::vector<Damage> found;
     for (std::uint64_t block = 0; block < length; block += settings.blockSize) {
         const std::uint64_t start = block > settings.margin ? block - settings.margin : 0;
         const std::uint64_t end = std::min<std::uint64_t>(length, block + settings.blockSize + settings.margin);
@@ -77,10 +87,10 @@ std::vector<Click> findClicks(std::uint64_t length, int sampleRate, const Detect
         const WindowPlace place{start, block, std::min<std::uint64_t>(length, block + settings.blockSize), length};
         found.clear();
         scanner.scan(window.data(), got, place, found);
-        for (const Click& click : found) addClick(clicks, click, settings.mergeGap);
+        for (const Damage& damage : found) addDamage(runs, damage, settings.mergeGap);
         if (!proceed(place.decideEnd, length)) break;
     }
-    return clicks;
+    return selectionsFor(runs, length);
 }
 
 }  // namespace tesmora::detect

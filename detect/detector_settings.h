@@ -28,7 +28,9 @@ struct DetectorSettings {
     double edgeThreshold = 5;    // the one-sided errors that mark a click's edges
     std::size_t edgeGap = 2;     // quiet samples an edge is followed across
     std::size_t tailShare = 25;  // percent of the width seen that the edge runs on by
-    std::size_t mergeGap = 4;    // candidates closer than this are one
+    // Candidates closer than this are one. At least 4: a selection reaches
+    // two samples beyond its damage on each side, and two must not overlap.
+    std::size_t mergeGap = 4;
 
     // Telling clicks from the signal.
     double deviationRatio = 2.5;        // departure from the interpolation, against the local level

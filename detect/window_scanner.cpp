@@ -292,7 +292,7 @@ void WindowScanner::mergeInto(std::vector<Candidate>& candidates, const std::vec
 }
 
 void WindowScanner::scan(const std::int16_t* samples, std::size_t count, const WindowPlace& place,
-                         std::vector<Click>& found) {
+                         std::vector<Damage>& found) {
     count_ = count;
     signal_.assign(samples, samples + count);
     cleaned_ = signal_;
@@ -327,9 +327,7 @@ void WindowScanner::scan(const std::int16_t* samples, std::size_t count, const W
         const std::uint64_t peak = place.start + c.peak;
         if (peak < place.decideFirst || peak >= place.decideEnd) continue;
         if (!standsOutOfTexture(i, candidates, departures) || !confirm(c, departures[i])) continue;
-        const std::uint64_t first = place.start + c.first;
-        const std::uint64_t last = place.start + c.last;
-        found.push_back({first > 0 ? first - 1 : 0, std::min(last + 1, place.signalLength - 1), c.score});
+        found.push_back({{place.start + c.first, place.start + c.last}, c.score});
     }
 }
 

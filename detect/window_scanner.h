@@ -10,6 +10,7 @@
 #include "click.h"
 #include "detector_settings.h"
 #include "robust_scale.h"
+#include "selection.h"
 
 namespace tesmora::detect {
 
@@ -21,13 +22,20 @@ struct WindowPlace {
     std::uint64_t signalLength = 0;
 };
 
+// A run of damaged samples (signal indices), and how far it stood above the
+// thresholds that found it.
+struct Damage {
+    SampleSpan span;
+    double score = 0;
+};
+
 class WindowScanner {
 public:
     explicit WindowScanner(const DetectorSettings& settings) : settings_(settings) {}
 
-    // Appends the clicks of samples[0, count) that this window decides, in
+    // Appends the damage of samples[0, count) that this window decides, in
     // order, to found.
-    void scan(const std::int16_t* samples, std::size_t count, const WindowPlace& place, std::vector<Click>& found);
+    void scan(const std::int16_t* samples, std::size_t count, const WindowPlace& place, std::vector<Damage>& found);
 
 private:
     struct Candidate {

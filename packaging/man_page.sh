@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Writes the manual page tesmora(1), gzipped, from the program's own help:
 # `tesmora --help` for the synopsis and the global options, each command's
-# `--help` for its own section, the footer for the exit statuses, `--version`
+# `--help` for its own section, the footer for the examples and the exit
+# statuses, `--version`
 # for the copyright. Dated SOURCE_DATE_EPOCH, so two builds give the same bytes.
 #   man_page.sh PROGRAM OUTPUT.1.gz
 set -euo pipefail
@@ -26,6 +27,10 @@ commands=$(awk '/^Subcommands:$/ {inside = 1; next} inside && /^  [^ ]/ {print $
       /^  / { print }'
     echo
   done
+  echo "*Examples*"
+  # Each command a paragraph of its own, not run together with the next.
+  awk '/^Examples:$/ {inside = 1; next} /^Exit status:$/ {exit} inside {print} inside && /^    / {print ""}' \
+    <<<"$main_help"
   echo "*Exit status*"
   awk '/^Exit status:$/ {inside = 1; next} inside {print}' <<<"$main_help"
 } >"$work/help.txt"

@@ -81,7 +81,7 @@ zcat "$root/usr/share/man/man1/tesmora.1.gz" | grep -q "^\.TH TESMORA \"1\" \"$m
   fail "the manual page is not dated $month"
 page=$(LC_ALL=C MANWIDTH=200 man -l "$root/usr/share/man/man1/tesmora.1.gz" 2>&1)
 mapfile -t options < <("$root/usr/bin/tesmora" --help-all | grep -oE -- '--[a-z][a-z-]*' | sort -u)
-for part in "tesmora repair" "tesmora info" "tesmora demo" "${options[@]}" "EXIT STATUS" "130" "MIT licence"; do
+for part in "tesmora repair" "tesmora info" "tesmora demo" "${options[@]}" "EXAMPLES" "--ranges clicks.txt" "EXIT STATUS" "130" "MIT licence"; do
   grep -qF -- "$part" <<<"$page" || fail "the manual page lacks \"$part\""
 done
 

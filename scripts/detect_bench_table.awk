@@ -5,6 +5,21 @@ function get(group, key) { return sum[group, key] + 0 }
 function pct(a, b) { return b > 0 ? sprintf("%5.1f", 100 * a / b) : "    -" }
 function perMinute(a, seconds) { return seconds > 0 ? sprintf("%7.2f", a * 60 / seconds) : "      -" }
 function gain(before, after) { return after > 0 ? sprintf("%6.1f", 10 * log(before / after) / log(10)) : "     -" }
+# The remains of each click found, gathered per group for their median.
+function keep(group, list,    parts, n, i) {
+  n = split(list, parts, ",")
+  for (i = 1; i <= n; i++) kept[group, ++keptCount[group]] = parts[i] + 0
+}
+function median(group,    n, i, j, v, sorted) {
+  n = keptCount[group] + 0
+  if (n == 0) return "     -"
+  for (i = 1; i <= n; i++) {
+    v = kept[group, i]
+    for (j = i - 1; j >= 1 && sorted[j] > v; j--) sorted[j + 1] = sorted[j]
+    sorted[j + 1] = v
+  }
+  return sprintf("%6.1f", n % 2 ? sorted[(n + 1) / 2] : (sorted[n / 2] + sorted[n / 2 + 1]) / 2)
+}
 
 {
   delete f
@@ -22,14 +37,16 @@ function gain(before, after) { return after > 0 ? sprintf("%6.1f", 10 * log(befo
       add(group, "cleanseconds", f["seconds"])
       continue
     }
-    for (key in f) if (key != "det" && key != "mat" && key != "kind" && key != "sens") add(group, key, f[key])
+    if ("remains" in f) keep(group, f["remains"])
+    for (key in f)
+      if (key != "det" && key != "mat" && key != "kind" && key != "sens" && key != "remains") add(group, key, f[key])
   }
 }
 
 function row(det, material, group) {
   group = det SUBSEP material
   if (!(group in seen)) return
-  printf "%-16s %-12s %6s %5s %5s %5s  %5s %5s %5s %7s %7s %6s %6s %7s\n", det, material,
+  printf "%-16s %-12s %6s %5s %5s %5s  %5s %5s %5s %7s %7s %6s %6s %6s %7s\n", det, material,
     pct(get(group, "found"), get(group, "clicks")),
     pct(get(group, "w0f"), get(group, "w0n")), pct(get(group, "w1f"), get(group, "w1n")),
     pct(get(group, "w2f"), get(group, "w2n")),
@@ -37,16 +54,18 @@ function row(det, material, group) {
     pct(get(group, "p2f"), get(group, "p2n")),
     perMinute(get(group, "fa"), get(group, "seconds")), perMinute(get(group, "cleanfa"), get(group, "cleanseconds")),
     (get(group, "found") > 0 ? sprintf("%6.2f", get(group, "bsum") / get(group, "found")) : "     -"),
-    gain(get(group, "errbefore"), get(group, "errafter")),
+    gain(get(group, "errbefore"), get(group, "errafter")), median(group),
     (get(group, "wall") > 0 ? sprintf("%7.0f", get(group, "seconds") / get(group, "wall")) : "      -")
 }
 
 END {
-  header = sprintf("%-16s %-12s %6s %5s %5s %5s  %5s %5s %5s %7s %7s %6s %6s %7s", "detector", "material",
-    "recall", "w1-3", "w4-11", "w12+", "p3-6", "p6-12", "p12+", "FA/min", "cleanFA", "bound", "SNR+dB", "xRT")
+  header = sprintf("%-16s %-12s %6s %5s %5s %5s  %5s %5s %5s %7s %7s %6s %6s %6s %7s", "detector", "material",
+    "recall", "w1-3", "w4-11", "w12+", "p3-6", "p6-12", "p12+", "FA/min", "cleanFA", "bound", "SNR+dB", "left%",
+    "xRT")
   print "Recall (%) overall, by width (samples) and by peak (times the local RMS); false alarms a minute on the"
   print "corrupted files and on the clean originals; mean boundary error (samples) of the clicks found; SNR gain"
-  print "around the clicks (dB); speed (times real time, detect only for tesmora, detect and repair for adeclick)."
+  print "around the clicks (dB); what remains of a click found after the repair (median % of its peak); speed"
+  print "(times real time, detect only for tesmora, detect and repair for adeclick)."
   print header
   for (d = 1; d <= detectors; d++) {
     if (names[d] ~ /^curve /) continue

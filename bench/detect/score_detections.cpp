@@ -5,9 +5,13 @@
 // alarm). A detection is the run of samples it repairs: the inside of a range
 // FIRST:LAST (the module keeps both ends), or, with --changed, each run of
 // samples that OUTPUT changed in INPUT (runs closer than 3 samples are one).
-// A click is found when one detection covers all its samples. Prints one
-// line of key=value counts for the benchmark script to sum.
+// A click is found when one detection covers all its samples. With CLEAN and
+// REPAIRED, what remains of each click found after the repair: the largest
+// |repaired - clean| within its extent, in % of the largest |input - clean|
+// there (its peak). Prints one line of key=value counts for the benchmark
+// script to sum, and the remains of each click found as a comma list.
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -68,6 +72,21 @@ std::vector<Run> changedRuns(const std::vector<std::int16_t>& input, const std::
     return runs;
 }
 
+// The largest departure from the clean signal within the click's extent
+// after the repair, as a share of the largest before it.
+double remainingShare(const std::vector<std::int16_t>& input, const std::vector<std::int16_t>& clean,
+                      const std::vector<std::int16_t>& repaired, const Run& extent) {
+    double peak = 0;
+    double left = 0;
+    for (long n = extent.first; n <= extent.last; ++n) {
+        const auto i = static_cast<std::size_t>(n);
+        if (i >= input.size() || i >= clean.size() || i >= repaired.size()) break;
+        peak = std::max(peak, std::fabs(static_cast<double>(input[i]) - clean[i]));
+        left = std::max(left, std::fabs(static_cast<double>(repaired[i]) - clean[i]));
+    }
+    return peak > 0 ? left / peak : 0.0;
+}
+
 int widthBin(const Run& r) {
     const long width = r.last - r.first + 1;
     return width <= 3 ? 0 : (width <= 11 ? 1 : 2);
@@ -107,6 +126,7 @@ int main(int argc, char** argv) {
     long peakFound[3] = {};
     double boundarySum = 0;
     std::vector<bool> explained(detections.size(), false);
+    std::vector<const TrueClick*> foundClicks;
     for (const TrueClick& click : clicks) {
         bool covered = false;
         bool touched = false;
@@ -124,6 +144,7 @@ int main(int argc, char** argv) {
         ++peakCount[peakBin(click.factor)];
         if (covered) {
             ++found;
+            foundClicks.push_back(&click);
             ++widthFound[widthBin(click.run)];
             ++peakFound[peakBin(click.factor)];
         } else if (touched) {
@@ -136,9 +157,14 @@ int main(int argc, char** argv) {
     // before and after the repair.
     double errorBefore = 0;
     double errorAfter = 0;
+    std::string remains;
     if (!cleanPath.empty() && !repairedPath.empty()) {
         const auto clean = tesmora::bench::readMonoWav(cleanPath).samples;
         const auto repaired = tesmora::bench::readMonoWav(repairedPath).samples;
+        for (const TrueClick* click : foundClicks) {
+            const double left = remainingShare(input.samples, clean, repaired, click->run);
+            remains += (remains.empty() ? "" : ",") + std::to_string(100 * left);
+        }
         const long span = input.sampleRate / 100;
         const auto size = static_cast<long>(std::min({clean.size(), repaired.size(), input.samples.size()}));
         long covered = -1;  // windows may overlap: each sample counts once
@@ -158,8 +184,10 @@ int main(int argc, char** argv) {
     for (int b = 0; b < 3; ++b)
         std::printf(" w%dn=%ld w%df=%ld p%dn=%ld p%df=%ld", b, widthCount[b], b, widthFound[b], b, peakCount[b], b,
                     peakFound[b]);
-    std::printf(" detections=%zu fa=%ld seconds=%.3f bsum=%.1f errbefore=%.6g errafter=%.6g\n", detections.size(),
+    std::printf(" detections=%zu fa=%ld seconds=%.3f bsum=%.1f errbefore=%.6g errafter=%.6g", detections.size(),
                 falseAlarms, static_cast<double>(input.samples.size()) / input.sampleRate, boundarySum, errorBefore,
                 errorAfter);
+    if (!remains.empty()) std::printf(" remains=%s", remains.c_str());
+    std::printf("\n");
     return 0;
 }

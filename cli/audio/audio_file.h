@@ -3,6 +3,8 @@
 #ifndef TESMORA_CLI_AUDIO_FILE_H
 #define TESMORA_CLI_AUDIO_FILE_H
 
+#include <sndfile.h>
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -23,6 +25,16 @@ struct Audio {
 // The file's format, rate, channels, width and length, without its samples.
 // Throws HostError when the file cannot be opened or read.
 Audio describeAudio(const std::string& path);
+
+// What the module cannot take in a file of libsndfile's format, said to the
+// user with what to do about it ("X holds 24-bit samples; ..."), or empty
+// for 16-bit PCM.
+std::string unsupportedSamples(const std::string& path, int format);
+
+// Opens path for reading with libsndfile, filling info. Throws HostError in
+// the wording every command uses for a file that is missing, a folder,
+// unreadable, or no sound file libsndfile knows.
+SNDFILE* openSound(const std::string& path, SF_INFO& info);
 
 // Writes 16-bit audio, in its own format, to an open descriptor (left open).
 // Throws HostError naming target when anything fails.

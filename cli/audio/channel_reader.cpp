@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "audio_file.h"
 #include "failure.h"
 
 namespace tesmora::cli {
@@ -16,11 +17,9 @@ constexpr std::size_t kChunkFrames = 8192;
 
 ChannelReader::ChannelReader(const std::string& path, int channel) : path_(path), channel_(channel) {
     SF_INFO info{};
-    file_.reset(sf_open(path.c_str(), SFM_READ, &info));
-    if (!file_) throw HostError("cannot read " + path + ": " + sf_strerror(nullptr));
-    if ((info.format & SF_FORMAT_SUBMASK) != SF_FORMAT_PCM_16) {
-        throw HostError("cannot read " + path + ": its samples are not 16-bit");
-    }
+    file_.reset(openSound(path, info));
+    const std::string unsupported = unsupportedSamples(path, info.format);
+    if (!unsupported.empty()) throw HostError(unsupported);
     if (channel < 0 || channel >= info.channels) {
         throw HostError(path + " has no channel " + std::to_string(channel) + " (it has " +
                         std::to_string(info.channels) + ")");
@@ -51,9 +50,9 @@ std::size_t ChannelReader::readChunks(std::uint64_t first, std::size_t count, Ta
     return done;
 }
 
-std::size_t ChannelReader::read(std::uint64_t first, std::int16_t* out, std::size_t count) {
+std::size_t ChannelReader::readChannel(int which, std::uint64_t first, std::int16_t* out, std::size_t count) {
     const auto channels = static_cast<std::size_t>(channelCount_);
-    const auto channel = static_cast<std::size_t>(channel_);
+    const auto channel = static_cast<std::size_t>(which);
     return readChunks(first, count, [&](const std::int16_t* block, std::size_t frames, std::size_t done) {
         for (std::size_t i = 0; i < frames; ++i) out[done + i] = block[i * channels + channel];
     });

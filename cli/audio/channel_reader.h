@@ -29,7 +29,13 @@ public:
     // Copies up to count samples of the channel, from frame first on, into
     // out; returns how many it copied (fewer only at the end of the file).
     // Throws HostError when the file cannot be read there.
-    std::size_t read(std::uint64_t first, std::int16_t* out, std::size_t count);
+    std::size_t read(std::uint64_t first, std::int16_t* out, std::size_t count) {
+        return readChannel(channel_, first, out, count);
+    }
+
+    // As read, but of another channel of the file (counted from 0, below
+    // channelCount()).
+    std::size_t readChannel(int channel, std::uint64_t first, std::int16_t* out, std::size_t count);
 
     // As read, but every channel of each frame, interleaved: out holds
     // count * channelCount() samples. Returns the frames copied.

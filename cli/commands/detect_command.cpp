@@ -1,7 +1,11 @@
 #include "detect_command.h"
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <future>
 #include <iostream>
 
 #include "channel.h"
@@ -34,6 +38,13 @@ void printClicks(std::ostream& out, const std::vector<detect::Click>& clicks, in
 
 }  // namespace
 
+std::vector<int> channelsToSearch(const std::string& channelText, int channels) {
+    if (!channelText.empty()) return {existingChannel(channelText, channels)};
+    std::vector<int> every;
+    for (int c = 0; c < channels; ++c) every.push_back(c);
+    return every;
+}
+
 void checkDetectOptions(const detect::DetectOptions& options) {
     if (!(options.sensitivity >= 0 && options.sensitivity <= 10)) {
         throw UsageError("--sensitivity must lie between 0 and 10");
@@ -43,56 +54,73 @@ void checkDetectOptions(const detect::DetectOptions& options) {
     }
 }
 
-bool detectChannel(const std::string& path, int channel, const detect::DetectOptions& options,
-                   volatile std::int32_t& stopFlag, std::vector<detect::Click>& clicks) {
-    ChannelReader reader(path, channel);
+bool detectChannels(const std::string& path, const std::vector<int>& channels, const detect::DetectOptions& options,
+                    volatile std::int32_t& stopFlag, std::vector<std::vector<detect::Click>>& clicks) {
+    const std::uint64_t length = ChannelReader(path, channels.front()).frameCount();
+    std::vector<std::atomic<std::uint64_t>> done(channels.size());
+    const auto search = [&](std::size_t i) {
+        ChannelReader reader(path, channels[i]);
+        return detect::findClicks(
+            reader.frameCount(), reader.sampleRate(), options,
+            [&reader](std::uint64_t first, std::int16_t* out, std::size_t count) {
+                return reader.read(first, out, count);
+            },
+            [&](std::uint64_t samples, std::uint64_t) {
+                done[i] = samples;
+                return stopFlag == 0;
+            });
+    };
+    std::vector<std::future<std::vector<detect::Click>>> searches;
+    for (std::size_t i = 0; i < channels.size(); ++i) searches.push_back(std::async(std::launch::async, search, i));
+
     ProgressBar progress;
     progress.setTask("detecting");
-    progress.setStatus("channel " + std::to_string(channel));
-    bool stopped = false;
-    clicks = detect::findClicks(
-        reader.frameCount(), reader.sampleRate(), options,
-        [&reader](std::uint64_t first, std::int16_t* out, std::size_t count) { return reader.read(first, out, count); },
-        [&](std::uint64_t done, std::uint64_t total) {
-            progress.show(static_cast<std::uint32_t>(kProgressSteps - done * kProgressSteps / total), kProgressSteps);
-            stopped = stopFlag != 0;
-            return !stopped;
-        });
+    progress.setStatus(channels.size() == 1 ? "channel " + std::to_string(channels.front())
+                                            : std::to_string(channels.size()) + " channels");
+    const std::uint64_t total = std::max<std::uint64_t>(1, length * channels.size());
+    for (std::future<std::vector<detect::Click>>& one : searches) {
+        while (one.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready) {
+            std::uint64_t sum = 0;
+            for (const std::atomic<std::uint64_t>& samples : done) sum += samples;
+            progress.show(static_cast<std::uint32_t>(kProgressSteps - sum * kProgressSteps / total), kProgressSteps);
+        }
+    }
     progress.clear();
-    return !stopped;
+    clicks.clear();
+    for (std::future<std::vector<detect::Click>>& one : searches) clicks.push_back(one.get());
+    return stopFlag == 0;
 }
 
 int runDetect(const DetectRequest& request, volatile std::int32_t& stopFlag) {
     try {
         checkDetectOptions(request.options);
         const ChannelReader first(request.input, 0);
-        std::vector<int> channels;
-        if (!request.channel.empty()) {
-            channels.push_back(existingChannel(request.channel, first.channelCount()));
-        } else {
-            for (int c = 0; c < first.channelCount(); ++c) channels.push_back(c);
-        }
-        const bool tagChannels = request.channel.empty() && first.channelCount() > 1;
-        std::vector<std::vector<detect::Click>> found(channels.size());
-        for (std::size_t i = 0; i < channels.size(); ++i) {
-            if (!detectChannel(request.input, channels[i], request.options, stopFlag, found[i])) {
-                std::cerr << "tesmora: stopped\n";
-                return kExitStopped;
-            }
+        const std::vector<int> channels = channelsToSearch(request.channel, first.channelCount());
+        // Each line of a file of several channels says its own, so that the
+        // ranges go back to it whatever --channel repair is given.
+        const bool tagChannels = first.channelCount() > 1;
+        std::vector<std::vector<detect::Click>> found;
+        if (!detectChannels(request.input, channels, request.options, stopFlag, found)) {
+            std::cerr << "tesmora: stopped\n";
+            return kExitStopped;
         }
         std::cout << "# tesmora detect " << printable(request.input) << ": "
-                  << (tagChannels ? "every channel" : "channel " + std::to_string(channels.front())) << " of "
-                  << first.channelCount() << ", " << first.sampleRate() << " Hz, " << first.frameCount()
+                  << (request.channel.empty() ? "every channel" : "channel " + std::to_string(channels.front()))
+                  << " of " << first.channelCount() << ", " << first.sampleRate() << " Hz, " << first.frameCount()
                   << " samples, sensitivity " << formatted(request.options.sensitivity, "%g") << ", max-width "
                   << (request.options.maxWidthMs > 0 ? formatted(request.options.maxWidthMs, "%g ms")
                                                      : std::string("2 ms (at least 64 samples)"))
                   << "; FIRST:LAST SCORE" << (tagChannels ? " CHANNEL" : "") << "\n";
-        std::size_t total = 0;
-        for (std::size_t i = 0; i < channels.size(); ++i) {
+        for (std::size_t i = 0; i < channels.size(); ++i)
             printClicks(std::cout, found[i], tagChannels ? channels[i] : -1);
-            total += found[i].size();
+        std::cout.flush();
+        for (std::size_t i = 0; i < channels.size(); ++i) {
+            const std::size_t count = found[i].size();
+            std::cerr << "tesmora: "
+                      << (count == 0 ? std::string("no clicks")
+                                     : std::to_string(count) + (count == 1 ? " click" : " clicks"))
+                      << " found in channel " << channels[i] << " of " << printable(request.input) << "\n";
         }
-        if (total == 0) std::cerr << "tesmora: no clicks found in " << printable(request.input) << "\n";
         return kExitRepaired;
     } catch (const UsageError& error) {
         std::cerr << "tesmora: " << printable(error.what()) << "\n";

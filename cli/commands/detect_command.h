@@ -17,11 +17,17 @@ struct DetectRequest {
     detect::DetectOptions options;
 };
 
-// The clicks of one channel of a 16-bit file, read in blocks; shows progress
-// on a terminal. Answers false when the stop flag was set before the end.
-// Throws HostError when the file cannot be read.
-bool detectChannel(const std::string& path, int channel, const detect::DetectOptions& options,
-                   volatile std::int32_t& stopFlag, std::vector<detect::Click>& clicks);
+// The clicks of each of channels of a 16-bit file (indices counted from 0),
+// searched at once, one thread a channel, each reading the file for itself
+// in blocks; shows one progress bar for all on a terminal. clicks[i] are
+// those of channels[i]. Answers false when the stop flag was set before the
+// end. Throws HostError when the file cannot be read.
+bool detectChannels(const std::string& path, const std::vector<int>& channels, const detect::DetectOptions& options,
+                    volatile std::int32_t& stopFlag, std::vector<std::vector<detect::Click>>& clicks);
+
+// The channel channelText names (checked against the file's), or every
+// channel when it is empty.
+std::vector<int> channelsToSearch(const std::string& channelText, int channels);
 
 // Checks the options; throws UsageError for values out of bounds.
 void checkDetectOptions(const detect::DetectOptions& options);

@@ -2,6 +2,8 @@
 // and driven the way the editor drives it.
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
+#include <cctype>
 #include <iostream>
 #include <new>
 #include <string>
@@ -12,6 +14,7 @@
 #include "failure.h"
 #include "module_info.h"
 #include "module_loader.h"
+#include "option_hint.h"
 #include "printable.h"
 #include "repair_command.h"
 #include "stop_request.h"
@@ -79,16 +82,54 @@ void addDetectCommand(CLI::App& app, DetectRequest& request) {
     addDetectOptions(*command, request.options);
 }
 
-// CLI11 answers a word that is no subcommand with "A subcommand is required";
-// the word itself is what the user needs to see.
-int reportParseError(const CLI::App& app, const CLI::ParseError& error) {
+// The option names known where an option is given: the program's own and
+// those of the command (if one was named), with their dashes.
+std::vector<std::string> knownOptions(const CLI::App& app, const CLI::App* command) {
+    std::vector<std::string> names;
+    for (const CLI::App* scope : {&app, command}) {
+        if (scope == nullptr) continue;
+        for (const CLI::Option* option : scope->get_options()) {
+            for (const std::string& name : option->get_lnames()) names.push_back("--" + name);
+            for (const std::string& name : option->get_snames()) names.push_back("-" + name);
+        }
+    }
+    return names;
+}
+
+// "unknown option '--rnage'; did you mean '--range'?" for the first word of
+// the command line that looks like an option and is none; empty when every
+// one is known. A negative number is a value, not an option.
+std::string unknownOption(const CLI::App& app, int argc, char** argv) {
+    const CLI::App* command = nullptr;
+    for (int i = 1; i < argc; ++i) {
+        const std::string word = argv[i];
+        if (word == "--") break;
+        if (word.empty()) continue;
+        if (command == nullptr && word.front() != '-') {
+            const auto named = app.get_subcommands([&word](const CLI::App* sub) { return sub->get_name() == word; });
+            if (!named.empty()) command = named.front();
+            continue;
+        }
+        if (word.size() < 2 || word.front() != '-' || std::isdigit(static_cast<unsigned char>(word[1])) != 0) continue;
+        // --name=value and -xVALUE are known by their names.
+        const std::string name = word[1] == '-' ? word.substr(0, word.find('=')) : word.substr(0, 2);
+        const std::vector<std::string> known = knownOptions(app, command);
+        if (std::find(known.begin(), known.end(), name) == known.end()) return unknownOptionMessage(name, known);
+    }
+    return {};
+}
+
+// CLI11 answers a word that is no subcommand with "A subcommand is required",
+// and a mistyped option with "The following arguments were not expected";
+// the word itself, and the option meant, is what the user needs to see.
+int reportParseError(const CLI::App& app, const CLI::ParseError& error, int argc, char** argv) {
     std::string message = error.what();
-    if (app.get_subcommands().empty()) {
+    if (const std::string unknown = unknownOption(app, argc, argv); !unknown.empty()) {
+        message = unknown;
+    } else if (app.get_subcommands().empty()) {
         const std::vector<std::string> words = app.remaining();
         if (words.empty()) {
             message = "give a command: repair, detect, info or demo";
-        } else if (words.front().front() == '-') {
-            message = "unknown option '" + words.front() + "'";
         } else {
             message = "unknown command '" + words.front() + "': expected repair, detect, info or demo";
         }
@@ -105,6 +146,18 @@ int main(int argc, char** argv) {
         "straight line between its first and last samples.",
         "tesmora");
     app.footer(
+        "Examples:\n"
+        "  Find and repair the clicks of every channel of a stereo file in one run:\n"
+        "    tesmora repair record.wav -o repaired.wav --detect\n"
+        "  Review first: each range drawn before (red) and after (blue), and what changed in each:\n"
+        "    tesmora repair record.wav -o repaired.wav --detect --plot clicks.svg --report\n"
+        "  The ranges round trip: print what is found, delete the lines not to repair, repair the rest\n"
+        "  (each line keeps its channel, ch=N):\n"
+        "    tesmora detect record.wav > clicks.txt\n"
+        "    tesmora repair record.wav -o repaired.wav --ranges clicks.txt\n"
+        "  One channel only, at two ranges given by hand:\n"
+        "    tesmora repair record.wav -o repaired.wav --channel right -r 22579:22619 -r 0.512s:0.513s\n"
+        "\n"
         "Exit status:\n"
         "  0      repaired\n"
         "  1      refused or failed; nothing was written\n"
@@ -139,7 +192,7 @@ int main(int argc, char** argv) {
     } catch (const CLI::CallForVersion& version) {
         return app.exit(version) == 0 ? kExitRepaired : kExitBadUsage;
     } catch (const CLI::ParseError& error) {
-        return reportParseError(app, error);
+        return reportParseError(app, error, argc, argv);
     }
 
     const StopOnInterrupt stopOnInterrupt;

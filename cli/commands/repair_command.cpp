@@ -43,35 +43,33 @@ std::vector<WrittenRange> requestedRanges(const RepairRequest& request) {
     return writtenRanges;
 }
 
-// --detect: the clicks found in the channel to be repaired, as ranges. Answers
-// false when the search was stopped.
-bool detectedRanges(const RepairRequest& request, volatile std::int32_t& stopFlag,
+// --detect: the clicks found in the channels to be repaired (every channel
+// without --channel), as ranges of their channels. Answers false when the
+// search was stopped.
+bool detectedRanges(const RepairRequest& request, int channels, volatile std::int32_t& stopFlag,
                     std::vector<WrittenRange>& writtenRanges) {
     if (!request.ranges.empty() || !request.rangesFile.empty()) {
         throw UsageError("--detect finds the ranges itself: leave out --range and --ranges");
     }
     checkDetectOptions(request.detectOptions);
-    int channel = 0;
-    if (!request.channel.empty()) {
-        channel = parseChannel(request.channel);
-    } else if (ChannelReader(request.input, 0).channelCount() > 1) {
-        throw UsageError("--detect repairs one channel at a time: give --channel (left, right or an index)");
-    }
-    std::vector<detect::Click> clicks;
-    if (!detectChannel(request.input, channel, request.detectOptions, stopFlag, clicks)) return false;
-    for (const detect::Click& click : clicks) {
-        writtenRanges.push_back({{false, click.first, 0.0},
-                                 {false, click.last, 0.0},
-                                 std::to_string(click.first) + ":" + std::to_string(click.last)});
+    const std::vector<int> searched = channelsToSearch(request.channel, channels);
+    std::vector<std::vector<detect::Click>> found;
+    if (!detectChannels(request.input, searched, request.detectOptions, stopFlag, found)) return false;
+    for (std::size_t i = 0; i < searched.size(); ++i) {
+        for (const detect::Click& click : found[i]) {
+            writtenRanges.push_back({{false, click.first, 0.0},
+                                     {false, click.last, 0.0},
+                                     std::to_string(click.first) + ":" + std::to_string(click.last),
+                                     searched[i],
+                                     {}});
+        }
     }
     return true;
 }
 
-// The channel handed to the module: the one chosen, the only one of a mono
-// file, or -1 for every channel of the frame.
+// The channel --channel names, or -1 when it is not given.
 int chosenChannel(const std::string& channelText, int channels) {
-    if (channelText.empty()) return channels == 1 ? 0 : -1;
-    return existingChannel(channelText, channels);
+    return channelText.empty() ? -1 : existingChannel(channelText, channels);
 }
 
 // Without a terminal the module cannot ask, and would go on: such ranges
@@ -87,7 +85,7 @@ void refuseUnaskedLongRanges(const RepairRequest& request, const std::vector<Sam
     }
 }
 
-int explainFailure(DriveResult::Kind kind, const SampleRange& range, int channels, int channel) {
+int explainFailure(DriveResult::Kind kind, const SampleRange& range, int channels) {
     const std::string described = printable(range.describe());
     switch (kind) {
         case DriveResult::stopped: std::cerr << "tesmora: stopped; nothing was written\n"; return kExitStopped;
@@ -96,26 +94,30 @@ int explainFailure(DriveResult::Kind kind, const SampleRange& range, int channel
             return kExitFailed;
         default:
             std::cerr << "tesmora: the module did not repair range " << described << "; nothing was written\n";
-            if (channel < 0) {
+            if (range.channel < 0 && channels > 1) {
                 std::cerr << "tesmora: the file has " << channels
-                          << " channels; repair one at a time with --channel left, right or an index from 0\n";
+                          << " channels; repair one at a time with --channel left, right or an index from 0, or "
+                             "give each line of --ranges its channel as ch=N\n";
             }
             return kExitFailed;
     }
 }
 
 // What the module is handed for a file whose samples are not 16-bit: their
-// description alone, which it refuses before it asks for any of them.
-int handOverOtherWidth(const LoadedModule& module, const Audio& audio, int channel,
+// description alone, which it refuses before it asks for any of them. The
+// program then says what the file holds and what to do.
+int handOverOtherWidth(const LoadedModule& module, const Audio& audio, const std::string& path,
                        const std::vector<SampleRange>& ranges, const DriveOptions& options) {
     const auto bytes = static_cast<std::uint16_t>((audio.bitsPerSample + 7) / 8);
-    const auto channels = static_cast<std::uint16_t>(channel < 0 ? audio.channels : 1);
+    const auto channels = static_cast<std::uint16_t>(ranges.front().channel < 0 ? audio.channels : 1);
     const HostFormat format{channels, audio.bitsPerSample, static_cast<std::uint16_t>(bytes * channels)};
     std::vector<std::int16_t> nothing;
     const auto kind = driveRange(module.entryPoints(), nothing, format,
                                  static_cast<std::uint32_t>(ranges.front().size()), "range 1", options);
-    if (kind != DriveResult::repaired) return explainFailure(kind, ranges.front(), audio.channels, channel);
-    throw HostError("cannot repair " + std::to_string(audio.bitsPerSample) + "-bit audio: only 16-bit is read");
+    if (kind == DriveResult::stopped || kind == DriveResult::declined) {
+        return explainFailure(kind, ranges.front(), audio.channels);
+    }
+    throw HostError(unsupportedSamples(path, audio.format) + "; nothing was written");
 }
 
 // The range's samples and as many again on each side, before the repair and
@@ -124,7 +126,7 @@ SampleWindow windowAround(ChannelReader& reader, const SampleRange& range, const
     const PlotSpan span = plotSpan(range, reader.frameCount());
     SampleWindow window{range, span.first, {}, {}};
     window.before.resize(static_cast<std::size_t>(span.end - span.first));
-    reader.read(window.first, window.before.data(), window.before.size());
+    reader.readChannel(range.channel, window.first, window.before.data(), window.before.size());
     window.after = window.before;
     std::copy(repaired.begin(), repaired.end(),
               window.after.begin() + static_cast<std::ptrdiff_t>(range.first - window.first));
@@ -164,20 +166,22 @@ struct Repairs {
 // Hands each range to the module alone, read from the input as it is needed.
 // Answers the exit status when one does not go through.
 std::optional<int> repairEach(const RepairRequest& request, const LoadedModule& module, ChannelReader& reader,
-                              const std::vector<SampleRange>& ranges, int channel, const DriveOptions& options,
-                              Repairs& repairs) {
+                              const std::vector<SampleRange>& ranges, const DriveOptions& options, Repairs& repairs) {
     const int channels = reader.channelCount();
-    const HostFormat format =
-        channel >= 0 ? HostFormat{1, 16, 2}
-                     : HostFormat{static_cast<std::uint16_t>(channels), 16, static_cast<std::uint16_t>(2 * channels)};
-    const bool wantsWindows = (request.report || !request.plotPath.empty()) && channel >= 0;
+    const bool wantsWindows = request.report || !request.plotPath.empty();
     for (std::size_t i = 0; i < ranges.size(); ++i) {
         const SampleRange& range = ranges[i];
-        RangePatch patch{range.first, {}};
+        // One channel goes to the module as a mono waveform, as the editor
+        // hands over one channel of a stereo one.
+        const bool alone = range.channel >= 0;
+        const HostFormat format =
+            alone ? HostFormat{1, 16, 2}
+                  : HostFormat{static_cast<std::uint16_t>(channels), 16, static_cast<std::uint16_t>(2 * channels)};
+        RangePatch patch{range.first, {}, range.channel};
         const auto frames = static_cast<std::size_t>(range.size());
-        if (channel >= 0) {
+        if (alone) {
             patch.samples.resize(frames);
-            reader.read(range.first, patch.samples.data(), frames);
+            reader.readChannel(range.channel, range.first, patch.samples.data(), frames);
         } else {
             patch.samples.resize(frames * static_cast<std::size_t>(channels));
             reader.readFrames(range.first, patch.samples.data(), frames);
@@ -189,8 +193,8 @@ std::optional<int> repairEach(const RepairRequest& request, const LoadedModule& 
         const std::string task = "range " + std::to_string(i + 1) + "/" + std::to_string(ranges.size());
         const auto kind =
             driveRange(module.entryPoints(), patch.samples, format, static_cast<std::uint32_t>(frames), task, options);
-        if (kind != DriveResult::repaired) return explainFailure(kind, range, channels, channel);
-        if (wantsWindows) repairs.windows.push_back(windowAround(reader, range, patch.samples));
+        if (kind != DriveResult::repaired) return explainFailure(kind, range, channels);
+        if (wantsWindows && alone) repairs.windows.push_back(windowAround(reader, range, patch.samples));
         repairs.patches.push_back(std::move(patch));
     }
     return std::nullopt;
@@ -198,37 +202,41 @@ std::optional<int> repairEach(const RepairRequest& request, const LoadedModule& 
 
 int repair(const RepairRequest& request, volatile std::int32_t& stopFlag) {
     const RepairTargets targets = planTargets(request);
+    const Audio audio = describeAudio(request.input);
+    const int chosen = chosenChannel(request.channel, audio.channels);
     std::vector<WrittenRange> writtenRanges;
     if (!request.detect) {
         writtenRanges = requestedRanges(request);
-    } else if (!detectedRanges(request, stopFlag, writtenRanges)) {
+    } else if (!audio.is16Bit()) {
+        throw HostError(unsupportedSamples(request.input, audio.format));
+    } else if (!detectedRanges(request, audio.channels, stopFlag, writtenRanges)) {
         std::cerr << "tesmora: stopped; nothing was written\n";
         return kExitStopped;
     }
     const LoadedModule module(request.modulePath);
-    const Audio audio = describeAudio(request.input);
-    const std::vector<SampleRange> ranges = resolveRanges(writtenRanges, audio.sampleRate, audio.frameCount);
-    const int channel = chosenChannel(request.channel, audio.channels);
+    settleChannels(writtenRanges, audio.channels, chosen);
+    const std::vector<SampleRange> ranges =
+        resolveRanges(writtenRanges, audio.sampleRate, audio.frameCount, audio.channels);
     if (ranges.empty() && request.inPlace) {
         std::cout << "No clicks found in " << printable(request.input) << "; left it as it was\n";
         return kExitRepaired;
     }
     refuseUnaskedLongRanges(request, ranges);
     const DriveOptions options{!request.skipQuestion, &stopFlag};
-    if (!audio.is16Bit()) return handOverOtherWidth(module, audio, channel, ranges, options);
+    if (!audio.is16Bit()) return handOverOtherWidth(module, audio, request.input, ranges, options);
 
     const InputFile input(request.input);
-    ChannelReader reader(request.input, std::max(channel, 0));
+    ChannelReader reader(request.input, 0);
     const SampleLayout layout = locateInput(input, reader, audio, ranges, request.input, request.output);
     Repairs repairs;
-    if (const auto failed = repairEach(request, module, reader, ranges, channel, options, repairs)) return *failed;
+    if (const auto failed = repairEach(request, module, reader, ranges, options, repairs)) return *failed;
 
     PendingOutputs outputs;
     const bool written = layout.container == "FLAC"
-                             ? outputs.addRepairedFlac(targets.sound.path, request.input, input.descriptor(), channel,
+                             ? outputs.addRepairedFlac(targets.sound.path, request.input, input.descriptor(),
                                                        audio.channels, repairs.patches, request.inPlace, stopFlag)
-                             : outputs.addPatchedCopy(targets.sound.path, input.descriptor(), layout, channel,
-                                                      repairs.patches, request.inPlace, stopFlag);
+                             : outputs.addPatchedCopy(targets.sound.path, input.descriptor(), layout, repairs.patches,
+                                                      request.inPlace, stopFlag);
     if (targets.plot && written && !ranges.empty()) {
         std::ostringstream plot;
         writeSvgPlot(plot, "Tesmora: " + request.input + (request.detect ? ", the clicks found" : ""), repairs.windows);
@@ -247,6 +255,10 @@ int repair(const RepairRequest& request, volatile std::int32_t& stopFlag) {
         return kExitRepaired;
     }
 
+    if (targets.plot && repairs.windows.size() > kMostPanels) {
+        std::cerr << "tesmora: " << printable(request.plotPath) << " draws the first " << kMostPanels << " of the "
+                  << repairs.windows.size() << " ranges repaired; --report lists them all\n";
+    }
     if (request.report) printReport(std::cout, repairs.windows);
     printSummary(request, ranges, request.inPlace ? request.input : request.output);
     return kExitRepaired;

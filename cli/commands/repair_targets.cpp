@@ -1,9 +1,7 @@
 #include "repair_targets.h"
 
-#include <cerrno>
-#include <cstring>
-
 #include "failure.h"
+#include "file_io.h"
 
 namespace tesmora::cli {
 
@@ -25,10 +23,8 @@ struct Inputs {
 
 Inputs statInputs(const RepairRequest& request) {
     Inputs inputs;
-    if (stat(request.input.c_str(), &inputs.sound) != 0) {
-        throw HostError("cannot read " + request.input + ": " + std::strerror(errno));
-    }
-    if (S_ISDIR(inputs.sound.st_mode)) throw HostError("cannot read " + request.input + ": it is a folder");
+    checkReadableFile(request.input);
+    if (stat(request.input.c_str(), &inputs.sound) != 0) throw HostError("cannot read " + request.input);
     inputs.hasRanges = !request.rangesFile.empty() && stat(request.rangesFile.c_str(), &inputs.ranges) == 0;
     return inputs;
 }

@@ -38,23 +38,23 @@ using Encoder = std::unique_ptr<FLAC__StreamEncoder, EncoderDeleter>;
 // The patches laid over blocks of decoded samples, one array a channel.
 class Patches {
 public:
-    Patches(const std::vector<RangePatch>& patches, int channel, int channels)
-        : patches_(patches), channel_(channel), channels_(static_cast<std::size_t>(channels)) {}
+    Patches(const std::vector<RangePatch>& patches, int channels)
+        : patches_(patches), channels_(static_cast<std::size_t>(channels)) {}
 
     // Calls use(channel, offset in the block, repaired sample) for each
     // patched sample of the block of count frames from frame first on.
     template <typename Use>
     void forEach(std::uint64_t first, std::uint32_t count, Use use) const {
-        const std::size_t perFrame = channel_ < 0 ? channels_ : 1;
         for (const RangePatch& patch : patches_) {
+            const std::size_t perFrame = patch.channel < 0 ? channels_ : 1;
             const std::uint64_t patchEnd = patch.firstFrame + patch.samples.size() / perFrame;
             const std::uint64_t from = std::max(first, patch.firstFrame);
             const std::uint64_t to = std::min(first + count, patchEnd);
             for (std::uint64_t frame = from; frame < to; ++frame) {
                 const auto at = static_cast<std::size_t>(frame - first);
                 const auto index = static_cast<std::size_t>(frame - patch.firstFrame) * perFrame;
-                if (channel_ >= 0) {
-                    use(static_cast<std::size_t>(channel_), at, patch.samples[index]);
+                if (patch.channel >= 0) {
+                    use(static_cast<std::size_t>(patch.channel), at, patch.samples[index]);
                 } else {
                     for (std::size_t c = 0; c < channels_; ++c) use(c, at, patch.samples[index + c]);
                 }
@@ -64,7 +64,6 @@ public:
 
 private:
     const std::vector<RangePatch>& patches_;
-    int channel_;
     std::size_t channels_;
 };
 
@@ -214,7 +213,7 @@ void verifyWritten(int target, const Patches& patches, std::uint64_t total, cons
 
 }  // namespace
 
-bool writeRepairedFlac(const std::string& sourcePath, int source, int target, int channel, int channels,
+bool writeRepairedFlac(const std::string& sourcePath, int source, int target, int channels,
                        const std::vector<RangePatch>& patches, const std::string& targetName,
                        volatile std::int32_t& stopFlag) {
     const FlacHeader header = readFlacHeader(source, sourcePath);
@@ -222,7 +221,7 @@ bool writeRepairedFlac(const std::string& sourcePath, int source, int target, in
     if (!writeAll(target, header.bytes.data(), header.bytes.size())) {
         throw HostError("cannot write " + targetName + ": " + std::strerror(errno));
     }
-    const Patches laid(patches, channel, channels);
+    const Patches laid(patches, channels);
     Transcoding t(laid, target, targetName, stopFlag);
     t.block.resize(info.channels);
     t.total = info.total_samples;

@@ -15,12 +15,12 @@
 namespace tesmora::cli {
 
 // Writes to target the FLAC stream of sourcePath (open on source) with the
-// patches' samples (of channel, or of all channels interleaved when it is
-// -1) in place of the decoded ones. Answers false, having stopped, as soon
+// patches' samples (each of its channel, or of all channels interleaved when
+// that is -1) in place of the decoded ones. Answers false, having stopped, as soon
 // as stopFlag is set. Throws HostError for a damaged input (a decoding error
 // or an MD5 signature that does not match), for any failure to write, and
 // when the result does not decode to the samples it must hold.
-bool writeRepairedFlac(const std::string& sourcePath, int source, int target, int channel, int channels,
+bool writeRepairedFlac(const std::string& sourcePath, int source, int target, int channels,
                        const std::vector<RangePatch>& patches, const std::string& targetName,
                        volatile std::int32_t& stopFlag);
 

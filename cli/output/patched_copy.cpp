@@ -105,19 +105,19 @@ bool copyWholeFile(int source, int target, const std::string& targetName, bool f
 
 }  // namespace
 
-bool writePatchedCopy(int source, int target, const SampleLayout& layout, int channel,
-                      const std::vector<RangePatch>& patches, const std::string& targetName, bool flushFollows,
-                      volatile std::int32_t& stopFlag) {
+bool writePatchedCopy(int source, int target, const SampleLayout& layout, const std::vector<RangePatch>& patches,
+                      const std::string& targetName, bool flushFollows, volatile std::int32_t& stopFlag) {
     if (!copyWholeFile(source, target, targetName, flushFollows, stopFlag)) return false;
     std::uint64_t total = 0;
     for (const RangePatch& patch : patches) total += patch.samples.size();
     ProgressBar progress;
     progress.setTask("writing");
     const auto channels = static_cast<std::size_t>(layout.channels);
-    const std::size_t perFrame = channel < 0 ? channels : 1;
     std::vector<std::int16_t> frames(kPatchFrames * channels);
     std::uint64_t written = 0;
     for (const RangePatch& patch : patches) {
+        const int channel = patch.channel;
+        const std::size_t perFrame = channel < 0 ? channels : 1;
         const std::size_t frameCount = patch.samples.size() / perFrame;
         for (std::size_t done = 0; done < frameCount;) {
             if (stopFlag != 0) return false;

@@ -13,10 +13,11 @@
 namespace tesmora::cli {
 
 // The new samples of one range, from frame firstFrame on: of one channel, or
-// of every channel interleaved when the patch's channel is -1.
+// of every channel interleaved when channel is -1.
 struct RangePatch {
     std::uint64_t firstFrame = 0;
     std::vector<std::int16_t> samples;
+    int channel = -1;
 };
 
 // Copies the whole file open on source to target (with copy_file_range, a
@@ -25,9 +26,8 @@ struct RangePatch {
 // flushed to disk when it is done, and starts on its way there meanwhile.
 // Answers false, having stopped, as soon as stopFlag is set. Throws
 // HostError naming targetName on failure.
-bool writePatchedCopy(int source, int target, const SampleLayout& layout, int channel,
-                      const std::vector<RangePatch>& patches, const std::string& targetName, bool flushFollows,
-                      volatile std::int32_t& stopFlag);
+bool writePatchedCopy(int source, int target, const SampleLayout& layout, const std::vector<RangePatch>& patches,
+                      const std::string& targetName, bool flushFollows, volatile std::int32_t& stopFlag);
 
 }  // namespace tesmora::cli
 

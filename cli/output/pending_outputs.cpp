@@ -35,19 +35,19 @@ bool PendingOutputs::addWritten(const std::string& path, int source, bool keepAt
     return true;
 }
 
-bool PendingOutputs::addPatchedCopy(const std::string& path, int source, const SampleLayout& layout, int channel,
+bool PendingOutputs::addPatchedCopy(const std::string& path, int source, const SampleLayout& layout,
                                     const std::vector<RangePatch>& patches, bool keepAttributes,
                                     volatile std::int32_t& stopFlag) {
     return addWritten(path, source, keepAttributes, [&](int target, bool replacesAFile) {
-        return writePatchedCopy(source, target, layout, channel, patches, path, replacesAFile, stopFlag);
+        return writePatchedCopy(source, target, layout, patches, path, replacesAFile, stopFlag);
     });
 }
 
-bool PendingOutputs::addRepairedFlac(const std::string& path, const std::string& sourcePath, int source, int channel,
-                                     int channels, const std::vector<RangePatch>& patches, bool keepAttributes,
+bool PendingOutputs::addRepairedFlac(const std::string& path, const std::string& sourcePath, int source, int channels,
+                                     const std::vector<RangePatch>& patches, bool keepAttributes,
                                      volatile std::int32_t& stopFlag) {
     return addWritten(path, source, keepAttributes, [&](int target, bool /*replacesAFile*/) {
-        return writeRepairedFlac(sourcePath, source, target, channel, channels, patches, path, stopFlag);
+        return writeRepairedFlac(sourcePath, source, target, channels, patches, path, stopFlag);
     });
 }
 

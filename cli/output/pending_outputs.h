@@ -25,12 +25,12 @@ public:
     // (see writePatchedCopy). With keepAttributes the copy gets the input's
     // owner, group, ACLs and extended attributes too. Answers false, having
     // written nothing, when stopFlag is set meanwhile.
-    bool addPatchedCopy(const std::string& path, int source, const SampleLayout& layout, int channel,
+    bool addPatchedCopy(const std::string& path, int source, const SampleLayout& layout,
                         const std::vector<RangePatch>& patches, bool keepAttributes, volatile std::int32_t& stopFlag);
 
     // Renames every file into place, in the order added.
     // The FLAC input re-encoded with the patches (see writeRepairedFlac).
-    bool addRepairedFlac(const std::string& path, const std::string& sourcePath, int source, int channel, int channels,
+    bool addRepairedFlac(const std::string& path, const std::string& sourcePath, int source, int channels,
                          const std::vector<RangePatch>& patches, bool keepAttributes, volatile std::int32_t& stopFlag);
 
     void commitAll();

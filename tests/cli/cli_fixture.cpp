@@ -43,7 +43,7 @@ std::vector<std::string> namesIn(const std::string& folder) {
 
 void writeWav(const std::string& path, const WavFile& wav) {
     SF_INFO info{};
-    info.format = SF_FORMAT_WAV | wav.subtype;
+    info.format = wav.container | wav.subtype;
     info.channels = wav.channels;
     info.samplerate = wav.sampleRate;
     SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
@@ -57,7 +57,7 @@ WavFile readWav(const std::string& path) {
     SF_INFO info{};
     SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
     if (file == nullptr) throw std::runtime_error("cannot read " + path);
-    WavFile wav{info.format & SF_FORMAT_SUBMASK, info.channels, info.samplerate, {}};
+    WavFile wav{info.format & SF_FORMAT_SUBMASK, info.channels, info.samplerate, {}, info.format & SF_FORMAT_TYPEMASK};
     wav.samples.resize(static_cast<std::size_t>(info.frames * info.channels));
     sf_readf_short(file, wav.samples.data(), info.frames);
     sf_close(file);

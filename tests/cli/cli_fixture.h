@@ -36,6 +36,7 @@ struct WavFile {
     int channels = 1;
     int sampleRate = 22050;
     std::vector<std::int16_t> samples;  // interleaved
+    int container = SF_FORMAT_WAV;      // libsndfile's major format
 };
 
 void writeWav(const std::string& path, const WavFile& wav);

@@ -3,8 +3,10 @@
 // clicks is told so.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -89,6 +91,7 @@ TEST(Detect, SearchesEveryChannelAndSaysWhenNothingIsFound) {
     const ProgramRun left = runProgram({"detect", stereo, "--channel", "left"});
     ASSERT_EQ(left.status, 0) << left.err;
     EXPECT_EQ(lines(left.out).size(), 1u) << left.out;
+    EXPECT_NE(left.out.find(": channel 0 of 2, "), std::string::npos) << left.out;
     EXPECT_NE(left.err.find("no clicks found"), std::string::npos);
 
     const std::string clean = folder.path("clean.wav");
@@ -97,6 +100,56 @@ TEST(Detect, SearchesEveryChannelAndSaysWhenNothingIsFound) {
     ASSERT_EQ(copy.status, 0) << copy.err;
     EXPECT_NE(copy.out.find("No clicks found"), std::string::npos) << copy.out;
     EXPECT_EQ(readWav(folder.path("out.wav")).samples, readWav(clean).samples);
+}
+
+// A stereo file with clicks in both channels, from detect's ranges to the
+// repaired file in one command or two: every click in its own channel, the
+// whole of it on the line.
+TEST(Detect, RepairsEveryChannelInOneRunAndRangesGoBackToTheirChannels) {
+    ScratchFolder folder;
+    const std::string in = folder.path("stereo.wav");
+    std::vector<std::int16_t> samples = tones(20000, 2, 1);
+    constexpr std::uint32_t kLeftClicks[] = {5000, 12000};
+    for (const std::uint32_t at : kLeftClicks) {
+        for (std::uint32_t n = at; n < at + 6; ++n) samples[2 * n] = static_cast<std::int16_t>(samples[2 * n] + 15000);
+    }
+    writeWav(in, {SF_FORMAT_PCM_16, 2, 22050, samples});
+
+    const ProgramRun detect = runProgram({"detect", in});
+    ASSERT_EQ(detect.status, 0) << detect.err;
+    EXPECT_EQ(lines(detect.out).size(), 1 + std::size(kClicks) + std::size(kLeftClicks)) << detect.out;
+    EXPECT_NE(detect.err.find("2 clicks found in channel 0 of " + in), std::string::npos) << detect.err;
+    EXPECT_NE(detect.err.find("3 clicks found in channel 1 of " + in), std::string::npos) << detect.err;
+    std::ofstream(folder.path("found.txt")) << detect.out;
+
+    const ProgramRun byRanges =
+        runProgram({"repair", in, "-o", folder.path("ranges.wav"), "--ranges", folder.path("found.txt")});
+    ASSERT_EQ(byRanges.status, 0) << byRanges.err;
+    const ProgramRun byDetect = runProgram({"repair", in, "-o", folder.path("detect.wav"), "--detect"});
+    ASSERT_EQ(byDetect.status, 0) << byDetect.err;
+    EXPECT_NE(byDetect.out.find("Repaired 5 ranges"), std::string::npos) << byDetect.out;
+    const std::vector<std::int16_t> repaired = readWav(folder.path("detect.wav")).samples;
+    EXPECT_EQ(readWav(folder.path("ranges.wav")).samples, repaired);
+
+    // What remains of each click is the line's departure from the tones, not
+    // the click: a tenth of its height at most.
+    const std::vector<std::int16_t> clean = tones(20000, 2, -1);
+    const auto remains = [&](std::uint32_t at, std::size_t channel) {
+        int largest = 0;
+        for (std::size_t n = at; n < at + 6; ++n)
+            largest = std::max(largest, std::abs(repaired[2 * n + channel] - clean[2 * n + channel]));
+        return largest;
+    };
+    for (const std::uint32_t at : kLeftClicks) EXPECT_LT(remains(at, 0), 1500) << at;
+    for (const std::uint32_t at : kClicks) EXPECT_LT(remains(at, 1), 1500) << at;
+
+    const ProgramRun right =
+        runProgram({"repair", in, "-o", folder.path("right.wav"), "--detect", "--channel", "right"});
+    ASSERT_EQ(right.status, 0) << right.err;
+    const std::vector<std::int16_t> rightOnly = readWav(folder.path("right.wav")).samples;
+    for (std::size_t i = 0; i < rightOnly.size(); ++i) {
+        ASSERT_EQ(rightOnly[i], i % 2 == 0 ? samples[i] : repaired[i]) << "sample " << i / 2 << " of channel " << i % 2;
+    }
 }
 
 }  // namespace

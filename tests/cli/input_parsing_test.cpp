@@ -99,11 +99,16 @@ TEST(RangeChecks, PutsAdjacentRangesInFileOrder) {
 }
 
 TEST(RangeList, SkipsCommentsAndBlankLinesAndNamesTheBadLine) {
-    std::istringstream good("\xEF\xBB\xBF# clicks found by ear\n\n10:20 # a pop\n  0.5s:0.6s  \r\n");
+    std::istringstream good(
+        "\xEF\xBB\xBF# clicks found by ear\n\n10:20 # a pop, ch=1\n  0.5s:0.6s  \r\n30:40 3.52 ch=1\n50:60\tch=12 4\n");
     const auto writtenRanges = parseRangeList(good, "ranges.txt");
-    ASSERT_EQ(writtenRanges.size(), 2u);
+    ASSERT_EQ(writtenRanges.size(), 4u);
     EXPECT_EQ(writtenRanges[0].text, "10:20");
     EXPECT_EQ(writtenRanges[1].text, "0.5s:0.6s");
+    // A channel is named by a field of its own, never by a comment.
+    const int channels[] = {-1, -1, 1, 12};
+    for (std::size_t i = 0; i < writtenRanges.size(); ++i) EXPECT_EQ(writtenRanges[i].channel, channels[i]) << i;
+    EXPECT_EQ(writtenRanges[3].origin, "ranges.txt:6");
 
     std::istringstream bad("10:20\n# fine\n\n30:x\n40:50\n");
     try {

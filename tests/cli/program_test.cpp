@@ -94,7 +94,8 @@ TEST_F(ProgramTest, HandsBothChannelsWithoutChannelAndTheModuleRefuses) {
     EXPECT_EQ(run.err,
               "Tesmora: Select only one channel of stereo data.\n"
               "tesmora: the module did not repair range 40:60; nothing was written\n"
-              "tesmora: the file has 2 channels; repair one at a time with --channel left, right or an index from 0\n");
+              "tesmora: the file has 2 channels; repair one at a time with --channel left, right or an index from 0, "
+              "or give each line of --ranges its channel as ch=N\n");
     EXPECT_EQ(folder.names(), Names{"in.wav"});
 }
 
@@ -143,14 +144,11 @@ TEST(ProgramRefusals, WritesNothingWhenItRefuses) {
         {"unknown option", {}, {"IN", "-o", "OUT", "-r", "40:60", "--fast"}, 2, "--fast"},
         {"detect and ranges", {}, {"IN", "-o", "OUT", "--detect", "-r", "40:60"}, 2, "leave out --range"},
         {"sensitivity", {}, {"IN", "-o", "OUT", "--detect", "--sensitivity", "11"}, 2, "--sensitivity must"},
-        {"detect in stereo",
-         [](const Workspace& test) {
-             writeWav(test.folder.path("in.wav"), {SF_FORMAT_PCM_16, 2, 22050, clickyRamp(1000, 2)});
-         },
+        {"detect in 24-bit",
+         widthOf(SF_FORMAT_PCM_24),
          {"IN", "-o", "OUT", "--detect"},
-         2,
-         "give --channel"},
-        {"detect in 24-bit", widthOf(SF_FORMAT_PCM_24), {"IN", "-o", "OUT", "--detect"}, 1, "not 16-bit"},
+         1,
+         "holds 24-bit samples; the module repairs 16-bit audio"},
     };
     for (const Refusal& refusal : refusals) {
         Workspace test;
@@ -167,6 +165,17 @@ TEST(ProgramRefusals, WritesNothingWhenItRefuses) {
         EXPECT_EQ(test.folder.names(), before) << refusal.what;
         EXPECT_EQ(readFile(test.in), inputBytes) << refusal.what;
     }
+}
+
+TEST_F(ProgramTest, SaysOnTheTerminalWhenThePlotLeavesRangesOut) {
+    writeWav(in, {SF_FORMAT_PCM_16, 1, 22050, clickyRamp(1000, 1)});
+    std::string ranges;
+    for (int i = 0; i < 102; ++i) ranges += std::to_string(i * 9) + ":" + std::to_string(i * 9 + 2) + "\n";
+    writeText("r.txt", ranges);
+    const ProgramRun run =
+        runProgram({"repair", in, "-o", out, "--ranges", folder.path("r.txt"), "--plot", folder.path("p.svg")});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.err.find("p.svg draws the first 100 of the 102 ranges repaired"), std::string::npos) << run.err;
 }
 
 TEST_F(ProgramTest, InPlaceReplacesTheInputAndKeepsItsMode) {
@@ -186,6 +195,12 @@ TEST(ProgramUsage, NamesTheWordItDoesNotKnow) {
     const std::pair<std::vector<std::string>, const char*> cases[] = {
         {{"reapir", "in.wav"}, "tesmora: unknown command 'reapir': expected repair, detect, info or demo\n"},
         {{"--frob"}, "tesmora: unknown option '--frob'\n"},
+        {{"repair", "in.wav", "-o", "out.wav", "--rnage", "1000:1010"},
+         "tesmora: unknown option '--rnage'; did you mean '--range'?\n"},
+        {{"detect", "in.wav", "--sensitivty=4"},
+         "tesmora: unknown option '--sensitivty'; did you mean '--sensitivity'?\n"},
+        {{"detect", "in.wav", "--plot", "p.svg"}, "tesmora: unknown option '--plot'\n"},  // repair's, not detect's
+        {{"repair", "in.wav", "-o", "out.wav", "-x"}, "tesmora: unknown option '-x'\n"},
         {{}, "tesmora: give a command: repair, detect, info or demo\n"},
         {{"repair", "in.wav", "-o", "out.wav", "--in-place"}, "tesmora: -o and --in-place exclude each other"},
     };

@@ -1,7 +1,8 @@
 // The click finder on synthetic signals whose clicks are known: each must be
-// covered by one range whose ends lie just outside it, and the onsets that
-// are not clicks must not fire.
+// covered by one range whose kept and averaged ends lie outside it, and the
+// onsets that are not clicks must not fire.
 #include "click_finder.h"
+#include "selection.h"
 
 #include <gtest/gtest.h>
 
@@ -208,9 +209,11 @@ TEST(ClickFinder, CoversEachKnownClickAndNothingElse) {
                 ADD_FAILURE() << "missed the click at " << d.first << "; found" << ranges;
                 continue;
             }
-            // The ends are good samples just outside (but for the file's own ends).
-            EXPECT_TRUE(covering->first < d.first || d.first == 0) << covering->first;
-            EXPECT_TRUE(covering->last > last || last == samples.size() - 1) << covering->last;
+            // What the repair keeps and averages at the ends lies outside the
+            // damage (but for the file's own ends).
+            const SampleSpan replaced = replacedBy({covering->first, covering->last});
+            EXPECT_TRUE(replaced.first <= d.first || covering->first == 0) << covering->first;
+            EXPECT_TRUE(replaced.last >= last || covering->last == samples.size() - 1) << covering->last;
             EXPECT_LE(covering->last - covering->first, d.width + 24) << covering->first << ":" << covering->last;
             EXPECT_GT(covering->score, 1.0);
         }
@@ -222,6 +225,65 @@ TEST(ClickFinder, CoversEachKnownClickAndNothingElse) {
         }
         for (std::size_t i = 1; i < found.size(); ++i) EXPECT_GT(found[i].first, found[i - 1].last);
         EXPECT_LE(largestRead, std::size_t{32768});  // one block and its context, whatever the length
+    }
+}
+
+// The selection around a run of damage: one good sample at each end up to 5
+// selected samples, two from 6 on (the repair averages the second ones), and
+// no further than the signal reaches; and what of a selection the line alone
+// replaces.
+TEST(Selection, KeepsGoodSamplesWhereTheRepairKeepsAndAverages) {
+    struct Row {
+        SampleSpan damage;
+        std::uint64_t length;
+        SampleSpan selection;
+        SampleSpan replaced;
+    };
+    const Row rows[] = {
+        {{100, 100}, 1000, {99, 101}, {100, 100}},  // 3 samples
+        {{100, 102}, 1000, {99, 103}, {100, 102}},  // 5: still one each side
+        {{100, 103}, 1000, {98, 105}, {100, 103}},  // 6 with one each side: two then
+        {{100, 149}, 1000, {98, 151}, {100, 149}},
+        {{1, 10}, 1000, {0, 12}, {2, 10}},           // at the start: only one sample before
+        {{0, 0}, 1000, {0, 1}, {1, 0}},              // too short for the repair to change anything
+        {{990, 999}, 1000, {988, 999}, {990, 997}},  // at the end
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::to_string(row.damage.first) + ":" + std::to_string(row.damage.last));
+        const SampleSpan selection = selectionAround(row.damage, row.length);
+        EXPECT_EQ(selection.first, row.selection.first);
+        EXPECT_EQ(selection.last, row.selection.last);
+        const SampleSpan replaced = replacedBy(selection);
+        EXPECT_EQ(replaced.first, row.replaced.first);
+        EXPECT_EQ(replaced.last, row.replaced.last);
+    }
+}
+
+// Damage found close together is joined before it becomes a selection, so
+// that the selections, which reach beyond their damage, never overlap.
+TEST(Selection, JoinsCloseDamageBeforeSelectingSoThatNoneOverlap) {
+    struct Row {
+        std::vector<SampleSpan> damage;
+        std::vector<SampleSpan> selections;
+    };
+    const Row rows[] = {
+        {{{100, 101}, {106, 110}}, {{99, 102}, {104, 112}}},  // four good samples apart: two selections that touch
+        {{{100, 101}, {105, 105}}, {{98, 107}}},              // three apart: one run of 6, two good samples each side
+        {{{100, 110}, {103, 104}}, {{98, 112}}},              // one inside the other
+        {{{2, 3}, {995, 999}}, {{1, 4}, {993, 999}}},         // the signal's ends
+    };
+    for (const Row& row : rows) {
+        std::vector<detect::Damage> runs;
+        for (const SampleSpan& span : row.damage) addDamage(runs, {span, 1.0}, 4);
+        const std::vector<Click> clicks = selectionsFor(runs, 1000);
+        ASSERT_EQ(clicks.size(), row.selections.size()) << row.damage.front().first;
+        for (std::size_t i = 0; i < clicks.size(); ++i) {
+            EXPECT_EQ(clicks[i].first, row.selections[i].first);
+            EXPECT_EQ(clicks[i].last, row.selections[i].last);
+            if (i > 0) {
+                EXPECT_GT(clicks[i].first, clicks[i - 1].last);
+            }
+        }
     }
 }
 
