@@ -41,15 +41,7 @@ ForeignCall callForeign(const void* function, std::initializer_list<std::uint32_
     static const bool reserved = reserveSlot();
     (void)reserved;
     static std::atomic<std::uint32_t> calls{0};
-    ForeignCall call{};
-    call.function = address(function);
-    for (const std::uint32_t argument : arguments) call.arguments[call.argumentCount++] = argument;
-    call.stackOffset = stackOffset;
-    call.x87Control = x87Control;
-    call.mxcsr = mxcsr;
-    const std::uint32_t count = ++calls & 0xFFFFFF;
-    const std::uint32_t sentinels[] = {0xB0000000u, 0x51000000u, 0xD1000000u, 0xEB000000u};
-    for (int i = 0; i < 4; ++i) call.preserved[i] = sentinels[i] + count;
+    ForeignCall call = foreignCallOf(address(function), arguments, stackOffset, x87Control, mxcsr, ++calls);
     tesmoraForeignCall(&call);
     return call;
 }

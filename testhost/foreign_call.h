@@ -59,6 +59,12 @@ static_assert(sizeof(ForeignCall) == 96);
 constexpr std::uint16_t kWindowsX87Control = 0x027F;
 constexpr std::uint32_t kWindowsMxcsr = 0x1F80;
 
+// The record of a call about to be made, with sentinels in the callee-saved
+// registers that differ with callNumber, so that a stale value shows.
+ForeignCall foreignCallOf(std::uint32_t function, std::initializer_list<std::uint32_t> arguments,
+                          std::uint32_t stackOffset, std::uint16_t x87Control, std::uint32_t mxcsr,
+                          std::uint32_t callNumber);
+
 // A pointer as the 32-bit value pushed for it.
 std::uint32_t address(const void* pointer);
 

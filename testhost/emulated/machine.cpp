@@ -365,15 +365,7 @@ std::string Machine::describe(Address address) const {
 
 testhost::ForeignCall Machine::call(Address function, std::initializer_list<std::uint32_t> arguments,
                                     std::uint32_t stackOffset, std::uint16_t x87Control, std::uint32_t mxcsr) {
-    testhost::ForeignCall call{};
-    call.function = function;
-    for (const std::uint32_t argument : arguments) call.arguments[call.argumentCount++] = argument;
-    call.stackOffset = stackOffset;
-    call.x87Control = x87Control;
-    call.mxcsr = mxcsr;
-    const std::uint32_t count = ++calls_ & 0xFFFFFF;
-    const std::uint32_t sentinels[] = {0xB0000000u, 0x51000000u, 0xD1000000u, 0xEB000000u};
-    for (int i = 0; i < 4; ++i) call.preserved[i] = sentinels[i] + count;
+    testhost::ForeignCall call = testhost::foreignCallOf(function, arguments, stackOffset, x87Control, mxcsr, ++calls_);
 
     // The arguments just below the top of the stack, the first at esp as the
     // call instruction runs, esp at the offset asked for.

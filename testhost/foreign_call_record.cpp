@@ -1,5 +1,6 @@
-// What a callee left behind, judged against the stdcall contract: shared by
-// the trampoline under wine and the emulated caller.
+// A foreign call's record as it is set up, and what the callee left behind
+// judged against the stdcall contract: shared by the trampoline under wine and
+// the emulated caller.
 #include <cstdio>
 
 #include "foreign_call.h"
@@ -18,6 +19,20 @@ std::string hex(std::uint32_t value) {
 }
 
 }  // namespace
+
+ForeignCall foreignCallOf(std::uint32_t function, std::initializer_list<std::uint32_t> arguments,
+                          std::uint32_t stackOffset, std::uint16_t x87Control, std::uint32_t mxcsr,
+                          std::uint32_t callNumber) {
+    ForeignCall call{};
+    call.function = function;
+    for (const std::uint32_t argument : arguments) call.arguments[call.argumentCount++] = argument;
+    call.stackOffset = stackOffset;
+    call.x87Control = x87Control;
+    call.mxcsr = mxcsr;
+    const std::uint32_t sentinels[] = {0xB0000000u, 0x51000000u, 0xD1000000u, 0xEB000000u};
+    for (int i = 0; i < 4; ++i) call.preserved[i] = sentinels[i] + (callNumber & 0xFFFFFF);
+    return call;
+}
 
 std::vector<std::string> conventionBreaches(const ForeignCall& call) {
     std::vector<std::string> breaches;
