@@ -31,6 +31,7 @@ constexpr std::uint32_t kQuerySize = sizeof(XfmQuery);
 constexpr Address kContextAddress = kContextPage + kPage - kContextSize;
 constexpr Address kQueryAddress = kQueryPage + kPage - kQuerySize;
 constexpr Address kStopFlagAddress = kStopFlagPage + kPage - 4;
+constexpr int kXfmDo = 3;  // the index of XfmDo among the exports
 
 // The host functions the context names, as the module calls them.
 struct HostStubs {
@@ -74,6 +75,16 @@ bool holds(Machine& m, const char* function, Address buffer, std::uint32_t size,
     return false;
 }
 
+// The host's flag as the module finds it on its read-only page: copied in
+// before XfmDo and after each progress report, from which a host sets it when
+// the user cancels. (XfmSetup's records may hold anything there.)
+void copyStopFlag(Machine& m) {
+    const XfmContext* context = emulation->context;
+    if (context == nullptr || context->cancelFlag == nullptr) return;
+    const std::int32_t flag = *context->cancelFlag;
+    m.write(kStopFlagAddress, &flag, 4);
+}
+
 std::uint32_t readData(Machine& m, Address esp, void* /*c*/) {
     const Address buffer = m.argument(esp, 0);
     const std::uint32_t count = m.argument(esp, 2);
@@ -93,7 +104,9 @@ std::uint32_t writeData(Machine& m, Address esp, void* /*c*/) {
 }
 
 std::uint32_t reportProgress(Machine& m, Address esp, void* /*c*/) {
-    return emulation->context->reportProgress(m.argument(esp, 0), m.argument(esp, 1));
+    const std::uint32_t result = emulation->context->reportProgress(m.argument(esp, 0), m.argument(esp, 1));
+    copyStopFlag(m);
+    return result;
 }
 
 std::uint32_t showStatus(Machine& m, Address esp, void* /*c*/) {
@@ -114,13 +127,6 @@ std::uint32_t endProcessing(Machine& m, Address esp, void* /*c*/) {
     }
     emulation->context->endProcessing(emulation->context);
     return 0;
-}
-
-// The host's flag, read at the moment the module reads it: the tests set it
-// from their reportProgress, or before the call.
-void supplyStopFlag(Machine& m, Address at, void* /*c*/) {
-    const std::int32_t flag = *emulation->context->cancelFlag;
-    m.write(at, &flag, 4);
 }
 
 // The native record as the 32-bit host lays it out, with the host functions
@@ -156,6 +162,7 @@ std::uint32_t withContext(int entry, const char* name, const XfmContext* context
                           std::initializer_list<std::uint32_t> arguments) {
     emulation->context = const_cast<XfmContext*>(context);
     if (context != nullptr) placeContext(*context);
+    if (entry == kXfmDo) copyStopFlag(machine());
     const std::uint32_t result = call(entry, name, arguments);
     emulation->context = nullptr;
     return result;
@@ -172,8 +179,7 @@ bool load(const std::string& path, std::string& error) {
     host.endProcessing = m.addStub("the host's endProcessing", 0, endProcessing, nullptr);
     m.map(kContextPage, kPage, kReadable, "the context record");
     m.map(kQueryPage, kPage, kReadable | kWritable, "the description record");
-    m.map(kStopFlagPage, kPage, kReadable | kWritable, "the stop flag");
-    m.serveReads(kStopFlagAddress, 4, supplyStopFlag, nullptr);
+    m.map(kStopFlagPage, kPage, kReadable, "the stop flag");
     if (!loadDll(m, emulation->system, path, emulation->dll, error)) return false;
     const char* names[] = {"QueryXfm", "XfmInit", "XfmSetup", "XfmDo", "XfmDestroy"};
     for (int i = 0; i < 5; ++i) {
@@ -245,8 +251,8 @@ XFM_EXTERN_C int32_t XFM_WINAPI XfmSetup(void* ownerWindow, uint32_t unused, con
 }
 
 XFM_EXTERN_C int32_t XFM_WINAPI XfmDo(XfmContext* context) {
-    return static_cast<int32_t>(
-        withContext(3, "XfmDo", context, {context != nullptr ? tesmora::emulated::kContextAddress : 0}));
+    return static_cast<int32_t>(withContext(tesmora::emulated::kXfmDo, "XfmDo", context,
+                                            {context != nullptr ? tesmora::emulated::kContextAddress : 0}));
 }
 
 XFM_EXTERN_C int32_t XFM_WINAPI XfmDestroy(uint32_t unused) {

@@ -13,9 +13,9 @@ namespace {
 constexpr Address kStubs = 0x00010000;  // 16-byte slots; slot 0 is where a call returns to
 constexpr std::uint32_t kStubSlots = 512;
 constexpr Address kReturnLanding = kStubs;
-constexpr Address kCode = 0x00014000;
 constexpr Address kData = 0x00020000;
 constexpr Address kGdt = 0x000F0000;
+constexpr Address kCode = 0x00800000;
 constexpr Address kStackLow = 0x00100000;
 constexpr Address kStackTop = 0x00200000;
 
@@ -28,7 +28,6 @@ constexpr std::uint32_t kTebSelf = 0x18;
 constexpr std::uint32_t kTebProcessId = 0x20;
 constexpr std::uint32_t kTebThreadId = 0x24;
 constexpr std::uint32_t kTebProcess = 0x30;
-constexpr std::uint32_t kTebLastError = 0x34;
 
 constexpr std::uint32_t kDirectionFlagClear = 0x202;  // interrupts enabled, nothing else
 constexpr std::uint16_t kFpuStackEmpty = 0xFFFF;
@@ -50,22 +49,6 @@ void onStub(uc_engine* /*uc*/, std::uint64_t address, std::uint32_t /*size*/, vo
 
 void onAlignedOperand(uc_engine* /*uc*/, std::uint64_t address, std::uint32_t /*size*/, void* machine) {
     static_cast<Machine*>(machine)->checkOperand(static_cast<Address>(address));
-}
-
-void onServedRead(uc_engine* /*uc*/, uc_mem_type /*type*/, std::uint64_t address, int /*size*/, std::int64_t /*value*/,
-                  void* machine) {
-    static_cast<Machine*>(machine)->serve(static_cast<Address>(address));
-}
-
-// Served memory is written by the native side only: the page stays writable
-// (Unicorn cannot write a read-only page from inside a read hook), and a
-// write of the guest's is a fault.
-void onServedWrite(uc_engine* /*uc*/, uc_mem_type /*type*/, std::uint64_t address, int size, std::int64_t /*value*/,
-                   void* context) {
-    auto& machine = *static_cast<Machine*>(context);
-    machine.fail("write of " + std::to_string(size) + " bytes at " + hex(static_cast<Address>(address)) + " (" +
-                 machine.describe(static_cast<Address>(address)) + ", which the caller only lets it read) by the " +
-                 "instruction at " + machine.where(machine.instructionPointer()));
 }
 
 std::string accessName(std::uint32_t access) {
@@ -169,10 +152,6 @@ Address Machine::threadEnvironment() const {
     return threadEnvironment_;
 }
 
-void Machine::setLastError(std::uint32_t error) {
-    write(threadEnvironment() + kTebLastError, &error, 4);
-}
-
 bool Machine::map(Address at, std::uint32_t size, std::uint32_t access, const std::string& what) {
     size = pageRound(size);
     if (uc_mem_map(uc_, at, size, access) != UC_ERR_OK) return false;
@@ -185,31 +164,13 @@ void Machine::unmap(Address at, std::uint32_t size) {
     regions_.erase(at);
 }
 
-bool Machine::protect(Address at, std::uint32_t size, std::uint32_t access) {
-    if (!accessible(at, size, 0) || uc_mem_protect(uc_, at, pageRound(size), access) != UC_ERR_OK) return false;
-    auto region = std::prev(regions_.upper_bound(at));
-    if (region->first == at && region->second.size == pageRound(size)) region->second.access = access;
-    return true;
-}
-
-bool Machine::regionAt(Address at, Address& start, std::uint32_t& size, std::uint32_t& access) const {
+bool Machine::accessible(Address at, std::uint32_t size, std::uint32_t access) const {
+    if (size == 0) return true;
     auto region = regions_.upper_bound(at);
     if (region == regions_.begin()) return false;
     --region;
-    if (at - region->first >= region->second.size) return false;
-    start = region->first;
-    size = region->second.size;
-    access = region->second.access;
-    return true;
-}
-
-bool Machine::accessible(Address at, std::uint32_t size, std::uint32_t access) const {
-    if (size == 0) return true;
-    Address start = 0;
-    std::uint32_t regionSize = 0;
-    std::uint32_t regionAccess = 0;
-    return regionAt(at, start, regionSize, regionAccess) &&
-           std::uint64_t{at} + size <= std::uint64_t{start} + regionSize && (regionAccess & access) == access;
+    return std::uint64_t{at} + size <= std::uint64_t{region->first} + region->second.size &&
+           (region->second.access & access) == access;
 }
 
 bool Machine::read(Address at, void* out, std::uint32_t size) {
@@ -269,7 +230,7 @@ Address Machine::addCode(const std::vector<std::uint8_t>& code) {
     const Address at = nextCode_;
     const std::uint32_t size = pageRound(code.size());
     nextCode_ += size + kPage;
-    map(at, size, kReadable | kExecutable, "the emulated caller's code");
+    check(map(at, size, kReadable | kExecutable, "the emulated caller's code") ? UC_ERR_OK : UC_ERR_MAP, "adding code");
     write(at, code.data(), static_cast<std::uint32_t>(code.size()));
     return at;
 }
@@ -278,26 +239,8 @@ Address Machine::addData(std::uint32_t size, const std::string& what) {
     const Address at = nextData_;
     size = pageRound(size == 0 ? 1 : size);
     nextData_ += size + kPage;
-    map(at, size, kReadable | kWritable, what);
+    check(map(at, size, kReadable | kWritable, what) ? UC_ERR_OK : UC_ERR_MAP, "adding data");
     return at;
-}
-
-void Machine::serveReads(Address at, std::uint32_t size, Supplier supply, void* context) {
-    served_[at] = {size, supply, context};
-    uc_hook hook;
-    check(uc_hook_add(uc_, &hook, UC_HOOK_MEM_READ, reinterpret_cast<void*>(onServedRead), this, at, at + size - 1),
-          "serving reads");
-    check(uc_hook_add(uc_, &hook, UC_HOOK_MEM_WRITE, reinterpret_cast<void*>(onServedWrite), this, at, at + size - 1),
-          "refusing writes");
-}
-
-void Machine::serve(Address address) {
-    auto served = served_.upper_bound(address);
-    if (served == served_.begin()) return;
-    --served;
-    if (address - served->first < served->second.size) {
-        served->second.supply(*this, served->first, served->second.context);
-    }
 }
 
 void Machine::nameCode(Address start, std::uint32_t size, const std::string& name) {
@@ -372,27 +315,23 @@ testhost::ForeignCall Machine::call(Address function, std::initializer_list<std:
     call.stackAtCall = kStackTop - 64 + stackOffset;
     write(call.stackAtCall, call.arguments, 4 * call.argumentCount);
     const Address returnAddress = kReturnLanding;
-    const std::uint32_t esp = call.stackAtCall - 4;
-    write(esp, &returnAddress, 4);
-    const std::uint32_t scratch = 0xCCCCCCCC;
-    const std::uint32_t flags = kDirectionFlagClear;
-    const std::uint32_t x87Status = 0;
-    const std::uint32_t x87Tag = kFpuStackEmpty;
-    const std::uint32_t x87 = x87Control;
-    const std::pair<int, const std::uint32_t*> registers[] = {{UC_X86_REG_ESP, &esp},
-                                                              {UC_X86_REG_EBX, &call.preserved[0]},
-                                                              {UC_X86_REG_ESI, &call.preserved[1]},
-                                                              {UC_X86_REG_EDI, &call.preserved[2]},
-                                                              {UC_X86_REG_EBP, &call.preserved[3]},
-                                                              {UC_X86_REG_EAX, &scratch},
-                                                              {UC_X86_REG_ECX, &scratch},
-                                                              {UC_X86_REG_EDX, &scratch},
-                                                              {UC_X86_REG_EFLAGS, &flags},
-                                                              {UC_X86_REG_FPSW, &x87Status},
-                                                              {UC_X86_REG_FPTAG, &x87Tag},
-                                                              {UC_X86_REG_FPCW, &x87},
-                                                              {UC_X86_REG_MXCSR, &mxcsr}};
-    for (const auto& [id, value] : registers) uc_reg_write(uc_, id, value);
+    write(call.stackAtCall - 4, &returnAddress, 4);
+    // Unicorn reads as many bytes as the register has: the low ones of these.
+    auto set = [this](int id, std::uint32_t value) { uc_reg_write(uc_, id, &value); };
+    auto get = [this](int id) {
+        std::uint32_t value = 0;
+        uc_reg_read(uc_, id, &value);
+        return value;
+    };
+    const int preserved[] = {UC_X86_REG_EBX, UC_X86_REG_ESI, UC_X86_REG_EDI, UC_X86_REG_EBP};
+    for (int i = 0; i < 4; ++i) set(preserved[i], call.preserved[i]);
+    for (const int scratch : {UC_X86_REG_EAX, UC_X86_REG_ECX, UC_X86_REG_EDX}) set(scratch, 0xCCCCCCCC);
+    set(UC_X86_REG_ESP, call.stackAtCall - 4);
+    set(UC_X86_REG_EFLAGS, kDirectionFlagClear);
+    set(UC_X86_REG_FPSW, 0);
+    set(UC_X86_REG_FPTAG, kFpuStackEmpty);
+    set(UC_X86_REG_FPCW, x87Control);
+    set(UC_X86_REG_MXCSR, mxcsr);
 
     stopped_ = false;
     const uc_err status = uc_emu_start(uc_, function, kReturnLanding, 0, 0);
@@ -402,24 +341,13 @@ testhost::ForeignCall Machine::call(Address function, std::initializer_list<std:
         fail("the call did not return: the processor stopped at " + where(instructionPointer()));
     }
 
-    std::uint32_t* after[] = {&call.result,
-                              &call.stackAfter,
-                              &call.preservedAfter[0],
-                              &call.preservedAfter[1],
-                              &call.preservedAfter[2],
-                              &call.preservedAfter[3],
-                              &call.x87ControlAfter,
-                              &call.x87TagAfter,
-                              &call.mxcsrAfter,
-                              &call.flagsAfter};
-    const int afterIds[] = {UC_X86_REG_EAX, UC_X86_REG_ESP,  UC_X86_REG_EBX,   UC_X86_REG_ESI,   UC_X86_REG_EDI,
-                            UC_X86_REG_EBP, UC_X86_REG_FPCW, UC_X86_REG_FPTAG, UC_X86_REG_MXCSR, UC_X86_REG_EFLAGS};
-    for (int i = 0; i < 10; ++i) {
-        *after[i] = 0;
-        uc_reg_read(uc_, afterIds[i], after[i]);
-    }
-    call.x87ControlAfter &= 0xFFFF;
-    call.x87TagAfter &= 0xFFFF;
+    call.result = get(UC_X86_REG_EAX);
+    call.stackAfter = get(UC_X86_REG_ESP);
+    for (int i = 0; i < 4; ++i) call.preservedAfter[i] = get(preserved[i]);
+    call.x87ControlAfter = get(UC_X86_REG_FPCW) & 0xFFFF;
+    call.x87TagAfter = get(UC_X86_REG_FPTAG) & 0xFFFF;
+    call.mxcsrAfter = get(UC_X86_REG_MXCSR);
+    call.flagsAfter = get(UC_X86_REG_EFLAGS);
     return call;
 }
 

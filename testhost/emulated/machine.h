@@ -5,6 +5,13 @@
 // the instruction that made it. Guest functions may be native stand-ins
 // (stubs), and calls are made as a foreign 32-bit caller makes them, with
 // what the callee left reported for the convention checks.
+//
+// The guest's addresses, with nothing mapped between what is listed:
+//   0x00010000  stubs (machine.cpp)          0x00300000  the host's records (emulated_binding.cpp)
+//   0x00020000  data: TEB, PEB, TLS, _iob    0x00400000  the C runtime's heap (system_imports.cpp)
+//   0x000F0000  the descriptor table         0x00800000  added code (_initterm, tests)
+//   0x00100000  the stack, 1 MiB             0x10000000  the DLL, away from its preferred base (dll_loader.cpp)
+//   0x20000000 to 0xF0000000: GlobalAlloc blocks, each between unmapped pages (system_imports.cpp)
 #ifndef TESMORA_TESTHOST_EMULATED_MACHINE_H
 #define TESMORA_TESTHOST_EMULATED_MACHINE_H
 
@@ -37,10 +44,6 @@ std::string hex(std::uint32_t value);
 // address and the first argument lies at esp + 4; the answer goes to eax.
 using NativeFunction = std::uint32_t (*)(Machine& machine, Address esp, void* context);
 
-// Native work done before the guest reads memory served this way; it may
-// write what the guest is to read.
-using Supplier = void (*)(Machine& machine, Address at, void* context);
-
 // An instruction whose memory operand the processor requires to be aligned
 // (movaps, movdqa, the legacy-SSE arithmetic on m128, ...), with what it takes
 // to compute the operand's address.
@@ -64,9 +67,6 @@ public:
     // Memory, in whole pages; what names the region in fault messages.
     bool map(Address at, std::uint32_t size, std::uint32_t access, const std::string& what);
     void unmap(Address at, std::uint32_t size);
-    bool protect(Address at, std::uint32_t size, std::uint32_t access);
-    // The mapped region at holds, with its start, size and access; false where nothing is mapped.
-    bool regionAt(Address at, Address& start, std::uint32_t& size, std::uint32_t& access) const;
     // Whether [at, at + size) lies in mapped memory with the given access.
     bool accessible(Address at, std::uint32_t size, std::uint32_t access) const;
     bool read(Address at, void* out, std::uint32_t size);
@@ -83,17 +83,13 @@ public:
     // Guest code given as bytes, or a zeroed data area; never freed.
     Address addCode(const std::vector<std::uint8_t>& code);
     Address addData(std::uint32_t size, const std::string& what);
-    // Native work when the guest reads [at, at + size): supply may write there
-    // first. The guest may not write there.
-    void serveReads(Address at, std::uint32_t size, Supplier supply, void* context);
     // Code to be named in messages by its offset ("offset 0x1234 of tesmora.xfm").
     void nameCode(Address start, std::uint32_t size, const std::string& name);
     // Each execution of the instruction checks its operand's alignment.
     void checkAlignment(const AlignedOperand& operand);
 
-    // The thread environment block (FS points at it) and its TLS slots.
+    // The thread environment block, which FS points at.
     Address threadEnvironment() const;
-    void setLastError(std::uint32_t error);
 
     // Calls the stdcall function as a foreign caller does (see foreign_call.h)
     // and answers what the callee left behind.
@@ -113,18 +109,12 @@ public:
     // For the processor's hooks only.
     void runStub(Address address);
     void checkOperand(Address instruction);
-    void serve(Address address);
     Address instructionPointer() const;
 
 private:
     struct Stub {
         std::string name;
         NativeFunction function;
-        void* context;
-    };
-    struct Served {
-        std::uint32_t size;
-        Supplier supply;
         void* context;
     };
     struct Region {
@@ -145,7 +135,6 @@ private:
     std::map<Address, NamedCode> code_;
     std::vector<Stub> stubs_;
     std::map<Address, AlignedOperand> checked_;  // by the instruction's address
-    std::map<Address, Served> served_;           // by the first address served
     Address nextCode_;
     Address nextData_;
     Address threadEnvironment_ = 0;

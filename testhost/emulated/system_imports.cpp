@@ -15,35 +15,7 @@ constexpr Address kBlocks = 0x20000000;  // GlobalAlloc blocks, each between unm
 constexpr Address kBlocksEnd = 0xF0000000;
 constexpr Address kRuntimeHeap = 0x00400000;
 constexpr std::uint32_t kRuntimeHeapSize = 0x00100000;
-
-constexpr std::uint32_t kModuleNotFound = 126;  // ERROR_MOD_NOT_FOUND
-constexpr std::uint32_t kProcedureNotFound = 127;
-constexpr std::uint32_t kTebTlsSlots = 0xE10;
-constexpr std::uint32_t kInlineTlsSlots = 64;
-constexpr std::uint32_t kMemoryInfoSize = 28;  // MEMORY_BASIC_INFORMATION
-constexpr std::uint32_t kCommitted = 0x1000;
-constexpr std::uint32_t kFree = 0x10000;
-constexpr std::uint32_t kPrivate = 0x20000;
 constexpr std::uint32_t kMsvcrtFileSize = 32;  // msvcrt's FILE, three of them in _iob
-
-std::uint32_t windowsProtection(std::uint32_t access) {
-    if ((access & kExecutable) != 0) return (access & kWritable) != 0 ? 0x40 : 0x20;
-    if ((access & kWritable) != 0) return 0x04;
-    return (access & kReadable) != 0 ? 0x02 : 0x01;
-}
-
-std::uint32_t accessOf(std::uint32_t protection) {
-    switch (protection & 0xFF) {
-        case 0x02: return kReadable;
-        case 0x04:
-        case 0x08: return kReadable | kWritable;
-        case 0x10:
-        case 0x20: return kReadable | kExecutable;
-        case 0x40:
-        case 0x80: return kReadable | kWritable | kExecutable;
-        default: return 0;
-    }
-}
 
 SystemImports& self(void* context) {
     return *static_cast<SystemImports*>(context);
@@ -53,67 +25,25 @@ const void* key(Address block) {
     return reinterpret_cast<const void*>(static_cast<std::uintptr_t>(block));
 }
 
+// The critical sections of one thread, and the C runtime's locks.
 std::uint32_t nothing(Machine& /*m*/, Address /*esp*/, void* /*c*/) {
     return 0;
 }
 
-std::uint32_t success(Machine& /*m*/, Address /*esp*/, void* /*c*/) {
-    return 1;
-}
-
-std::uint32_t notFound(Machine& m, Address /*esp*/, void* /*c*/) {
-    m.setLastError(kModuleNotFound);
+// GetModuleHandleA: no other module is loaded (the start-up code asks for
+// libgcc's DLL, which a static build does without).
+std::uint32_t notLoaded(Machine& /*m*/, Address /*esp*/, void* /*c*/) {
     return 0;
 }
 
-std::uint32_t noProcedure(Machine& m, Address /*esp*/, void* /*c*/) {
-    m.setLastError(kProcedureNotFound);
+// What the DLL imports but calls only on a path Windows takes when something
+// went wrong (a runtime error, abort, a message on stderr) or that a static
+// build never takes (loading libgcc's DLL, pseudo-relocations, thread
+// storage of winpthreads): a call is a fault naming it.
+std::uint32_t unexpected(Machine& m, Address /*esp*/, void* name) {
+    m.fail(std::string(static_cast<const char*>(name)) + " was called: a path the emulated caller does not serve " +
+           "(an error of the C runtime, or a DLL it does not load)");
     return 0;
-}
-
-std::uint32_t getLastError(Machine& m, Address /*esp*/, void* /*c*/) {
-    return m.read32(m.threadEnvironment() + 0x34);
-}
-
-std::uint32_t tlsGetValue(Machine& m, Address esp, void* /*c*/) {
-    const std::uint32_t index = m.argument(esp, 0);
-    m.setLastError(0);
-    return index < kInlineTlsSlots ? m.read32(m.threadEnvironment() + kTebTlsSlots + 4 * index) : 0;
-}
-
-std::uint32_t virtualQuery(Machine& m, Address esp, void* /*c*/) {
-    const Address address = m.argument(esp, 0);
-    const Address info = m.argument(esp, 1);
-    if (m.argument(esp, 2) < kMemoryInfoSize) return 0;
-    Address start = 0;
-    std::uint32_t size = 0;
-    std::uint32_t access = 0;
-    const bool mapped = m.regionAt(address, start, size, access);
-    const Address page = address & ~(kPage - 1);
-    const std::uint32_t fields[] = {page,
-                                    mapped ? start : 0,
-                                    mapped ? windowsProtection(access) : 0,
-                                    mapped ? start + size - page : kPage,
-                                    mapped ? kCommitted : kFree,
-                                    mapped ? windowsProtection(access) : 0x01,
-                                    mapped ? kPrivate : 0};
-    return m.write(info, fields, sizeof fields) ? kMemoryInfoSize : 0;
-}
-
-// Changes the access of whole pages of one region; the old access is the region's.
-std::uint32_t virtualProtect(Machine& m, Address esp, void* /*c*/) {
-    const Address address = m.argument(esp, 0);
-    const std::uint32_t size = m.argument(esp, 1);
-    Address start = 0;
-    std::uint32_t regionSize = 0;
-    std::uint32_t access = 0;
-    const Address page = address & ~(kPage - 1);
-    if (!m.regionAt(address, start, regionSize, access) ||
-        !m.protect(page, address + size - page, accessOf(m.argument(esp, 2)))) {
-        return 0;
-    }
-    const std::uint32_t old = windowsProtection(access);
-    return m.write(m.argument(esp, 3), &old, 4) ? 1 : 0;
 }
 
 std::uint32_t globalAlloc(Machine& m, Address esp, void* c) {
@@ -154,28 +84,6 @@ std::uint32_t messageBox(Machine& m, Address esp, void* /*c*/) {
         m.argument(esp, 0), body ? body->c_str() : nullptr, caption ? caption->c_str() : nullptr, m.argument(esp, 3)));
 }
 
-std::uint32_t runtimeError(Machine& m, Address esp, void* /*c*/) {
-    m.fail("the C runtime ended the program (_amsg_exit(" + std::to_string(m.argument(esp, 0)) + "))");
-    return 0;
-}
-
-std::uint32_t abortCalled(Machine& m, Address /*esp*/, void* /*c*/) {
-    m.fail("abort() was called");
-    return 0;
-}
-
-std::uint32_t streamWrite(Machine& m, Address esp, void* /*c*/) {
-    const std::optional<std::string> text = m.text(m.argument(esp, 0), 200);
-    m.fail("the module wrote to a stream: " + text.value_or("(unreadable)"));
-    return 0;
-}
-
-std::uint32_t formattedWrite(Machine& m, Address esp, void* /*c*/) {
-    const std::optional<std::string> format = m.text(m.argument(esp, 1), 200);
-    m.fail("the module printed to a stream: " + format.value_or("(unreadable)"));
-    return 0;
-}
-
 std::uint32_t runtimeCalloc(Machine& m, Address esp, void* c) {
     const std::uint64_t size = std::uint64_t{m.argument(esp, 0)} * m.argument(esp, 1);
     return size > 0xFFFFFFFFu ? 0 : self(c).allocateRuntime(static_cast<std::uint32_t>(size));
@@ -185,23 +93,6 @@ std::uint32_t runtimeFree(Machine& m, Address esp, void* c) {
     const Address block = m.argument(esp, 0);
     if (block != 0 && !self(c).releaseRuntime(block)) m.fail("free() of a block the C runtime did not give");
     return 0;
-}
-
-std::uint32_t runtimeRealloc(Machine& m, Address esp, void* c) {
-    const Address old = m.argument(esp, 0);
-    const std::uint32_t size = m.argument(esp, 1);
-    const Address block = self(c).allocateRuntime(size);
-    std::uint32_t oldSize = 0;
-    if (old != 0 && block != 0) {
-        if (!self(c).releaseRuntime(old, &oldSize)) {
-            m.fail("realloc() of a block the C runtime did not give");
-            return 0;
-        }
-        std::vector<std::uint8_t> bytes(std::min(oldSize, size));
-        m.read(old, bytes.data(), static_cast<std::uint32_t>(bytes.size()));
-        m.write(block, bytes.data(), static_cast<std::uint32_t>(bytes.size()));
-    }
-    return block;
 }
 
 std::uint32_t runtimeMemcpy(Machine& m, Address esp, void* /*c*/) {
@@ -216,28 +107,6 @@ std::uint32_t runtimeMemcpy(Machine& m, Address esp, void* /*c*/) {
     m.read(source, bytes.data(), size);
     m.write(destination, bytes.data(), size);
     return destination;
-}
-
-std::uint32_t runtimeStrlen(Machine& m, Address esp, void* /*c*/) {
-    const std::optional<std::string> text = m.text(m.argument(esp, 0), 1u << 20);
-    if (!text) m.fail("strlen() of a text the module cannot reach");
-    return text ? static_cast<std::uint32_t>(text->size()) : 0;
-}
-
-std::uint32_t runtimeStrncmp(Machine& m, Address esp, void* /*c*/) {
-    const Address a = m.argument(esp, 0);
-    const Address b = m.argument(esp, 1);
-    const std::uint32_t limit = m.argument(esp, 2);
-    for (std::uint32_t i = 0; i < limit; ++i) {
-        std::uint8_t x = 0;
-        std::uint8_t y = 0;
-        if (!m.read(a + i, &x, 1) || !m.read(b + i, &y, 1)) {
-            m.fail("strncmp() of a text the module cannot reach");
-            return 0;
-        }
-        if (x != y || x == 0) return static_cast<std::uint32_t>(x - y);
-    }
-    return 0;
 }
 
 // msvcrt's _initterm(begin, end) calls the functions of a table in guest
@@ -264,39 +133,39 @@ struct Function {
     const char* dll;
     const char* name;
     std::uint16_t argumentBytes;  // popped by a stdcall function; 0 for the C runtime's
-    NativeFunction function;
+    NativeFunction function;      // null: unexpected
 };
 
 const Function kFunctions[] = {
     {"kernel32.dll", "DeleteCriticalSection", 4, nothing},
     {"kernel32.dll", "EnterCriticalSection", 4, nothing},
-    {"kernel32.dll", "FreeLibrary", 4, success},
-    {"kernel32.dll", "GetLastError", 0, getLastError},
-    {"kernel32.dll", "GetModuleHandleA", 4, notFound},
-    {"kernel32.dll", "GetProcAddress", 8, noProcedure},
-    {"kernel32.dll", "GlobalAlloc", 8, globalAlloc},
-    {"kernel32.dll", "GlobalFree", 4, globalFree},
     {"kernel32.dll", "InitializeCriticalSection", 4, nothing},
     {"kernel32.dll", "LeaveCriticalSection", 4, nothing},
-    {"kernel32.dll", "LoadLibraryA", 4, notFound},
-    {"kernel32.dll", "Sleep", 4, nothing},
-    {"kernel32.dll", "TlsGetValue", 4, tlsGetValue},
-    {"kernel32.dll", "VirtualProtect", 16, virtualProtect},
-    {"kernel32.dll", "VirtualQuery", 12, virtualQuery},
+    {"kernel32.dll", "GetModuleHandleA", 4, notLoaded},
+    {"kernel32.dll", "GlobalAlloc", 8, globalAlloc},
+    {"kernel32.dll", "GlobalFree", 4, globalFree},
     {"kernel32.dll", "lstrcpyA", 8, copyText},
     {"user32.dll", "MessageBoxA", 16, messageBox},
-    {"msvcrt.dll", "_amsg_exit", 0, runtimeError},
     {"msvcrt.dll", "_lock", 0, nothing},
     {"msvcrt.dll", "_unlock", 0, nothing},
-    {"msvcrt.dll", "abort", 0, abortCalled},
     {"msvcrt.dll", "calloc", 0, runtimeCalloc},
     {"msvcrt.dll", "free", 0, runtimeFree},
-    {"msvcrt.dll", "fwrite", 0, streamWrite},
     {"msvcrt.dll", "memcpy", 0, runtimeMemcpy},
-    {"msvcrt.dll", "realloc", 0, runtimeRealloc},
-    {"msvcrt.dll", "strlen", 0, runtimeStrlen},
-    {"msvcrt.dll", "strncmp", 0, runtimeStrncmp},
-    {"msvcrt.dll", "vfprintf", 0, formattedWrite},
+    {"kernel32.dll", "FreeLibrary", 4, nullptr},
+    {"kernel32.dll", "GetLastError", 0, nullptr},
+    {"kernel32.dll", "GetProcAddress", 8, nullptr},
+    {"kernel32.dll", "LoadLibraryA", 4, nullptr},
+    {"kernel32.dll", "Sleep", 4, nullptr},
+    {"kernel32.dll", "TlsGetValue", 4, nullptr},
+    {"kernel32.dll", "VirtualProtect", 16, nullptr},
+    {"kernel32.dll", "VirtualQuery", 12, nullptr},
+    {"msvcrt.dll", "_amsg_exit", 0, nullptr},
+    {"msvcrt.dll", "abort", 0, nullptr},
+    {"msvcrt.dll", "fwrite", 0, nullptr},
+    {"msvcrt.dll", "realloc", 0, nullptr},
+    {"msvcrt.dll", "strlen", 0, nullptr},
+    {"msvcrt.dll", "strncmp", 0, nullptr},
+    {"msvcrt.dll", "vfprintf", 0, nullptr},
 };
 
 std::string lowercase(std::string text) {
@@ -321,8 +190,13 @@ Address SystemImports::bind(const std::string& dll, const std::string& name) {
         address = machine_.addData(3 * kMsvcrtFileSize, "msvcrt's _iob");
     } else {
         for (const Function& f : kFunctions) {
-            if (library == f.dll && name == f.name)
+            if (library != f.dll || name != f.name) continue;
+            if (f.function != nullptr) {
                 address = machine_.addStub(dll + "!" + name, f.argumentBytes, f.function, this);
+            } else {
+                std::string& named = names_.emplace_back(dll + "!" + name);
+                address = machine_.addStub(named, f.argumentBytes, unexpected, named.data());
+            }
         }
     }
     if (address != 0) bound_[full] = address;
@@ -364,16 +238,12 @@ Address SystemImports::allocateRuntime(std::uint32_t byteCount) {
     if (size > kRuntimeHeap + kRuntimeHeapSize - nextRuntime_) return 0;
     const Address block = nextRuntime_;
     nextRuntime_ += size;
-    runtime_[block] = byteCount;
+    runtime_.insert(block);
     return block;
 }
 
-bool SystemImports::releaseRuntime(Address block, std::uint32_t* size) {
-    const auto found = runtime_.find(block);
-    if (found == runtime_.end()) return false;
-    if (size != nullptr) *size = found->second;
-    runtime_.erase(found);
-    return true;
+bool SystemImports::releaseRuntime(Address block) {
+    return runtime_.erase(block) == 1;
 }
 
 }  // namespace tesmora::emulated

@@ -1,6 +1,7 @@
-// The emulated caller's loader on files it must refuse: a damaged file is an
-// error message, never a read past its end; an import it does not serve is
-// named.
+// The emulated caller itself: it names every breach of the convention and
+// every stray access a callee makes, and its loader refuses what it must (a
+// damaged file is an error message, never a read past its end; an import it
+// does not serve is named).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -28,6 +29,43 @@ std::uint32_t peHeader(const std::vector<std::uint8_t>& file) {
     std::uint32_t offset = 0;
     std::memcpy(&offset, file.data() + 0x3C, 4);
     return offset;
+}
+
+TEST(EmulatedCaller, NamesEveryBreachAndStrayAccessOfACallee) {
+    const struct {
+        std::vector<std::uint8_t> code;  // a stdcall function of one argument
+        const char* fault;               // the start of the only line expected; null for none
+    } cases[] = {
+        {{0xC2, 0x04, 0x00}, nullptr},                                                 // ret 4
+        {{0xBB, 1, 0, 0, 0, 0xC2, 0x04, 0x00}, "ebx changed"},                         // mov ebx, 1
+        {{0xBE, 1, 0, 0, 0, 0xC2, 0x04, 0x00}, "esi changed"},                         // mov esi, 1
+        {{0xBF, 1, 0, 0, 0, 0xC2, 0x04, 0x00}, "edi changed"},                         // mov edi, 1
+        {{0xBD, 1, 0, 0, 0, 0xC2, 0x04, 0x00}, "ebp changed"},                         // mov ebp, 1
+        {{0xC3}, "esp after the return"},                                              // ret: the argument stays
+        {{0xFD, 0xC2, 0x04, 0x00}, "direction flag set"},                              // std
+        {{0xD9, 0xE8, 0xC2, 0x04, 0x00}, "x87 register stack not empty"},              // fld1
+        {{0x6A, 0x7F, 0xD9, 0x2C, 0x24, 0x58, 0xC2, 0x04, 0x00}, "x87 control word"},  // fldcw 0x7F
+        {{0x68, 0xC0, 0x1F, 0, 0, 0x0F, 0xAE, 0x14, 0x24, 0x58, 0xC2, 0x04, 0x00}, "MXCSR changed"},
+        {{0xC7, 0x05, 0, 0, 0, 0, 1, 0, 0, 0, 0xC2, 0x04, 0x00}, "write of 4 bytes at 0x00000000"},
+        {{0x8B, 0x44, 0x24, 0x08, 0xC2, 0x04, 0x00}, nullptr},  // mov eax, [esp + 8]: the caller's own stack
+    };
+    Machine machine;
+    for (const auto& c : cases) {
+        const Address callee = machine.addCode(c.code);
+        for (std::uint32_t offset : {0u, 4u, 8u, 12u}) {
+            const testhost::ForeignCall call =
+                machine.call(callee, {7}, offset, testhost::kWindowsX87Control, testhost::kWindowsMxcsr);
+            std::vector<std::string> faults = machine.takeFaults();
+            if (faults.empty()) faults = testhost::conventionBreaches(call);
+            EXPECT_EQ(call.stackAtCall % 16, offset);
+            if (c.fault == nullptr) {
+                EXPECT_EQ(faults, std::vector<std::string>{}) << offset;
+            } else {
+                ASSERT_EQ(faults.size(), 1u) << c.fault;
+                EXPECT_EQ(faults[0].rfind(c.fault, 0), 0u) << faults[0];
+            }
+        }
+    }
 }
 
 TEST(Loader, ADamagedFileIsAnErrorNeverARead) {
