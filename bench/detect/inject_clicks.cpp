@@ -12,7 +12,7 @@
 #include <random>
 #include <string>
 
-#include "mono_wav.h"
+#include "wav_file.h"
 
 namespace {
 

@@ -19,8 +19,8 @@
 #include <string>
 #include <vector>
 
-#include "mono_wav.h"
 #include "sample_range.h"
+#include "wav_file.h"
 
 namespace {
 
