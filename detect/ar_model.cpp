@@ -5,19 +5,77 @@
 
 namespace tesmora::detect {
 
+namespace {
+
+// r[lag] = sum x[n] x[n - lag] for lag in [0, order], each in four running
+// sums (over n = lag + j + 4m for j = 0..3). Four lags are summed side by
+// side: sixteen independent chains the processor overlaps, four vectors of
+// AVX2 where the processor has it; each sum is added up in the same order
+// as lag by lag.
+constexpr std::size_t kLagsTogether = 4;
+
+__attribute__((target_clones("avx2", "default"))) void autocorrelate(const double* x, std::size_t count,
+                                                                     std::size_t order, double* r) {
+    for (std::size_t first = 0; first <= order && first < count; first += kLagsTogether) {
+        const std::size_t lags = std::min({kLagsTogether, order + 1 - first, count - first});
+        double sums[kLagsTogether][4] = {};
+        // The steps every lag of the group takes: the largest lag's.
+        std::size_t together = 0;
+        if (lags == kLagsTogether) {
+            together = (count - (first + lags - 1)) / 4;
+            for (std::size_t m = 0; m < together; ++m) {
+                const double* back = x + 4 * m;
+                for (std::size_t g = 0; g < kLagsTogether; ++g) {
+                    for (std::size_t j = 0; j < 4; ++j) sums[g][j] += back[first + g + j] * back[j];
+                }
+            }
+        }
+        for (std::size_t g = 0; g < lags; ++g) {
+            const std::size_t lag = first + g;
+            std::size_t n = lag + 4 * together;
+            for (; n + 4 <= count; n += 4) {
+                for (std::size_t j = 0; j < 4; ++j) sums[g][j] += x[n + j] * x[n + j - lag];
+            }
+            for (; n < count; ++n) sums[g][0] += x[n] * x[n - lag];
+            r[lag] = (sums[g][0] + sums[g][1]) + (sums[g][2] + sums[g][3]);
+        }
+    }
+}
+
+// Thirty-two outputs at a time, each summed over the coefficients in their order
+// (the same sums, rounded the same, as one coefficient at a time over every
+// sample), held in registers rather than stored and loaded again for every
+// coefficient. Built for AVX2 too where the processor has it.
+constexpr std::size_t kLanes = 32;
+
+__attribute__((target_clones("avx2", "default"))) void filterBlocks(const double* x, std::size_t outputs,
+                                                                    const double* a, std::size_t taps,
+                                                                    std::ptrdiff_t step, double* out) {
+    std::size_t n = 0;
+    for (; n + kLanes <= outputs; n += kLanes) {
+        double sums[kLanes] = {};
+        for (std::size_t k = 0; k < taps; ++k) {
+            const double coefficient = a[k];
+            const double* from = x + static_cast<std::ptrdiff_t>(n) + step * static_cast<std::ptrdiff_t>(k);
+            for (std::size_t j = 0; j < kLanes; ++j) sums[j] += coefficient * from[j];
+        }
+        for (std::size_t j = 0; j < kLanes; ++j) out[n + j] = sums[j];
+    }
+    for (; n < outputs; ++n) {
+        double sum = 0;
+        for (std::size_t k = 0; k < taps; ++k) {
+            sum += a[k] * x[static_cast<std::ptrdiff_t>(n) + step * static_cast<std::ptrdiff_t>(k)];
+        }
+        out[n] = sum;
+    }
+}
+
+}  // namespace
+
 std::vector<double> fitPredictor(const double* x, std::size_t count, int order) {
     const auto p = static_cast<std::size_t>(order);
     std::vector<double> r(p + 1, 0.0);
-    for (std::size_t lag = 0; lag <= p && lag < count; ++lag) {
-        // Four running sums: independent chains the processor overlaps.
-        double sums[4] = {0, 0, 0, 0};
-        std::size_t n = lag;
-        for (; n + 4 <= count; n += 4) {
-            for (std::size_t j = 0; j < 4; ++j) sums[j] += x[n + j] * x[n + j - lag];
-        }
-        for (; n < count; ++n) sums[0] += x[n] * x[n - lag];
-        r[lag] = (sums[0] + sums[1]) + (sums[2] + sums[3]);
-    }
+    autocorrelate(x, count, p, r.data());
     // A little white noise: keeps the recursion stable on silence and on
     // pure tones, whose autocorrelation matrix is singular.
     r[0] = r[0] * (1 + 1e-9) + 1e-3 * static_cast<double>(count);
@@ -41,16 +99,16 @@ std::vector<double> fitPredictor(const double* x, std::size_t count, int order) 
 
 void forwardError(const double* x, std::size_t count, const std::vector<double>& a, double* e) {
     const std::size_t p = a.size() - 1;
-    std::fill(e, e + count, 0.0);
+    std::fill(e, e + std::min(count, p), 0.0);
     if (count <= p) return;
-    // One coefficient at a time over every sample: a loop the compiler
-    // turns into vector instructions.
-    for (std::size_t k = 0; k <= p; ++k) {
-        const double coefficient = a[k];
-        const double* from = x + p - k;
-        double* to = e + p;
-        for (std::size_t n = 0; n < count - p; ++n) to[n] += coefficient * from[n];
-    }
+    filterBlocks(x + p, count - p, a.data(), p + 1, -1, e + p);
+}
+
+void reversedFilter(const double* e, std::size_t count, const std::vector<double>& a, double* out) {
+    const std::size_t p = a.size() - 1;
+    std::fill(out, out + count, 0.0);
+    if (count <= 2 * p) return;
+    filterBlocks(e + p, count - 2 * p, a.data(), p + 1, 1, out + p);
 }
 
 double backwardErrorAt(const double* x, std::size_t count, const std::vector<double>& a, std::size_t n) {
@@ -83,39 +141,41 @@ std::vector<double> interpolateGap(const double* x, std::size_t count, const std
         }
         e0[row] = sum;
     }
-    std::vector<double> matrix(width * width, 0.0);
+    // The matrix is banded (half-width order) and positive definite
+    // (a[0] = 1), and so is its Cholesky factor: only the band is kept,
+    // band[i * (p + 1) + d] holding row i, column i - d.
+    const std::size_t stride = p + 1;
+    std::vector<double> band(width * stride, 0.0);
     std::vector<double> u(width, 0.0);
     for (std::size_t i = 0; i < width; ++i) {
-        for (std::size_t j = 0; j < width; ++j) {
-            const std::size_t d = i > j ? i - j : j - i;
-            matrix[i * width + j] = d <= p ? c[d] : 0.0;
-        }
+        for (std::size_t d = 0; d <= p && d <= i; ++d) band[i * stride + d] = c[d];
         double sum = 0;
         for (std::size_t k = 0; k <= p; ++k) sum += a[k] * e0[i + k];
         u[i] = -sum;
     }
-    // Cholesky: the matrix is positive definite (a[0] = 1) and banded, and
-    // so is its factor: only the band is worked on.
+    const auto at = [&band, stride](std::size_t row, std::size_t column) -> double& {
+        return band[row * stride + (row - column)];
+    };
     for (std::size_t j = 0; j < width; ++j) {
-        double diagonal = matrix[j * width + j];
-        for (std::size_t k = j > p ? j - p : 0; k < j; ++k) diagonal -= matrix[j * width + k] * matrix[j * width + k];
+        double diagonal = at(j, j);
+        for (std::size_t k = j > p ? j - p : 0; k < j; ++k) diagonal -= at(j, k) * at(j, k);
         diagonal = std::sqrt(std::max(diagonal, 1e-12));
-        matrix[j * width + j] = diagonal;
+        at(j, j) = diagonal;
         for (std::size_t i = j + 1; i < width && i <= j + p; ++i) {
-            double sum = matrix[i * width + j];
-            for (std::size_t k = i > p ? i - p : 0; k < j; ++k) sum -= matrix[i * width + k] * matrix[j * width + k];
-            matrix[i * width + j] = sum / diagonal;
+            double sum = at(i, j);
+            for (std::size_t k = i > p ? i - p : 0; k < j; ++k) sum -= at(i, k) * at(j, k);
+            at(i, j) = sum / diagonal;
         }
     }
     for (std::size_t i = 0; i < width; ++i) {
         double sum = u[i];
-        for (std::size_t k = i > p ? i - p : 0; k < i; ++k) sum -= matrix[i * width + k] * u[k];
-        u[i] = sum / matrix[i * width + i];
+        for (std::size_t k = i > p ? i - p : 0; k < i; ++k) sum -= at(i, k) * u[k];
+        u[i] = sum / at(i, i);
     }
     for (std::size_t i = width; i-- > 0;) {
         double sum = u[i];
-        for (std::size_t k = i + 1; k < width && k <= i + p; ++k) sum -= matrix[k * width + i] * u[k];
-        u[i] = sum / matrix[i * width + i];
+        for (std::size_t k = i + 1; k < width && k <= i + p; ++k) sum -= at(k, i) * u[k];
+        u[i] = sum / at(i, i);
     }
     return u;
 }

@@ -15,6 +15,9 @@ std::vector<double> fitPredictor(const double* x, std::size_t count, int order);
 
 // e[n] = sum a[k] x[n - k] for n in [order, count); the first order entries are 0.
 void forwardError(const double* x, std::size_t count, const std::vector<double>& a, double* e);
+// out[n] = sum a[k] e[n + k] for n in [order, count - order), 0 elsewhere:
+// the forward error filtered by the time-reversed model.
+void reversedFilter(const double* e, std::size_t count, const std::vector<double>& a, double* out);
 // The backward error sum a[k] x[n + k] at one n; 0 where n + order is past the end.
 double backwardErrorAt(const double* x, std::size_t count, const std::vector<double>& a, std::size_t n);
 

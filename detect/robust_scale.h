@@ -13,18 +13,32 @@ namespace tesmora::detect {
 class RobustScale {
 public:
     // Measures values[first, end) in stretches of stretch samples (stretches
-    // are counted from 0, so that each index keeps its stretch).
-    void measure(const double* values, std::size_t first, std::size_t end, std::size_t stretch);
+    // are counted from 0, so that each index keeps its stretch). again: the
+    // values are the last measure's, changed a little (the same window
+    // after a refit): the medians are found faster, and are the same.
+    void measure(const double* values, std::size_t first, std::size_t end, std::size_t stretch, bool again = false);
 
     // The scale at index n: the largest of the medians of its own stretch and
     // its two neighbours, as a standard deviation of Gaussian noise; at least
     // floor, so that digital silence has a scale too.
     double at(std::size_t n) const;
+    // at(n) for every n below the end measured, as an array: loops over
+    // every sample read it without a call.
+    const double* bySample() const { return scales_.data(); }
 
 private:
+    // The middle value (of index size / 2 in order) of scratch_, which it
+    // may reorder; middleNear finds it only where it lies within a factor
+    // bracket of guess, and answers whether it did.
+    bool middleNear(double guess, double bracket, double& value);
+    double middle();
+
     std::size_t stretch_ = 1;
     std::vector<double> medians_;
+    std::vector<double> last_;    // the medians of the measure before
+    std::vector<double> scales_;  // what at() answers, sample by sample
     std::vector<double> scratch_;
+    std::vector<double> bracket_;  // the values of scratch_ near a guess
 };
 
 }  // namespace tesmora::detect

@@ -18,7 +18,7 @@ double rootMeanSquare(const std::vector<double>& x, std::size_t from, std::size_
 
 }  // namespace
 
-void WindowScanner::computeErrors() {
+void WindowScanner::computeErrors(bool refit) {
     const std::size_t n = count_;
     const auto p = static_cast<std::size_t>(settings_.order);
     model_ = fitPredictor(cleaned_.data(), n, settings_.order);
@@ -26,18 +26,16 @@ void WindowScanner::computeErrors() {
     // The forward error filtered by the time-reversed model is the error of
     // predicting each sample from both sides: a click shows as one sharp peak
     // where the error of a voiced or tonal signal stays spread out.
-    std::fill(matched_.begin(), matched_.end(), 0.0);
+    reversedFilter(forward_.data(), n, model_, matched_.data());
     const std::size_t end = n > p ? n - p : 0;
-    for (std::size_t k = 0; k <= p && end > p; ++k) {
-        const double coefficient = model_[k];
-        for (std::size_t i = p; i < end; ++i) matched_[i] += coefficient * forward_[i + k];
-    }
     // The backward error of the same model has the same spread as the
-    // forward one: one scale serves both.
-    forwardScale_.measure(forward_.data(), std::min(p, n), n, settings_.scaleStretch);
-    matchedScale_.measure(matched_.data(), std::min(p, end), end, settings_.scaleStretch);
+    // forward one: one scale serves both. A refit changes the errors a
+    // little: their medians are found near the last ones.
+    forwardScale_.measure(forward_.data(), std::min(p, n), n, settings_.scaleStretch, refit);
+    matchedScale_.measure(matched_.data(), std::min(p, end), end, settings_.scaleStretch, refit);
     std::fill(score_.begin(), score_.end(), 0.0);
-    for (std::size_t i = p; i < end; ++i) score_[i] = std::fabs(matched_[i]) / matchedScale_.at(i);
+    const double* matchedScale = matchedScale_.bySample();
+    for (std::size_t i = p; i < end; ++i) score_[i] = std::fabs(matched_[i]) / matchedScale[i];
     // Near the ends of the signal only one side is there to predict from
     // (the two-sided error there would smear a click at the very end over
     // twice the model's order).
@@ -303,7 +301,7 @@ void WindowScanner::scan(const std::int16_t* samples, std::size_t count, const W
     std::vector<Candidate> candidates;
     std::vector<Candidate> fresh;
     for (int fit = 0; fit < settings_.fits; ++fit) {
-        computeErrors();
+        computeErrors(fit > 0);
         fresh.clear();
         findCandidates(fresh);
         if (fresh.empty()) break;

@@ -45,7 +45,9 @@ private:
         double score;  // peak score against the threshold
     };
 
-    void computeErrors();
+    // The model and its errors for the window as cleaned so far; refit: the
+    // window's errors were measured before, with fewer clicks filled.
+    void computeErrors(bool refit);
     void findCandidates(std::vector<Candidate>& found) const;
     Candidate edgesAround(std::size_t peak, double score) const;
     void fillCandidates(const std::vector<Candidate>& candidates);

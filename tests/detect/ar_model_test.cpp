@@ -1,11 +1,17 @@
 // The AR model on signals it describes exactly: a sum of two sines is
-// predicted to within rounding, and a gap in it is interpolated back.
+// predicted to within rounding, and a gap in it is interpolated back. Its
+// filters give the plain sums to the last bit, whatever the length; the
+// robust scale gives the exact medians however it finds them.
 #include "ar_model.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <random>
 #include <vector>
+
+#include "robust_scale.h"
 
 namespace tesmora::detect {
 namespace {
@@ -38,6 +44,68 @@ TEST(ArModel, PredictsAndInterpolatesWhatItDescribes) {
         ASSERT_EQ(gap.size(), last - first + 1);
         for (std::size_t i = 0; i < gap.size(); ++i)
             EXPECT_NEAR(gap[i], x[first + i], 120.0) << first + i;  // 1 % of the peak
+    }
+}
+
+TEST(ArModel, FiltersGiveThePlainSumsAtEveryLength) {
+    std::mt19937 random(7);
+    std::normal_distribution<double> noise(0, 1000);
+    // Lengths around the filters' blocks of outputs and the order's edges.
+    for (const std::size_t order : {1u, 3u, 28u}) {
+        for (const std::size_t length : {0u, 1u, 5u, 28u, 29u, 56u, 57u, 63u, 64u, 65u, 97u, 1001u}) {
+            std::vector<double> x(length);
+            for (double& v : x) v = noise(random);
+            std::vector<double> a(order + 1);
+            for (double& v : a) v = noise(random) / 1000;
+            a[0] = 1;
+            std::vector<double> forward(length, -1.0);
+            std::vector<double> reversed(length, -1.0);
+            forwardError(x.data(), length, a, forward.data());
+            reversedFilter(x.data(), length, a, reversed.data());
+            for (std::size_t n = 0; n < length; ++n) {
+                double plainForward = 0;
+                double plainReversed = 0;
+                for (std::size_t k = 0; k <= order; ++k) {
+                    if (n >= order) plainForward += a[k] * x[n - k];
+                    if (n >= order && n + order < length) plainReversed += a[k] * x[n + k];
+                }
+                ASSERT_EQ(forward[n], plainForward) << "order " << order << ", length " << length << ", n " << n;
+                ASSERT_EQ(reversed[n], plainReversed) << "order " << order << ", length " << length << ", n " << n;
+            }
+        }
+    }
+}
+
+TEST(RobustScale, GivesTheExactMedians) {
+    std::mt19937 random(3);
+    std::normal_distribution<double> noise(0, 1);
+    const std::size_t stretch = 100;
+    std::vector<double> values(2050);
+    // Levels that jump between stretches, and a measure again after a small
+    // change and after a large one (each guess near or far from the answer).
+    for (std::size_t n = 0; n < values.size(); ++n) values[n] = noise(random) * (1 + 20.0 * ((n / stretch) % 3 == 1));
+    RobustScale scale;
+    for (const double change : {0.0, 0.01, 3.0}) {
+        for (std::size_t n = 0; n < values.size(); n += 7) values[n] *= 1 + change;
+        scale.measure(values.data(), 10, values.size(), stretch, change > 0);
+        std::vector<double> medians;
+        for (std::size_t block = 0; block * stretch < values.size(); ++block) {
+            std::vector<double> every;
+            for (std::size_t n = std::max<std::size_t>(10, block * stretch);
+                 n < std::min(values.size(), (block + 1) * stretch); n += 2) {
+                every.push_back(std::fabs(values[n]));
+            }
+            std::nth_element(every.begin(), every.begin() + static_cast<std::ptrdiff_t>(every.size() / 2), every.end());
+            medians.push_back(every[every.size() / 2] / 0.6745);
+        }
+        for (std::size_t n = 0; n < values.size(); ++n) {
+            const std::size_t block = n / stretch;
+            double expected = medians[block];
+            if (block > 0) expected = std::max(expected, medians[block - 1]);
+            if (block + 1 < medians.size()) expected = std::max(expected, medians[block + 1]);
+            ASSERT_EQ(scale.at(n), std::max(expected, 0.5)) << "change " << change << ", n " << n;
+        }
+        EXPECT_EQ(scale.at(values.size() + 500), scale.at(values.size() - 1));  // past the end: the last stretch's
     }
 }
 
