@@ -242,7 +242,7 @@ run_records() {
     done
   done
   echo
-  awk -f "$TESMORA_ROOT/scripts/detect_bench_records.awk" "$record_scores"
+  awk -f "$TESMORA_ROOT/scripts/detect_bench_common.awk" -f "$TESMORA_ROOT/scripts/detect_bench_records.awk" "$record_scores"
 }
 
 # The mono sets with simple injected clicks.
@@ -307,7 +307,7 @@ for sens in $sensitivities; do
 done
 
 echo
-awk -f "$TESMORA_ROOT/scripts/detect_bench_table.awk" "$scores"
+awk -f "$TESMORA_ROOT/scripts/detect_bench_common.awk" -f "$TESMORA_ROOT/scripts/detect_bench_table.awk" "$scores"
 }
 
 case " $parts " in *" records "*) run_records ;; esac

@@ -1,30 +1,18 @@
 # The records table of scripts/detect-bench.sh from score_damage's lines
 # (key=value fields: det, mat, file, sens, wall, and score_damage's figures).
-function add(group, key, value) { sum[group, key] += value; seen[group] = 1 }
-function get(group, key) { return sum[group, key] + 0 }
 function pct(a, b) { return b > 0 ? sprintf("%5.1f", 100 * a / b) : "    -" }
 function perMinute(a, seconds) { return seconds > 0 ? sprintf("%6.2f", a * 60 / seconds) : "     -" }
 function gain(before, after) { return after > 0 && before > 0 ? sprintf("%5.1f", 10 * log(before / after) / log(10)) : "    -" }
 # The median of the comma-separated values gathered for group.
-function median(group,    list, n, i, j, v, values) {
-  if (!(group in remaining)) return "    -"
-  n = split(remaining[group], list, ",")
-  for (i = 1; i <= n; i++) values[i] = list[i] + 0
-  for (i = 2; i <= n; i++) {
-    v = values[i]
-    for (j = i - 1; j >= 1 && values[j] > v; j--) values[j + 1] = values[j]
-    values[j + 1] = v
-  }
-  return sprintf("%5.1f", n % 2 ? values[(n + 1) / 2] : (values[n / 2] + values[n / 2 + 1]) / 2)
+# (mawk makes remaining[group] before it asks whether it is there: no ?: here)
+function remember(group, list) {
+  if (group in remaining) remaining[group] = remaining[group] "," list
+  else remaining[group] = list
 }
+function median(group) { return group in remaining ? sprintf("%5.1f", medianOf(remaining[group])) : "    -" }
 
 {
-  delete f
-  for (i = 1; i <= NF; i++) {
-    split($i, kv, "=")
-    f[kv[1]] = substr($i, length(kv[1]) + 2)
-  }
-  det = f["det"] (f["det"] == "curve" ? " " f["sens"] : "")
+  readFields()
   if (!(det in order)) { order[det] = ++detectors; names[detectors] = det }
   if (!(f["mat"] in materialOrder)) { materialOrder[f["mat"]] = ++materialCount; materialNames[materialCount] = f["mat"] }
   clean = f["file"] ~ /\.clean$/
@@ -40,7 +28,7 @@ function median(group,    list, n, i, j, v, values) {
     for (key in f) if (key != "det" && key != "mat" && key != "file" && key != "sens" && key != "rem") add(group, key, f[key])
     add(group, "files", 1)
     if (f["errout"] >= f["errin"]) add(group, "worsefile", 1)
-    if (f["rem"] != "none") remaining[group] = (group in remaining ? remaining[group] "," : "") f["rem"]
+    if (f["rem"] != "none") remember(group, f["rem"])
   }
 }
 

@@ -1,33 +1,19 @@
 # The table of scripts/detect-bench.sh from its score lines (key=value
 # fields: det, mat, kind, sens, and the counts of score_detections).
-function add(group, key, value) { sum[group, key] += value; seen[group] = 1 }
-function get(group, key) { return sum[group, key] + 0 }
 function pct(a, b) { return b > 0 ? sprintf("%5.1f", 100 * a / b) : "    -" }
 function perMinute(a, seconds) { return seconds > 0 ? sprintf("%7.2f", a * 60 / seconds) : "      -" }
 function gain(before, after) { return after > 0 ? sprintf("%6.1f", 10 * log(before / after) / log(10)) : "     -" }
 # The remains of each click found, gathered per group for their median.
-function keep(group, list,    parts, n, i) {
-  n = split(list, parts, ",")
-  for (i = 1; i <= n; i++) kept[group, ++keptCount[group]] = parts[i] + 0
+function keep(group, list) {
+  if (list == "") return
+  # (mawk makes kept[group] before it asks whether it is there: no ?: here)
+  if (group in kept) kept[group] = kept[group] "," list
+  else kept[group] = list
 }
-function median(group,    n, i, j, v, sorted) {
-  n = keptCount[group] + 0
-  if (n == 0) return "     -"
-  for (i = 1; i <= n; i++) {
-    v = kept[group, i]
-    for (j = i - 1; j >= 1 && sorted[j] > v; j--) sorted[j + 1] = sorted[j]
-    sorted[j + 1] = v
-  }
-  return sprintf("%6.1f", n % 2 ? sorted[(n + 1) / 2] : (sorted[n / 2] + sorted[n / 2 + 1]) / 2)
-}
+function median(group) { return group in kept ? sprintf("%6.1f", medianOf(kept[group])) : "     -" }
 
 {
-  delete f
-  for (i = 1; i <= NF; i++) {
-    split($i, kv, "=")
-    f[kv[1]] = substr($i, length(kv[1]) + 2)
-  }
-  det = f["det"] (f["det"] == "curve" ? " " f["sens"] : "")
+  readFields()
   if (!(det in order)) { order[det] = ++detectors; names[detectors] = det }
   if (!(f["mat"] in materialOrder)) { materialOrder[f["mat"]] = ++materialCount; materialNames[materialCount] = f["mat"] }
   for (g = 0; g < 2; g++) {

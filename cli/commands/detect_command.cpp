@@ -11,6 +11,7 @@
 #include "channel.h"
 #include "channel_reader.h"
 #include "click_finder.h"
+#include "command_failures.h"
 #include "failure.h"
 #include "printable.h"
 #include "progress_bar.h"
@@ -91,44 +92,44 @@ bool detectChannels(const std::string& path, const std::vector<int>& channels, c
     return stopFlag == 0;
 }
 
-int runDetect(const DetectRequest& request, volatile std::int32_t& stopFlag) {
-    try {
-        checkDetectOptions(request.options);
-        const ChannelReader first(request.input, 0);
-        const std::vector<int> channels = channelsToSearch(request.channel, first.channelCount());
-        // Each line of a file of several channels says its own, so that the
-        // ranges go back to it whatever --channel repair is given.
-        const bool tagChannels = first.channelCount() > 1;
-        std::vector<std::vector<detect::Click>> found;
-        if (!detectChannels(request.input, channels, request.options, stopFlag, found)) {
-            std::cerr << "tesmora: stopped\n";
-            return kExitStopped;
-        }
-        std::cout << "# tesmora detect " << printable(request.input) << ": "
-                  << (request.channel.empty() ? "every channel" : "channel " + std::to_string(channels.front()))
-                  << " of " << first.channelCount() << ", " << first.sampleRate() << " Hz, " << first.frameCount()
-                  << " samples, sensitivity " << formatted(request.options.sensitivity, "%g") << ", max-width "
-                  << (request.options.maxWidthMs > 0 ? formatted(request.options.maxWidthMs, "%g ms")
-                                                     : std::string("2 ms (at least 64 samples)"))
-                  << "; FIRST:LAST SCORE" << (tagChannels ? " CHANNEL" : "") << "\n";
-        for (std::size_t i = 0; i < channels.size(); ++i)
-            printClicks(std::cout, found[i], tagChannels ? channels[i] : -1);
-        std::cout.flush();
-        for (std::size_t i = 0; i < channels.size(); ++i) {
-            const std::size_t count = found[i].size();
-            std::cerr << "tesmora: "
-                      << (count == 0 ? std::string("no clicks")
-                                     : std::to_string(count) + (count == 1 ? " click" : " clicks"))
-                      << " found in channel " << channels[i] << " of " << printable(request.input) << "\n";
-        }
-        return kExitRepaired;
-    } catch (const UsageError& error) {
-        std::cerr << "tesmora: " << printable(error.what()) << "\n";
-        return kExitBadUsage;
-    } catch (const HostError& error) {
-        std::cerr << "tesmora: " << printable(error.what()) << "\n";
-        return kExitFailed;
+namespace {
+
+// Searches the channels asked for and prints what it found.
+int searchAndPrint(const DetectRequest& request, volatile std::int32_t& stopFlag) {
+    checkDetectOptions(request.options);
+    const ChannelReader first(request.input, 0);
+    const std::vector<int> channels = channelsToSearch(request.channel, first.channelCount());
+    // Each line of a file of several channels says its own, so that the
+    // ranges go back to it whatever --channel repair is given.
+    const bool tagChannels = first.channelCount() > 1;
+    std::vector<std::vector<detect::Click>> found;
+    if (!detectChannels(request.input, channels, request.options, stopFlag, found)) {
+        std::cerr << "tesmora: stopped\n";
+        return kExitStopped;
     }
+    std::cout << "# tesmora detect " << printable(request.input) << ": "
+              << (request.channel.empty() ? "every channel" : "channel " + std::to_string(channels.front())) << " of "
+              << first.channelCount() << ", " << first.sampleRate() << " Hz, " << first.frameCount()
+              << " samples, sensitivity " << formatted(request.options.sensitivity, "%g") << ", max-width "
+              << (request.options.maxWidthMs > 0 ? formatted(request.options.maxWidthMs, "%g ms")
+                                                 : std::string("2 ms (at least 64 samples)"))
+              << "; FIRST:LAST SCORE" << (tagChannels ? " CHANNEL" : "") << "\n";
+    for (std::size_t i = 0; i < channels.size(); ++i) printClicks(std::cout, found[i], tagChannels ? channels[i] : -1);
+    std::cout.flush();
+    for (std::size_t i = 0; i < channels.size(); ++i) {
+        const std::size_t count = found[i].size();
+        std::cerr << "tesmora: "
+                  << (count == 0 ? std::string("no clicks")
+                                 : std::to_string(count) + (count == 1 ? " click" : " clicks"))
+                  << " found in channel " << channels[i] << " of " << printable(request.input) << "\n";
+    }
+    return kExitRepaired;
+}
+
+}  // namespace
+
+int runDetect(const DetectRequest& request, volatile std::int32_t& stopFlag) {
+    return exitStatusOf([&] { return searchAndPrint(request, stopFlag); });
 }
 
 }  // namespace tesmora::cli

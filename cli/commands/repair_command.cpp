@@ -8,6 +8,7 @@
 #include "audio_file.h"
 #include "channel.h"
 #include "channel_reader.h"
+#include "command_failures.h"
 #include "detect_command.h"
 #include "failure.h"
 #include "input_file.h"
@@ -267,15 +268,7 @@ int repair(const RepairRequest& request, volatile std::int32_t& stopFlag) {
 }  // namespace
 
 int runRepair(const RepairRequest& request, volatile std::int32_t& stopFlag) {
-    try {
-        return repair(request, stopFlag);
-    } catch (const UsageError& error) {
-        std::cerr << "tesmora: " << printable(error.what()) << "\n";
-        return kExitBadUsage;
-    } catch (const HostError& error) {
-        std::cerr << "tesmora: " << printable(error.what()) << "\n";
-        return kExitFailed;
-    }
+    return exitStatusOf([&] { return repair(request, stopFlag); });
 }
 
 }  // namespace tesmora::cli
