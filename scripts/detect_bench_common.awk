@@ -13,6 +13,13 @@ function readFields(    i, kv) {
   }
   det = f["det"] (f["det"] == "curve" ? " " f["sens"] : "")
 }
+# Appends a comma-separated list to lists[group]. (mawk makes lists[group]
+# before it asks whether it is there: no ?: here.)
+function appendTo(lists, group, list) {
+  if (list == "") return
+  if (group in lists) lists[group] = lists[group] "," list
+  else lists[group] = list
+}
 # The median of a comma-separated list of numbers; -1 for an empty list.
 function medianOf(list,    values, n, i, j, v) {
   n = split(list, values, ",")

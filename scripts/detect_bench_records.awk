@@ -4,11 +4,6 @@ function pct(a, b) { return b > 0 ? sprintf("%5.1f", 100 * a / b) : "    -" }
 function perMinute(a, seconds) { return seconds > 0 ? sprintf("%6.2f", a * 60 / seconds) : "     -" }
 function gain(before, after) { return after > 0 && before > 0 ? sprintf("%5.1f", 10 * log(before / after) / log(10)) : "    -" }
 # The median of the comma-separated values gathered for group.
-# (mawk makes remaining[group] before it asks whether it is there: no ?: here)
-function remember(group, list) {
-  if (group in remaining) remaining[group] = remaining[group] "," list
-  else remaining[group] = list
-}
 function median(group) { return group in remaining ? sprintf("%5.1f", medianOf(remaining[group])) : "    -" }
 
 {
@@ -28,7 +23,7 @@ function median(group) { return group in remaining ? sprintf("%5.1f", medianOf(r
     for (key in f) if (key != "det" && key != "mat" && key != "file" && key != "sens" && key != "rem") add(group, key, f[key])
     add(group, "files", 1)
     if (f["errout"] >= f["errin"]) add(group, "worsefile", 1)
-    if (f["rem"] != "none") remember(group, f["rem"])
+    if (f["rem"] != "none") appendTo(remaining, group, f["rem"])
   }
 }
 

@@ -4,12 +4,6 @@ function pct(a, b) { return b > 0 ? sprintf("%5.1f", 100 * a / b) : "    -" }
 function perMinute(a, seconds) { return seconds > 0 ? sprintf("%7.2f", a * 60 / seconds) : "      -" }
 function gain(before, after) { return after > 0 ? sprintf("%6.1f", 10 * log(before / after) / log(10)) : "     -" }
 # The remains of each click found, gathered per group for their median.
-function keep(group, list) {
-  if (list == "") return
-  # (mawk makes kept[group] before it asks whether it is there: no ?: here)
-  if (group in kept) kept[group] = kept[group] "," list
-  else kept[group] = list
-}
 function median(group) { return group in kept ? sprintf("%6.1f", medianOf(kept[group])) : "     -" }
 
 {
@@ -23,7 +17,7 @@ function median(group) { return group in kept ? sprintf("%6.1f", medianOf(kept[g
       add(group, "cleanseconds", f["seconds"])
       continue
     }
-    if ("remains" in f) keep(group, f["remains"])
+    if ("remains" in f) appendTo(kept, group, f["remains"])
     for (key in f)
       if (key != "det" && key != "mat" && key != "kind" && key != "sens" && key != "remains") add(group, key, f[key])
   }
