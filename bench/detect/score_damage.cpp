@@ -18,35 +18,16 @@
 #include <string>
 #include <vector>
 
+#include "damage_truth.h"
 #include "line_repair.h"
 #include "selection.h"
 #include "wav_file.h"
 
 namespace {
 
+using tesmora::bench::readTruth;
+using tesmora::bench::TrueClick;
 using tesmora::detect::SampleSpan;
-
-struct TrueClick {
-    int channel = 0;
-    SampleSpan core;
-    SampleSpan tail;
-    std::string kind;
-    std::string placement;
-    double peak = 0;
-    double factor = 0;
-};
-
-std::vector<TrueClick> readTruth(const std::string& path) {
-    std::vector<TrueClick> clicks;
-    if (path == "-") return clicks;
-    std::ifstream in(path);
-    TrueClick c;
-    while (in >> c.channel >> c.core.first >> c.core.last >> c.tail.first >> c.tail.last >> c.kind >> c.placement >>
-           c.peak >> c.factor) {
-        clicks.push_back(c);
-    }
-    return clicks;
-}
 
 // What the repair of each range replaces outright, by channel.
 std::vector<std::vector<SampleSpan>> readRanges(const std::string& path, int channels) {

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "damage_truth.h"
 #include "selection.h"
 #include "wav_file.h"
 
@@ -24,30 +25,9 @@ namespace {
 
 using detect::SampleSpan;
 
-struct Damage {
-    int channel = 0;
-    SampleSpan core;
-    SampleSpan tail;
-    std::string kind;
-    std::string placement;
-    double peak = 0;
-};
-
 std::string slurp(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), {}};
-}
-
-std::vector<Damage> readTruth(const std::string& path) {
-    std::vector<Damage> all;
-    std::ifstream in(path);
-    Damage d;
-    double factor = 0;
-    while (in >> d.channel >> d.core.first >> d.core.last >> d.tail.first >> d.tail.last >> d.kind >> d.placement >>
-           d.peak >> factor) {
-        all.push_back(d);
-    }
-    return all;
 }
 
 class DamageScoreTest : public ::testing::Test {
@@ -103,12 +83,12 @@ TEST_F(DamageScoreTest, TheTruthListsTheDamageAndTheScoreCoversCoresExactly) {
     EXPECT_EQ(slurp(path("damaged.wav")), slurp(path("again.wav"))) << "the same seed must give the same damage";
     EXPECT_EQ(slurp(path("truth.txt")), slurp(path("again.txt")));
 
-    const std::vector<Damage> truth = readTruth(path("truth.txt"));
+    const std::vector<TrueClick> truth = readTruth(path("truth.txt"));
     ASSERT_GE(truth.size(), 20u);
     const Wav clean = readWav(path("clean.wav"));
     const Wav damaged = readWav(path("damaged.wav"));
     std::map<std::string, int> seen;
-    for (const Damage& d : truth) {
+    for (const TrueClick& d : truth) {
         ++seen["channel " + std::to_string(d.channel)];
         ++seen[d.placement];
         ASSERT_LE(d.tail.first, d.core.first);
@@ -130,7 +110,7 @@ TEST_F(DamageScoreTest, TheTruthListsTheDamageAndTheScoreCoversCoresExactly) {
     // alarm (the tail is damage too).
     std::vector<std::pair<int, SampleSpan>> exact;
     std::vector<std::pair<int, SampleSpan>> late;
-    for (const Damage& d : truth) {
+    for (const TrueClick& d : truth) {
         const SampleSpan s = detect::selectionAround(d.core, damaged.frames());
         exact.emplace_back(d.channel, s);
         late.emplace_back(d.channel, SampleSpan{s.first + 1, s.last + 1});
@@ -145,8 +125,8 @@ TEST_F(DamageScoreTest, TheTruthListsTheDamageAndTheScoreCoversCoresExactly) {
 
     // A defect in one channel, selected in both: found in its own, a false
     // alarm in the other, where no damage lies.
-    auto quietInOther = [&](const Damage& one) {
-        for (const Damage& d : truth) {
+    auto quietInOther = [&](const TrueClick& one) {
+        for (const TrueClick& d : truth) {
             if (d.channel != one.channel && d.tail.first <= one.tail.last && one.tail.first <= d.tail.last)
                 return false;
         }
