@@ -37,6 +37,7 @@ struct DetectorSettings {
     double minDeviation = 24;           // ... and at least this, in sample units
     double steadyShare = 0.9;           // the quieter side's level at least this share of the louder: steady
     double steadyDeviationRatio = 1.6;  // the departure needed there, against the level
+    double plainShare = 0.9;            // ... or this share of the loudest sample around, if smaller
     std::size_t shortestPeriod = 0;     // of the pitch predictor; by rate
     std::size_t longestPeriod = 0;      // by rate
     double periodicShare = 0.5;         // a pulse a period away, of like energy, that explains this much of it

@@ -16,6 +16,12 @@ double rootMeanSquare(const std::vector<double>& x, std::size_t from, std::size_
     return std::sqrt(sum / static_cast<double>(to - from));
 }
 
+double largestMagnitude(const std::vector<double>& x, std::size_t from, std::size_t to) {
+    double largest = 0;
+    for (std::size_t n = from; n < to; ++n) largest = std::max(largest, std::fabs(x[n]));
+    return largest;
+}
+
 }  // namespace
 
 void WindowScanner::computeErrors(bool refit) {
@@ -254,15 +260,23 @@ bool WindowScanner::confirm(Candidate& candidate, double deviation) const {
     // by more than the signal's own level; an onset or a plosive does not,
     // because the loud signal after it is part of that level.
     const std::size_t span = settings_.scaleStretch;
-    const double before =
-        rootMeanSquare(cleaned_, candidate.first > span ? candidate.first - span : 0, candidate.first);
-    const double after = rootMeanSquare(cleaned_, whole.last + 1, std::min(count_, whole.last + 1 + span));
+    const std::size_t beforeFrom = candidate.first > span ? candidate.first - span : 0;
+    const std::size_t afterEnd = std::min(count_, whole.last + 1 + span);
+    const double before = rootMeanSquare(cleaned_, beforeFrom, candidate.first);
+    const double after = rootMeanSquare(cleaned_, whole.last + 1, afterEnd);
     const double level = std::max(before, after);
     // Where the sound keeps its level across the candidate there is no onset
     // to mistake for a click, and a smaller departure is one.
     const bool steady = std::min(before, after) >= settings_.steadyShare * level;
-    const double ratio = steady ? settings_.steadyDeviationRatio : settings_.deviationRatio;
-    const double needed = std::max(ratio * level, settings_.minDeviation);
+    double needed = (steady ? settings_.steadyDeviationRatio : settings_.deviationRatio) * level;
+    if (steady) {
+        // A click as loud as the loudest of a steady sound around it is
+        // plain, though a tone's peak stands little above its RMS.
+        const double loudest = std::max(largestMagnitude(cleaned_, beforeFrom, candidate.first),
+                                        largestMagnitude(cleaned_, whole.last + 1, afterEnd));
+        needed = std::min(needed, settings_.plainShare * loudest);
+    }
+    needed = std::max(needed, settings_.minDeviation);
     whole.score = std::min(whole.score, deviation / needed);
     if (deviation < needed || repeatsAPeriodAway(candidate)) return false;
     candidate = whole;

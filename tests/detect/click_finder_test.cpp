@@ -130,6 +130,19 @@ std::vector<Case> cases() {
              return s;
          },
          {{5000, 1}, {15000, 3}, {30000, 24}}},
+        {"clicks as loud as the held tone's peak, of any shape",
+         [] {
+             // Peak no higher than the tone's, so below 1.6 times its RMS:
+             // still plain in a steady sound.
+             Signal s = sine(second, 8000, 440);
+             addClick(s, {4000, 10}, 8000, 'p');
+             addClick(s, {12000, 10}, -8000, 's');
+             addClick(s, {20000, 10}, 8000, 'o');
+             addClick(s, {28000, 3}, -8000, 'p');
+             addClick(s, {36000, 40}, 8000, 's');
+             return s;
+         },
+         {{4000, 10}, {12000, 10}, {20000, 10}, {28000, 3}, {36000, 40}}},
         {"spike in digital silence",
          [] {
              Signal s(second, 0.0);
