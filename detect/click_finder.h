@@ -27,7 +27,9 @@
 // sound surprise the model too. So a candidate is kept only when (1) its
 // samples depart from their AR interpolation by more than 2.5 times the signal's
 // RMS on the louder side (the loud signal an onset starts is part of that
-// level; a click stands out of it); (2) no pulse of like energy lies one
+// level; a click stands out of it; where the sound holds its level, 1.6
+// times, or 0.9 of its loudest sample if that is less: a click as loud as a
+// tone's peak is plain); (2) no pulse of like energy lies one
 // period (2 to 20 ms) away that a pitch predictor would cancel it with; (3)
 // where candidates crowd (three within 20 ms: a rough, glitchy or crushed
 // sound), it departs 1.5 times more than the largest of the others.
