@@ -40,7 +40,10 @@
 // the click's peak), then runs on by a sample and 40 % of the width found;
 // damage that runs on beyond the longest click (2 ms, and at least 64
 // samples, for the recording's filters smear a click over some samples
-// whatever the rate) is a sound, not a click. At the very
+// whatever the rate) is a sound, not a click, unless its core (down to a
+// quarter of its peak) is at most half the longest click and departs 3.5
+// times more than a click must: a pulse through a phono stage's
+// de-emphasis, whose low tail is left as it is. At the very
 // start and end of the signal only a one-sided error is there to judge by,
 // and the range runs to that end.
 //
