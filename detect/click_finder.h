@@ -27,7 +27,9 @@
 // sound surprise the model too. So a candidate is kept only when (1) its
 // samples depart from their AR interpolation by more than 2.5 times the signal's
 // RMS on the louder side (the loud signal an onset starts is part of that
-// level; a click stands out of it); (2) no pulse of like energy lies one
+// level; a click stands out of it; where the sound holds its level, 1.6
+// times, or 0.9 of its loudest sample if that is less: a click as loud as a
+// tone's peak is plain); (2) no pulse of like energy lies one
 // period (2 to 20 ms) away that a pitch predictor would cancel it with; (3)
 // where candidates crowd (three within 20 ms: a rough, glitchy or crushed
 // sound), it departs 1.5 times more than the largest of the others.
@@ -38,7 +40,10 @@
 // the click's peak), then runs on by a sample and 40 % of the width found;
 // damage that runs on beyond the longest click (2 ms, and at least 64
 // samples, for the recording's filters smear a click over some samples
-// whatever the rate) is a sound, not a click. At the very
+// whatever the rate) is a sound, not a click, unless its core (down to a
+// quarter of its peak) is at most half the longest click and departs 3.5
+// times more than a click must: a pulse through a phono stage's
+// de-emphasis, whose low tail is left as it is. At the very
 // start and end of the signal only a one-sided error is there to judge by,
 // and the range runs to that end.
 //

@@ -37,6 +37,7 @@ struct DetectorSettings {
     double minDeviation = 24;           // ... and at least this, in sample units
     double steadyShare = 0.9;           // the quieter side's level at least this share of the louder: steady
     double steadyDeviationRatio = 1.6;  // the departure needed there, against the level
+    double plainShare = 0.9;            // ... or this share of the loudest sample around, if smaller
     std::size_t shortestPeriod = 0;     // of the pitch predictor; by rate
     std::size_t longestPeriod = 0;      // by rate
     double periodicShare = 0.5;         // a pulse a period away, of like energy, that explains this much of it
@@ -44,10 +45,12 @@ struct DetectorSettings {
     double textureRatio = 1.5;          // how far a click in a texture stands out of the largest other
 
     // Following the tail.
-    double tailThreshold = 3;  // departure from the interpolation, in deviations of the error
-    double tailOfPeak = 0.1;   // ... and as a share of the click's largest departure
-    std::size_t tailGap = 4;   // quiet samples a tail is followed across
-    std::size_t tailPad = 40;  // percent of the width found that the range runs on by
+    double tailThreshold = 3;   // departure from the interpolation, in deviations of the error
+    double tailOfPeak = 0.1;    // ... and as a share of the click's largest departure
+    double coreOfPeak = 0.25;   // ... where the tail outlasts the longest click: its core only
+    double coreEvidence = 3.5;  // ... which must then depart this many times more
+    std::size_t tailGap = 4;    // quiet samples a tail is followed across
+    std::size_t tailPad = 40;   // percent of the width found that the range runs on by
 };
 
 DetectorSettings settingsFor(int sampleRate, const DetectOptions& options);

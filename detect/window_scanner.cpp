@@ -16,6 +16,12 @@ double rootMeanSquare(const std::vector<double>& x, std::size_t from, std::size_
     return std::sqrt(sum / static_cast<double>(to - from));
 }
 
+double largestMagnitude(const std::vector<double>& x, std::size_t from, std::size_t to) {
+    double largest = 0;
+    for (std::size_t n = from; n < to; ++n) largest = std::max(largest, std::fabs(x[n]));
+    return largest;
+}
+
 }  // namespace
 
 void WindowScanner::computeErrors(bool refit) {
@@ -166,14 +172,14 @@ bool WindowScanner::repeatsAPeriodAway(const Candidate& candidate) const {
     return false;
 }
 
-bool WindowScanner::extendTail(Candidate& candidate, double peakDeviation) const {
+bool WindowScanner::extendTail(Candidate& candidate, double peakDeviation, double shareOfPeak) const {
     // A click decays into the signal, and the backward error loses its tail
     // early. Samples after it that depart from the AR interpolation across
     // the click and them (by more than a few deviations of the error, and
     // by more than a share of the click's own peak) are damage too.
     const auto p = static_cast<std::size_t>(settings_.order);
     const double unit =
-        std::max(settings_.tailThreshold * forwardScale_.at(candidate.first), settings_.tailOfPeak * peakDeviation);
+        std::max(settings_.tailThreshold * forwardScale_.at(candidate.first), shareOfPeak * peakDeviation);
     for (int round = 0; round < 8; ++round) {
         const std::size_t width = candidate.last - candidate.first + 1;
         const std::size_t reach = std::min({candidate.first + settings_.maxWidth - 1,
@@ -245,7 +251,19 @@ bool WindowScanner::confirm(Candidate& candidate, double deviation) const {
     // only (its middle, clipped or noise-like, surprises the model less)
     // would otherwise count its own rest as the signal's level after it.
     Candidate whole = candidate;
-    if (!extendTail(whole, deviation)) return false;
+    const bool coreOnly = !extendTail(whole, deviation, settings_.tailOfPeak);
+    if (coreOnly) {
+        // Damage whose low tail outlasts the longest click (a pop through a
+        // phono stage's de-emphasis) is still a click: its core, where it
+        // departs by a good share of its peak, is what the line replaces.
+        // The start of a sound runs on as long, so such a core must stand
+        // out more (below).
+        whole = candidate;
+        if (!extendTail(whole, deviation, settings_.coreOfPeak) ||
+            whole.last - whole.first + 1 > settings_.maxWidth / 2) {
+            return false;
+        }
+    }
     // ... and the departure is measured across all of it, for the same
     // reason: interpolated across its first samples only, the line leans on
     // the damage after them.
@@ -254,15 +272,24 @@ bool WindowScanner::confirm(Candidate& candidate, double deviation) const {
     // by more than the signal's own level; an onset or a plosive does not,
     // because the loud signal after it is part of that level.
     const std::size_t span = settings_.scaleStretch;
-    const double before =
-        rootMeanSquare(cleaned_, candidate.first > span ? candidate.first - span : 0, candidate.first);
-    const double after = rootMeanSquare(cleaned_, whole.last + 1, std::min(count_, whole.last + 1 + span));
+    const std::size_t beforeFrom = candidate.first > span ? candidate.first - span : 0;
+    const std::size_t afterEnd = std::min(count_, whole.last + 1 + span);
+    const double before = rootMeanSquare(cleaned_, beforeFrom, candidate.first);
+    const double after = rootMeanSquare(cleaned_, whole.last + 1, afterEnd);
     const double level = std::max(before, after);
     // Where the sound keeps its level across the candidate there is no onset
     // to mistake for a click, and a smaller departure is one.
     const bool steady = std::min(before, after) >= settings_.steadyShare * level;
-    const double ratio = steady ? settings_.steadyDeviationRatio : settings_.deviationRatio;
-    const double needed = std::max(ratio * level, settings_.minDeviation);
+    double needed = (steady ? settings_.steadyDeviationRatio : settings_.deviationRatio) * level;
+    if (steady) {
+        // A click as loud as the loudest of a steady sound around it is
+        // plain, though a tone's peak stands little above its RMS.
+        const double loudest = std::max(largestMagnitude(cleaned_, beforeFrom, candidate.first),
+                                        largestMagnitude(cleaned_, whole.last + 1, afterEnd));
+        needed = std::min(needed, settings_.plainShare * loudest);
+    }
+    needed = std::max(needed, settings_.minDeviation);
+    if (coreOnly) needed *= settings_.coreEvidence;
     whole.score = std::min(whole.score, deviation / needed);
     if (deviation < needed || repeatsAPeriodAway(candidate)) return false;
     candidate = whole;

@@ -52,8 +52,9 @@ private:
     Candidate edgesAround(std::size_t peak, double score) const;
     void fillCandidates(const std::vector<Candidate>& candidates);
     bool repeatsAPeriodAway(const Candidate& candidate) const;
-    // False when the damage runs on to the longest click.
-    bool extendTail(Candidate& candidate, double peakDeviation) const;
+    // Follows the damage on while it departs by shareOfPeak of its peak;
+    // false when it runs on to the longest click.
+    bool extendTail(Candidate& candidate, double peakDeviation, double shareOfPeak) const;
     void mergeInto(std::vector<Candidate>& candidates, const std::vector<Candidate>& fresh) const;
     // How far the samples depart from their AR interpolation across the
     // candidate; -1 where one side lacks the context.

@@ -72,13 +72,15 @@ struct Damage {
 };
 
 // A click (its peak at least 3 times the signal's RMS): a spike (width 1), a damped bipolar oscillation or a decaying
-// step.
+// step; or a pulse as a phono stage's de-emphasis leaves it: a core of 3 samples, then a low tail (a fifth of the
+// peak, decaying over a third of the width).
 void addClick(Signal& s, Damage d, double peak, char shape) {
     for (std::size_t i = 0; i < d.width; ++i) {
         const double t = static_cast<double>(i) / static_cast<double>(d.width);
         double v = 1;
         if (shape == 'o') v = std::exp(-2 * t) * std::cos(2 * kPi * 0.3 * static_cast<double>(i));
         if (shape == 's') v = std::exp(-2 * t);
+        if (shape == 'r' && i >= 3) v = 0.2 * std::exp(-3 * t);
         s[d.first + i] += peak * v;
     }
 }
@@ -130,6 +132,26 @@ std::vector<Case> cases() {
              return s;
          },
          {{5000, 1}, {15000, 3}, {30000, 24}}},
+        {"clicks as loud as the held tone's peak, of any shape",
+         [] {
+             // Peak no higher than the tone's, so below 1.6 times its RMS:
+             // still plain in a steady sound.
+             Signal s = sine(second, 8000, 440);
+             addClick(s, {4000, 10}, 8000, 'p');
+             addClick(s, {12000, 10}, -8000, 's');
+             addClick(s, {20000, 10}, 8000, 'o');
+             addClick(s, {28000, 3}, -8000, 'p');
+             addClick(s, {36000, 40}, 8000, 's');
+             return s;
+         },
+         {{4000, 10}, {12000, 10}, {20000, 10}, {28000, 3}, {36000, 40}}},
+        {"a pulse whose low tail outlasts the longest click: its core",
+         [] {
+             Signal s = sine(second, 2000, 300);
+             addClick(s, {20000, 600}, 12000, 'r');
+             return s;
+         },
+         {{20000, 3}}},
         {"spike in digital silence",
          [] {
              Signal s(second, 0.0);
