@@ -108,9 +108,12 @@ int searchAndPrint(const DetectRequest& request, volatile std::int32_t& stopFlag
         return kExitStopped;
     }
     std::cout << "# tesmora detect " << printable(request.input) << ": "
-              << (request.channel.empty() ? "every channel" : "channel " + std::to_string(channels.front())) << " of "
-              << first.channelCount() << ", " << first.sampleRate() << " Hz, " << first.frameCount()
-              << " samples, sensitivity " << formatted(request.options.sensitivity, "%g") << ", max-width "
+              << (first.channelCount() == 1 ? std::string("mono")
+                  : request.channel.empty()
+                      ? "every channel of " + std::to_string(first.channelCount())
+                      : "channel " + std::to_string(channels.front()) + " of " + std::to_string(first.channelCount()))
+              << ", " << first.sampleRate() << " Hz, " << first.frameCount() << " samples, sensitivity "
+              << formatted(request.options.sensitivity, "%g") << ", max-width "
               << (request.options.maxWidthMs > 0 ? formatted(request.options.maxWidthMs, "%g ms")
                                                  : std::string("2 ms (at least 64 samples)"))
               << "; FIRST:LAST SCORE" << (tagChannels ? " CHANNEL" : "") << "\n";
