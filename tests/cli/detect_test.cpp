@@ -53,7 +53,7 @@ TEST(Detect, PrintsRangesThatRepairTheFileAsDetectDoes) {
     ASSERT_EQ(detect.status, 0) << detect.err;
     const std::vector<std::string> found = lines(detect.out);
     ASSERT_EQ(found.size(), 1 + std::size(kClicks)) << detect.out;
-    EXPECT_EQ(found[0].rfind("# tesmora detect " + in, 0), 0u) << found[0];
+    EXPECT_EQ(found[0].rfind("# tesmora detect " + in + ": mono, 22050 Hz, ", 0), 0u) << found[0];
     for (std::size_t i = 0; i < std::size(kClicks); ++i) {
         unsigned first = 0;
         unsigned last = 0;
