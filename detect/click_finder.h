@@ -22,6 +22,16 @@
 // itself and hides weaker ones near it: so the model is fitted again, up to
 // three times, with every candidate found so far interpolated away (the
 // least-squares AR interpolation across it), and the search repeated.
+// In noise-like sound (surface noise, hiss, cymbals, rain) the error of a
+// click's samples is about as large as the error around it, and no one
+// sample stands out: there the energy of the forward error over a tenth of
+// a millisecond (4 samples at 44.1 kHz; a sample, and so nothing more, at
+// 8 kHz) is summed against its robust scale, and where it exceeds 32
+// squared deviations a candidate starts too. It is a fair test only where
+// the error around is white Gaussian noise: so only where, 40 ms on either
+// side, the error is white (its correlation a sample or two later within
+// the chance of the estimate) and its windows seldom reach even half that
+// energy, and such a candidate must depart 3 times the level (below).
 //
 // Judging. A percussive onset, a plosive, the pulse of a voiced or bowed
 // sound surprise the model too. So a candidate is kept only when (1) its
