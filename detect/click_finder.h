@@ -22,6 +22,16 @@
 // itself and hides weaker ones near it: so the model is fitted again, up to
 // three times, with every candidate found so far interpolated away (the
 // least-squares AR interpolation across it), and the search repeated.
+// In noise-like sound (surface noise, hiss, cymbals, rain) the error of a
+// click's samples is about as large as the error around it, and no one
+// sample stands out: there the energy of the forward error over a tenth of
+// a millisecond (4 samples at 44.1 kHz; a sample, and so nothing more, at
+// 8 kHz) is summed against its robust scale, and where it exceeds 32
+// squared deviations a candidate starts too. It is a fair test only where
+// the error around is white Gaussian noise: so only where, 40 ms on either
+// side, the error is white (its correlation a sample or two later within
+// the chance of the estimate) and its windows seldom reach even half that
+// energy.
 //
 // Judging. A percussive onset, a plosive, the pulse of a voiced or bowed
 // sound surprise the model too. So a candidate is kept only when (1) its
@@ -29,8 +39,9 @@
 // RMS on the louder side (the loud signal an onset starts is part of that
 // level; a click stands out of it; where the sound holds its level, 1.6
 // times, or 0.9 of its loudest sample if that is less: a click as loud as a
-// tone's peak is plain); (2) no pulse of like energy lies one
-// period (2 to 20 ms) away that a pitch predictor would cancel it with; (3)
+// tone's peak is plain; one found by its energy alone, 3 times); (2) no
+// pulse of like energy lies one period (2 to 20 ms) away that a pitch
+// predictor would cancel it with; (3)
 // where candidates crowd (three within 20 ms: a rough, glitchy or crushed
 // sound), it departs 1.5 times more than the largest of the others.
 //

@@ -26,14 +26,23 @@ DetectorSettings settingsFor(int sampleRate, const DetectOptions& options) {
             ? std::max<std::size_t>(2, static_cast<std::size_t>(std::lround(options.maxWidthMs * rate / 1000)))
             : std::max<std::size_t>(kShortestAutomaticWidth, static_cast<std::size_t>(rate / 500));
     settings.scaleStretch = std::max<std::size_t>(128, static_cast<std::size_t>(rate / 100));
+    settings.noiseSpan = 4 * settings.scaleStretch;
+    // A tenth of a millisecond: the core of the shortest clicks. At a
+    // telephone rate that is a sample, and the two-sided error of one
+    // sample already holds all the evidence.
+    settings.energySpan = static_cast<std::size_t>(std::lround(rate / 11025));
     settings.textureSpan = static_cast<std::size_t>(rate / 50);
     settings.shortestPeriod = static_cast<std::size_t>(rate / 500);
     settings.longestPeriod = static_cast<std::size_t>(rate / 50);
     const double factor = std::pow(2.0, (5.0 - options.sensitivity) / 3.0);
     settings.threshold *= factor;
     settings.edgeThreshold *= factor;
+    // In white Gaussian noise each step of sensitivity about doubles the
+    // false alarms the energy of a few samples raises.
+    settings.energyThreshold += 6 * std::log2(factor);
     settings.deviationRatio *= factor;
     settings.steadyDeviationRatio *= factor;
+    settings.energyDeviationRatio *= factor;
     settings.plainShare *= factor;
     settings.margin =
         std::max<std::size_t>(settings.margin, 4 * settings.maxWidth + 4 * static_cast<std::size_t>(settings.order));

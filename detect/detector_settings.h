@@ -31,12 +31,22 @@ struct DetectorSettings {
     // Candidates closer than this are one. At least 4: a selection reaches
     // two samples beyond its damage on each side, and two must not overlap.
     std::size_t mergeGap = 4;
+    // In noise-like sound the error of a click's few samples is about as
+    // large as the error around it: their energy together is the evidence
+    // (noise_evidence.h), where the error around is white Gaussian noise.
+    std::size_t energySpan = 0;       // samples whose forward error is summed; by rate
+    double energyThreshold = 32;      // their energy, in squared robust deviations
+    std::size_t noiseSpan = 0;        // the error looked at on either side; by rate
+    double noiseProbe = 16;           // windows of white Gaussian error exceed this energy 3 times in 1000:
+    double noiseRoughShare = 0.0045;  // ... around a click, at most this share of them may
+    double whiteBound = 3.5;          // the error's correlation at lags 1 and 2, in deviations of its estimate
 
     // Telling clicks from the signal.
     double deviationRatio = 2.5;        // departure from the interpolation, against the local level
     double minDeviation = 24;           // ... and at least this, in sample units
     double steadyShare = 0.9;           // the quieter side's level at least this share of the louder: steady
     double steadyDeviationRatio = 1.6;  // the departure needed there, against the level
+    double energyDeviationRatio = 3;    // ... and of a click found by the energy of its samples alone
     double plainShare = 0.9;            // ... or this share of the loudest sample around, if smaller
     std::size_t shortestPeriod = 0;     // of the pitch predictor; by rate
     std::size_t longestPeriod = 0;      // by rate

@@ -45,6 +45,8 @@ void WindowScanner::computeErrors(bool refit) {
     // Near the ends of the signal only one side is there to predict from
     // (the two-sided error there would smear a click at the very end over
     // twice the model's order).
+    noise_.measure(forward_.data(), forwardScale_.bySample(), std::min(p, n), n, settings_.energySpan,
+                   settings_.noiseProbe);
     if (atStart_) {
         for (std::size_t i = 0; i < std::min(2 * p, end); ++i) {
             score_[i] = std::fabs(backwardErrorAt(cleaned_.data(), n, model_, i)) / forwardScale_.at(i);
@@ -93,7 +95,7 @@ WindowScanner::Candidate WindowScanner::edgesAround(std::size_t peak, double sco
     // A click decays into the signal: its tail lies below what can be told
     // apart, so the range runs on by a share of what was seen.
     last = std::min({n - 1, last + (last - first) * settings_.tailShare / 100, first + width - 1});
-    return {first, last, peak, score / settings_.threshold};
+    return {first, last, peak, score / settings_.threshold, false};
 }
 
 void WindowScanner::findCandidates(std::vector<Candidate>& found) const {
@@ -116,6 +118,67 @@ void WindowScanner::findCandidates(std::vector<Candidate>& found) const {
         const Candidate candidate = edgesAround(peak, score_[peak]);
         found.push_back(candidate);
         i = std::max(end, candidate.last + 1);
+    }
+}
+
+bool WindowScanner::noiseLikeAround(std::size_t at) const {
+    // The energy of a few samples of white Gaussian error seldom reaches the
+    // threshold; the error of music, heavy-tailed and not quite white where
+    // the model misses the sound's spectrum (a cymbal's attack), often does.
+    // So the energy is evidence only where the windows around exceed a lower
+    // probe about as rarely as in white Gaussian noise, in all and on either
+    // side, and the error is white; the candidate's own samples left out.
+    const auto p = static_cast<std::size_t>(settings_.order);
+    const std::size_t reach = settings_.noiseSpan;
+    const std::size_t before = at > 2 * p ? at - 2 * p : 0;
+    const std::size_t after = std::min(count_, at + 2 * p);
+    const std::size_t from = before > reach ? before - reach : 0;
+    const std::size_t to = std::min(count_, after + reach);
+    const double roughBefore = noise_.roughShare(from, before);
+    const double roughAfter = noise_.roughShare(after, to);
+    const double rough =
+        (roughBefore * static_cast<double>(before - from) + roughAfter * static_cast<double>(to - after)) /
+        static_cast<double>(std::max<std::size_t>(1, before - from + to - after));
+    return rough <= settings_.noiseRoughShare && std::max(roughBefore, roughAfter) <= 2 * settings_.noiseRoughShare &&
+           noise_.white(std::max(from, p), to, before, after, settings_.whiteBound);
+}
+
+void WindowScanner::findEnergyCandidates(std::vector<Candidate>& found) const {
+    // Where no one sample of a click stands out (in noise-like sound its
+    // error is about as large as the error around it), the energy of its
+    // few samples together may: each cluster of windows above the threshold
+    // that no candidate found already covers is one, its samples the
+    // strongest window's.
+    const auto p = static_cast<std::size_t>(settings_.order);
+    const std::size_t span = settings_.energySpan;
+    if (span < 2) return;
+    const std::size_t end = count_ > p + span ? count_ - p - span : 0;
+    const std::size_t known = found.size();
+    std::size_t i = 2 * p;
+    while (i < end) {
+        if (noise_.energyAt(i) <= settings_.energyThreshold) {
+            ++i;
+            continue;
+        }
+        std::size_t best = i;
+        std::size_t stop = i + 1;
+        for (std::size_t j = i + 1; j < end && j < stop + span; ++j) {
+            if (noise_.energyAt(j) <= settings_.energyThreshold) continue;
+            stop = j + 1;
+            if (noise_.energyAt(j) > noise_.energyAt(best)) best = j;
+        }
+        i = stop;
+        bool covered = false;
+        for (std::size_t k = 0; k < known && !covered; ++k) {
+            covered = found[k].first <= best + span + p && found[k].last + p >= best;
+        }
+        if (covered || !noiseLikeAround(best)) continue;
+        std::size_t peak = best;
+        for (std::size_t k = best; k < best + span; ++k) {
+            if (std::fabs(forward_[k]) > std::fabs(forward_[peak])) peak = k;
+        }
+        found.push_back(
+            {best, best + span - 1, peak, std::sqrt(noise_.energyAt(best) / settings_.energyThreshold), true});
     }
 }
 
@@ -290,6 +353,9 @@ bool WindowScanner::confirm(Candidate& candidate, double deviation) const {
     }
     needed = std::max(needed, settings_.minDeviation);
     if (coreOnly) needed *= settings_.coreEvidence;
+    // Found by its energy alone, where no sample stood out by itself: its
+    // own samples must stand out of the level more.
+    if (candidate.byEnergy) needed = std::max(needed, settings_.energyDeviationRatio * level);
     whole.score = std::min(whole.score, deviation / needed);
     if (deviation < needed || repeatsAPeriodAway(candidate)) return false;
     candidate = whole;
@@ -305,6 +371,7 @@ void WindowScanner::mergeInto(std::vector<Candidate>& candidates, const std::vec
         if (!merged.empty() && c.first <= merged.back().last + settings_.mergeGap) {
             Candidate& back = merged.back();
             back.last = std::max(back.last, c.last);
+            back.byEnergy = back.byEnergy && c.byEnergy;
             if (c.score > back.score) {
                 back.score = c.score;
                 back.peak = c.peak;
@@ -331,6 +398,7 @@ void WindowScanner::scan(const std::int16_t* samples, std::size_t count, const W
         computeErrors(fit > 0);
         fresh.clear();
         findCandidates(fresh);
+        findEnergyCandidates(fresh);
         if (fresh.empty()) break;
         // The model is fitted again with the clicks found so far interpolated
         // away: a loud click drags the fit and hides weaker ones, and a wide

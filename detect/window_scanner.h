@@ -9,6 +9,7 @@
 
 #include "click.h"
 #include "detector_settings.h"
+#include "noise_evidence.h"
 #include "robust_scale.h"
 #include "selection.h"
 
@@ -42,13 +43,18 @@ private:
         std::size_t first;  // the damaged samples, window indices
         std::size_t last;
         std::size_t peak;
-        double score;  // peak score against the threshold
+        double score;   // peak score against the threshold
+        bool byEnergy;  // found by the energy of its samples only
     };
 
     // The model and its errors for the window as cleaned so far; refit: the
     // window's errors were measured before, with fewer clicks filled.
     void computeErrors(bool refit);
     void findCandidates(std::vector<Candidate>& found) const;
+    void findEnergyCandidates(std::vector<Candidate>& found) const;
+    // Whether the error around at is like white Gaussian noise, where the
+    // energy of a few samples is a fair test.
+    bool noiseLikeAround(std::size_t at) const;
     Candidate edgesAround(std::size_t peak, double score) const;
     void fillCandidates(const std::vector<Candidate>& candidates);
     bool repeatsAPeriodAway(const Candidate& candidate) const;
@@ -74,6 +80,7 @@ private:
     std::vector<double> rawError_;  // the forward error of the samples as they are, with the final model
     std::vector<double> matched_;   // the two-sided error: forward error filtered by the reversed model
     std::vector<double> score_;
+    NoiseEvidence noise_;  // of the forward error
     RobustScale forwardScale_;
     RobustScale matchedScale_;
 };

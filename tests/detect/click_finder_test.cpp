@@ -55,6 +55,28 @@ Signal noise(std::size_t length, double deviation, std::uint64_t seed) {
     return s;
 }
 
+// Pink noise (falling 3 dB an octave: Kellet's sum of first-order filters)
+// of the given RMS.
+Signal pinkNoise(std::size_t length, double rms, std::uint64_t seed) {
+    const Signal white = noise(length, 1, seed);
+    constexpr double kPoles[] = {0.99886, 0.99332, 0.969, 0.8665, 0.55, -0.7616};
+    constexpr double kGains[] = {0.0555179, 0.0750759, 0.153852, 0.3104856, 0.5329522, -0.016898};
+    double state[6] = {};
+    double last = 0;
+    double power = 0;
+    Signal s(length);
+    for (std::size_t n = 0; n < length; ++n) {
+        double sum = 0.5362 * white[n] + 0.115926 * last;
+        for (int k = 0; k < 6; ++k) sum += state[k] = kPoles[k] * state[k] + kGains[k] * white[n];
+        last = white[n];
+        s[n] = sum;
+        power += sum * sum;
+    }
+    const double gain = rms / std::sqrt(power / static_cast<double>(length));
+    for (double& v : s) v *= gain;
+    return s;
+}
+
 // A damped noise burst from sample at on, as a drum hit (short attack, long
 // decay) or a plosive (low-passed, a few ms).
 void addBurst(Signal& s, std::size_t at, double peak, double decayMs, double smoothing, std::uint64_t seed) {
@@ -71,15 +93,16 @@ struct Damage {
     std::size_t width;
 };
 
-// A click (its peak at least 3 times the signal's RMS): a spike (width 1), a damped bipolar oscillation or a decaying
-// step; or a pulse as a phono stage's de-emphasis leaves it: a core of 3 samples, then a low tail (a fifth of the
-// peak, decaying over a third of the width).
+// A click (its peak at least 3 times the signal's RMS): a spike (width 1), a damped bipolar oscillation, a decaying
+// step, a short fall (1, 0.7, 0.4, then 0.2 of the peak); or a pulse as a phono stage's de-emphasis leaves it: a core
+// of 3 samples, then a low tail (a fifth of the peak, decaying over a third of the width).
 void addClick(Signal& s, Damage d, double peak, char shape) {
     for (std::size_t i = 0; i < d.width; ++i) {
         const double t = static_cast<double>(i) / static_cast<double>(d.width);
         double v = 1;
         if (shape == 'o') v = std::exp(-2 * t) * std::cos(2 * kPi * 0.3 * static_cast<double>(i));
         if (shape == 's') v = std::exp(-2 * t);
+        if (shape == 'f') v = std::max(0.2, 1 - 0.3 * static_cast<double>(i));
         if (shape == 'r' && i >= 3) v = 0.2 * std::exp(-3 * t);
         s[d.first + i] += peak * v;
     }
@@ -109,11 +132,38 @@ struct Case {
     std::string name;
     std::function<Signal()> make;
     std::vector<Damage> clicks;  // each must be covered; nothing else may be found
+    std::size_t mayMiss = 0;     // ... but for this many, where the noise hides a click near the bound
 };
+
+// Ten seconds of white or pink noise of RMS 1000 with two clicks a second,
+// each a short fall of 4 samples from the given peak (0: clean), signs
+// alternating. A matched filter sees a click of 5 times the RMS at 6.5
+// deviations of white noise: found mostly, those of 10 times always, and
+// clean noise raises no false alarm. The last sample, a fifth of the peak,
+// lies within the noise: it need not be replaced.
+Case noiseCase(bool pink, double timesRms, std::size_t mayMiss) {
+    const std::size_t length = 10 * static_cast<std::size_t>(kRate);
+    std::vector<Damage> clicks;
+    if (timesRms > 0) {
+        const std::size_t quarter = kRate / 4;
+        for (std::size_t at = quarter; at + quarter < length; at += 2 * quarter) clicks.push_back({at + at % 97, 3});
+    }
+    const std::uint64_t seed = 40 + static_cast<std::uint64_t>(timesRms) + (pink ? 100 : 0);
+    return {std::string(pink ? "pink" : "white") + " noise, clicks of " + std::to_string(static_cast<int>(timesRms)) +
+                " times its RMS",
+            [=] {
+                Signal s = pink ? pinkNoise(length, 1000, seed) : noise(length, 1000, seed);
+                for (std::size_t k = 0; k < clicks.size(); ++k) {
+                    addClick(s, {clicks[k].first, 4}, (k % 2 == 0 ? 1000 : -1000) * timesRms, 'f');
+                }
+                return s;
+            },
+            clicks, mayMiss};
+}
 
 std::vector<Case> cases() {
     const std::size_t second = kRate;
-    return {
+    std::vector<Case> table{
         {"spike in a sine",
          [] {
              Signal s = sine(second, 2000, 440);
@@ -213,6 +263,12 @@ std::vector<Case> cases() {
          },
          {}},
     };
+    for (const bool pink : {false, true}) {
+        table.push_back(noiseCase(pink, 0, 0));
+        table.push_back(noiseCase(pink, 5, 8));
+        table.push_back(noiseCase(pink, 10, 0));
+    }
+    return table;
 }
 
 TEST(ClickFinder, CoversEachKnownClickAndNothingElse) {
@@ -221,10 +277,12 @@ TEST(ClickFinder, CoversEachKnownClickAndNothingElse) {
         const std::vector<std::int16_t> samples = quantised(c.make());
         std::size_t largestRead = 0;
         const std::vector<Click> found = find(samples, &largestRead);
+        std::size_t missed = 0;
         for (const Damage& d : c.clicks) {
             const std::size_t last = d.first + d.width - 1;
             const auto covering = std::find_if(found.begin(), found.end(),
                                                [&](const Click& k) { return k.first <= d.first && k.last >= last; });
+            if (covering == found.end() && ++missed <= c.mayMiss) continue;
             if (covering == found.end()) {
                 std::string ranges;
                 for (const Click& k : found) ranges += " " + std::to_string(k.first) + ":" + std::to_string(k.last);

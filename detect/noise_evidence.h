@@ -1,0 +1,40 @@
+// The evidence of a click's few samples taken together. In noise-like sound
+// (surface noise, hiss, cymbals, rain) the prediction error of a click's
+// samples is about as large as the error around it: no one sample stands
+// out, but their energy together does, as long as the error around is
+// white and Gaussian, the noise the model leaves when it fits the sound.
+#ifndef TESMORA_DETECT_NOISE_EVIDENCE_H
+#define TESMORA_DETECT_NOISE_EVIDENCE_H
+
+#include <cstddef>
+#include <vector>
+
+namespace tesmora::detect {
+
+class NoiseEvidence {
+public:
+    // Takes error[first, count) divided by scale (its local deviation),
+    // the energy of each span samples and, of these, which exceed probe.
+    void measure(const double* error, const double* scale, std::size_t first, std::size_t count, std::size_t span,
+                 double probe);
+
+    // The energy of the span samples from n, in squared deviations (0 where
+    // they are not all measured).
+    double energyAt(std::size_t n) const { return energy_[n]; }
+    // The share of the windows starting in [from, to) whose energy exceeds
+    // the probe.
+    double roughShare(std::size_t from, std::size_t to) const;
+    // Whether the error in [from, to), less [skipFrom, skipTo), is white:
+    // its correlation with itself one and two samples later within bound
+    // deviations of the estimate's chance from zero.
+    bool white(std::size_t from, std::size_t to, std::size_t skipFrom, std::size_t skipTo, double bound) const;
+
+private:
+    std::vector<double> whitened_;
+    std::vector<double> energy_;
+    std::vector<std::size_t> rough_;  // windows before each index whose energy exceeds the probe
+};
+
+}  // namespace tesmora::detect
+
+#endif
