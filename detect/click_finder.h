@@ -39,7 +39,9 @@
 // RMS on the louder side (the loud signal an onset starts is part of that
 // level; a click stands out of it; where the sound holds its level, 1.6
 // times, or 0.9 of its loudest sample if that is less: a click as loud as a
-// tone's peak is plain; one found by its energy alone, 3 times); (2) no
+// tone's peak is plain; one found by its energy alone, 3 times; where the
+// sound starts at it, the level after three times that before, 3.5 times
+// the level after, for a drum hit's attack departs as a click does); (2) no
 // pulse of like energy lies one period (2 to 20 ms) away that a pitch
 // predictor would cancel it with; (3)
 // where candidates crowd (three within 20 ms: a rough, glitchy or crushed

@@ -44,6 +44,7 @@ DetectorSettings settingsFor(int sampleRate, const DetectOptions& options) {
     settings.steadyDeviationRatio *= factor;
     settings.energyDeviationRatio *= factor;
     settings.plainShare *= factor;
+    settings.onsetDeviationRatio *= factor;
     settings.margin =
         std::max<std::size_t>(settings.margin, 4 * settings.maxWidth + 4 * static_cast<std::size_t>(settings.order));
     settings.margin = std::max(settings.margin, 3 * settings.scaleStretch);

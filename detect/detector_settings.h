@@ -48,6 +48,8 @@ struct DetectorSettings {
     double steadyDeviationRatio = 1.6;  // the departure needed there, against the level
     double energyDeviationRatio = 3;    // ... and of a click found by the energy of its samples alone
     double plainShare = 0.9;            // ... or this share of the loudest sample around, if smaller
+    double onsetRise = 3;               // the level after at least this many times the level before: an onset
+    double onsetDeviationRatio = 3.5;   // ... where the departure needed is this, against the level after
     std::size_t shortestPeriod = 0;     // of the pitch predictor; by rate
     std::size_t longestPeriod = 0;      // by rate
     double periodicShare = 0.5;         // a pulse a period away, of like energy, that explains this much of it

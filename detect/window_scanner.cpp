@@ -351,6 +351,11 @@ bool WindowScanner::confirm(Candidate& candidate, double deviation) const {
                                         largestMagnitude(cleaned_, whole.last + 1, afterEnd));
         needed = std::min(needed, settings_.plainShare * loudest);
     }
+    // Where the sound starts at the candidate (a drum hit, a pluck, a
+    // consonant), its attack departs from a line drawn across it as a click
+    // does, and lining it flattens the hit: a click there must stand out of
+    // the loud sound after it clearly more.
+    if (after >= settings_.onsetRise * before) needed = std::max(needed, settings_.onsetDeviationRatio * after);
     needed = std::max(needed, settings_.minDeviation);
     if (coreOnly) needed *= settings_.coreEvidence;
     // Found by its energy alone, where no sample stood out by itself: its
