@@ -255,6 +255,22 @@ std::vector<Case> cases() {
              return s;
          },
          {}},
+        {"sharp hits out of a quiet tone (a woodblock's 5 ms ring) do not fire",
+         [] {
+             // Each starts at its peak and rings for about 20 ms: longer than a
+             // click, louder after it than before.
+             Signal s = sine(second, 200, 220);
+             std::size_t at = 3000;
+             for (const double hertz : {500.0, 1500.0, 3000.0, 1500.0, 3000.0, 500.0}) {
+                 for (std::size_t j = 0; j < 4000; ++j) {
+                     const double t = static_cast<double>(j) / kRate;
+                     s[at + j] += 8000 * std::exp(-t / 0.005) * std::cos(2 * kPi * hertz * t);
+                 }
+                 at += 6000;
+             }
+             return s;
+         },
+         {}},
         {"a plosive burst in speech-like tones does not fire",
          [] {
              Signal s = sine(second, 500, 150);
