@@ -306,31 +306,7 @@ bool WindowScanner::standsOutOfTexture(std::size_t index, const std::vector<Cand
     return crowd < 2 || departures[index] >= settings_.textureRatio * largest;
 }
 
-bool WindowScanner::confirm(Candidate& candidate, double deviation) const {
-    // Candidates joined into one as long as the longest click: a sound.
-    if (candidate.last - candidate.first + 1 >= settings_.maxWidth) return false;
-    if (deviation < 0) return true;  // at an end of the signal: only one side to judge by
-    // The tail is followed first: a wide click found by its first samples
-    // only (its middle, clipped or noise-like, surprises the model less)
-    // would otherwise count its own rest as the signal's level after it.
-    Candidate whole = candidate;
-    const bool coreOnly = !extendTail(whole, deviation, settings_.tailOfPeak);
-    if (coreOnly) {
-        // Damage whose low tail outlasts the longest click (a pop through a
-        // phono stage's de-emphasis) is still a click: its core, where it
-        // departs by a good share of its peak, is what the line replaces.
-        // The start of a sound runs on as long, so such a core must stand
-        // out more (below).
-        whole = candidate;
-        if (!extendTail(whole, deviation, settings_.coreOfPeak) ||
-            whole.last - whole.first + 1 > settings_.maxWidth / 2) {
-            return false;
-        }
-    }
-    // ... and the departure is measured across all of it, for the same
-    // reason: interpolated across its first samples only, the line leans on
-    // the damage after them.
-    deviation = std::max(deviation, departure(whole));
+double WindowScanner::neededDeparture(const Candidate& candidate, const Candidate& whole, bool coreOnly) const {
     // A click departs from what the signal around it predicts for its place
     // by more than the signal's own level; an onset or a plosive does not,
     // because the loud signal after it is part of that level.
@@ -361,6 +337,35 @@ bool WindowScanner::confirm(Candidate& candidate, double deviation) const {
     // Found by its energy alone, where no sample stood out by itself: its
     // own samples must stand out of the level more.
     if (candidate.byEnergy) needed = std::max(needed, settings_.energyDeviationRatio * level);
+    return needed;
+}
+
+bool WindowScanner::confirm(Candidate& candidate, double deviation) const {
+    // Candidates joined into one as long as the longest click: a sound.
+    if (candidate.last - candidate.first + 1 >= settings_.maxWidth) return false;
+    if (deviation < 0) return true;  // at an end of the signal: only one side to judge by
+    // The tail is followed first: a wide click found by its first samples
+    // only (its middle, clipped or noise-like, surprises the model less)
+    // would otherwise count its own rest as the signal's level after it.
+    Candidate whole = candidate;
+    const bool coreOnly = !extendTail(whole, deviation, settings_.tailOfPeak);
+    if (coreOnly) {
+        // Damage whose low tail outlasts the longest click (a pop through a
+        // phono stage's de-emphasis) is still a click: its core, where it
+        // departs by a good share of its peak, is what the line replaces.
+        // The start of a sound runs on as long, so such a core must stand
+        // out more (neededDeparture).
+        whole = candidate;
+        if (!extendTail(whole, deviation, settings_.coreOfPeak) ||
+            whole.last - whole.first + 1 > settings_.maxWidth / 2) {
+            return false;
+        }
+    }
+    // ... and the departure is measured across all of it, for the same
+    // reason: interpolated across its first samples only, the line leans on
+    // the damage after them.
+    deviation = std::max(deviation, departure(whole));
+    const double needed = neededDeparture(candidate, whole, coreOnly);
     whole.score = std::min(whole.score, deviation / needed);
     if (deviation < needed || repeatsAPeriodAway(candidate)) return false;
     candidate = whole;

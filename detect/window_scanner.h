@@ -62,6 +62,10 @@ private:
     // false when it runs on to the longest click.
     bool extendTail(Candidate& candidate, double peakDeviation, double shareOfPeak) const;
     void mergeInto(std::vector<Candidate>& candidates, const std::vector<Candidate>& fresh) const;
+    // The departure from the AR interpolation that tells a click from the
+    // sound around it: candidate as found, whole with its tail (coreOnly:
+    // the core of damage whose tail outlasts the longest click).
+    double neededDeparture(const Candidate& candidate, const Candidate& whole, bool coreOnly) const;
     // How far the samples depart from their AR interpolation across the
     // candidate; -1 where one side lacks the context.
     double departure(const Candidate& candidate) const;

@@ -177,6 +177,20 @@ repair_ranges() {
   rm -f "$out.ranges"
 }
 
+# damaged_and_clean MATERIAL: the damaged files' names, then the clean one's.
+damaged_and_clean() {
+  for s in $seeds; do echo "$1-$s"; done
+  echo "$1.clean"
+}
+
+# record_input MATERIAL FILE: sets the caller's in and truth to FILE's samples
+# and damage list (the clean recording and "-" for MATERIAL.clean).
+record_input() {
+  in="$work/$2.wav" truth="$work/$2.truth"
+  [ "${2%.clean}" != "$2" ] && { in="$work/material/$1.wav"; truth=-; }
+  return 0
+}
+
 # detect_records LABEL PROGRAM [OPTIONS...]: one tesmora build's detection and
 # repair of every damaged and clean record file, scored.
 detect_records() {
@@ -184,9 +198,8 @@ detect_records() {
   shift 2
   for m in $records; do
     for f in $(damaged_and_clean "$m"); do
-      local in="$work/$f.wav" truth="$work/$f.truth"
-      [ "${f%.clean}" != "$f" ] && { in="$work/material/$m.wav"; truth=-; }
-      local start wall
+      local in truth start wall
+      record_input "$m" "$f"
       start=$(now)
       "$program" detect "$in" "$@" >"$work/$f.$label.txt"
       wall=$(seconds_since "$start")
@@ -197,11 +210,6 @@ detect_records() {
   done
 }
 
-# damaged_and_clean MATERIAL: the damaged files' names, then the clean one's.
-damaged_and_clean() {
-  for s in $seeds; do echo "$1-$s"; done
-  echo "$1.clean"
-}
 
 run_records() {
   echo "Damaging the records (seeds $seeds)..."
@@ -218,8 +226,8 @@ run_records() {
   for setting in $peer_settings; do
     for m in $records; do
       for f in $(damaged_and_clean "$m"); do
-        local in="$work/$f.wav" truth="$work/$f.truth" out="$work/$f.adeclick-$setting.wav" start wall
-        [ "${f%.clean}" != "$f" ] && { in="$work/material/$m.wav"; truth=-; }
+        local in truth out="$work/$f.adeclick-$setting.wav" start wall
+        record_input "$m" "$f"
         start=$(now)
         adeclick "$in" "$out" "$setting"
         wall=$(seconds_since "$start")
@@ -232,8 +240,8 @@ run_records() {
   for sens in $sensitivities; do
     for m in $records; do
       for f in $(damaged_and_clean "$m"); do
-        local in="$work/$f.wav" truth="$work/$f.truth"
-        [ "${f%.clean}" != "$f" ] && { in="$work/material/$m.wav"; truth=-; }
+        local in truth
+        record_input "$m" "$f"
         "$tesmora" detect "$in" --sensitivity "$sens" >"$work/curve.txt"
         repair_ranges "$in" "$work/curve.txt" "$work/curve.wav"
         echo "det=curve sens=$sens mat=$m file=$f $("$tools/score_damage" "$truth" "$in" "$work/material/$m.wav" \
