@@ -43,7 +43,10 @@
 // sound starts at it, the level after three times that before, 3.5 times
 // the level after, for a drum hit's attack departs as a click does); (2) no
 // pulse of like energy lies one period (2 to 20 ms) away that a pitch
-// predictor would cancel it with; (3)
+// predictor would cancel it with (a period shorter than the longest click,
+// as at a low rate, only where the pulses go on: one more a period beyond,
+// or one on the other side; the two edges of a wide click, or two clicks
+// close together, are no pitch); (3)
 // where candidates crowd (three within 20 ms: a rough, glitchy or crushed
 // sound), it departs 1.5 times more than the largest of the others.
 //

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 
 #include "ar_model.h"
 
@@ -198,6 +199,24 @@ void WindowScanner::fillCandidates(const std::vector<Candidate>& candidates) {
     }
 }
 
+bool WindowScanner::cancelledFrom(std::size_t from, std::size_t to, double energy, std::ptrdiff_t offset) const {
+    if (offset < 0 ? from < static_cast<std::size_t>(-offset) : to + static_cast<std::size_t>(offset) > count_) {
+        return false;
+    }
+    double cross = 0;
+    double shiftedEnergy = 0;
+    for (std::size_t n = from; n < to; ++n) {
+        const double shifted = rawError_[static_cast<std::size_t>(static_cast<std::ptrdiff_t>(n) + offset)];
+        cross += rawError_[n] * shifted;
+        shiftedEnergy += shifted * shifted;
+    }
+    // A pulse of like strength there, that the best gain (cross /
+    // shiftedEnergy) cancels mostly: what is left of the energy is
+    // energy - cross^2 / shiftedEnergy.
+    return shiftedEnergy > settings_.periodicShare * energy && shiftedEnergy < energy / settings_.periodicShare &&
+           cross * cross > settings_.periodicShare * energy * shiftedEnergy;
+}
+
 bool WindowScanner::repeatsAPeriodAway(const Candidate& candidate) const {
     // The error of a voiced sound, a bowed or plucked string, a synthesiser's
     // sawtooth shows a sharp pulse every period; a click happens once. So the
@@ -213,21 +232,22 @@ bool WindowScanner::repeatsAPeriodAway(const Candidate& candidate) const {
     double energy = 0;
     for (std::size_t n = from; n < to; ++n) energy += rawError_[n] * rawError_[n];
     if (energy <= 0) return false;
+    // A wide click shows in the error at its start and at its end: two
+    // pulses of like energy, less than the longest click apart, as a short
+    // period would be (at a low rate the longest click, 64 samples, spans
+    // more than the shortest period). A pulse train goes on, a click does
+    // not: a period that short counts only where the pulse a period away has
+    // another a period beyond it, or one on the candidate's other side.
+    const auto cancelledNear = [&](std::ptrdiff_t offset) {
+        constexpr std::ptrdiff_t kJitters[] = {0, -1, 1};  // a voice's period wavers by a sample
+        return std::any_of(std::begin(kJitters), std::end(kJitters),
+                           [&](std::ptrdiff_t jitter) { return cancelledFrom(from, to, energy, offset + jitter); });
+    };
     for (std::size_t lag = settings_.shortestPeriod; lag <= settings_.longestPeriod; ++lag) {
-        for (const bool earlier : {true, false}) {
-            if (earlier ? from < lag : to + lag > count_) continue;
-            double cross = 0;
-            double shiftedEnergy = 0;
-            for (std::size_t n = from; n < to; ++n) {
-                const double shifted = rawError_[earlier ? n - lag : n + lag];
-                cross += rawError_[n] * shifted;
-                shiftedEnergy += shifted * shifted;
-            }
-            // A pulse of like strength a period away, that the best gain
-            // (cross / shiftedEnergy) cancels mostly: what is left of the
-            // energy is energy - cross^2 / shiftedEnergy.
-            if (shiftedEnergy > settings_.periodicShare * energy && shiftedEnergy < energy / settings_.periodicShare &&
-                cross * cross > settings_.periodicShare * energy * shiftedEnergy) {
+        const auto period = static_cast<std::ptrdiff_t>(lag);
+        for (const std::ptrdiff_t side : {-1, 1}) {
+            if (!cancelledFrom(from, to, energy, side * period)) continue;
+            if (lag >= settings_.maxWidth || cancelledNear(-side * period) || cancelledNear(2 * side * period)) {
                 return true;
             }
         }

@@ -58,6 +58,9 @@ private:
     Candidate edgesAround(std::size_t peak, double score) const;
     void fillCandidates(const std::vector<Candidate>& candidates);
     bool repeatsAPeriodAway(const Candidate& candidate) const;
+    // Whether the raw error offset samples away from [from, to) cancels
+    // most of energy, the energy of [from, to).
+    bool cancelledFrom(std::size_t from, std::size_t to, double energy, std::ptrdiff_t offset) const;
     // Follows the damage on while it departs by shareOfPeak of its peak;
     // false when it runs on to the longest click.
     bool extendTail(Candidate& candidate, double peakDeviation, double shareOfPeak) const;
