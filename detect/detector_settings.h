@@ -63,6 +63,7 @@ struct DetectorSettings {
     double coreEvidence = 3.5;  // ... which must then depart this many times more
     // A pulse through a phono stage's de-emphasis, its tail drifting back
     // slowly under the sound (window_scanner.cpp, driftingCore).
+    double driftCoreOfPeak = 0.23;        // its core: down to this share of its peak (a margin on a quarter)
     double driftRise = 2;                 // high-frequency level after the core, at most this times before
     double driftTailShare = 0.8;          // a long tail's mean, at least this share of the core's end
     double driftCoreEvidence = 1.5;       // the departure such a core needs, against a click's

@@ -324,7 +324,7 @@ bool WindowScanner::driftingCore(Candidate& core, bool tailOutlasts) const {
     // The prediction strays from the sound as it goes on, by about the
     // sound's own level: the core is told from it only where a quarter of
     // the spike stands above that level.
-    const double share = settings_.coreOfPeak * away[peak];
+    const double share = settings_.driftCoreOfPeak * away[peak];
     if (std::fabs(share) < rootMeanSquare(cleaned_, core.first - span, core.first)) return false;
     std::size_t end = peak;
     while (end + 1 < away.size() && away[end + 1] * share >= share * share) ++end;
