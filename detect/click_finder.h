@@ -59,7 +59,14 @@
 // whatever the rate) is a sound, not a click, unless its core (down to a
 // quarter of its peak) is at most half the longest click and departs 3.5
 // times more than a click must: a pulse through a phono stage's
-// de-emphasis, whose low tail is left as it is. At the very
+// de-emphasis, whose low tail is left as it is. Such a tail drifts back
+// slowly under a sound that goes on unchanged, and the interpolation across
+// the spike leans on it: so the core is also followed against the
+// extrapolation of the sound before it, down to 0.23 of its peak, and where
+// the high-frequency level after it (the second difference, blind to the
+// drift) is at most twice that before, where a drum hit or a consonant
+// raises it, the range covers that core, which needs then only 1.5 times a
+// click's departure and may span a millisecond. At the very
 // start and end of the signal only a one-sided error is there to judge by,
 // and the range runs to that end.
 //

@@ -61,8 +61,15 @@ struct DetectorSettings {
     double tailOfPeak = 0.1;    // ... and as a share of the click's largest departure
     double coreOfPeak = 0.25;   // ... where the tail outlasts the longest click: its core only
     double coreEvidence = 3.5;  // ... which must then depart this many times more
-    std::size_t tailGap = 4;    // quiet samples a tail is followed across
-    std::size_t tailPad = 40;   // percent of the width found that the range runs on by
+    // A pulse through a phono stage's de-emphasis, its tail drifting back
+    // slowly under the sound (window_scanner.cpp, driftingCore).
+    double driftCoreOfPeak = 0.23;        // its core: down to this share of its peak (a margin on a quarter)
+    double driftRise = 2;                 // high-frequency level after the core, at most this times before
+    double driftTailShare = 0.8;          // a long tail's mean, at least this share of the core's end
+    double driftCoreEvidence = 1.5;       // the departure such a core needs, against a click's
+    std::size_t longestDriftingCore = 0;  // ... and its longest core: 1 ms, at most half the longest click; by rate
+    std::size_t tailGap = 4;              // quiet samples a tail is followed across
+    std::size_t tailPad = 40;             // percent of the width found that the range runs on by
 };
 
 DetectorSettings settingsFor(int sampleRate, const DetectOptions& options);

@@ -23,6 +23,18 @@ double largestMagnitude(const std::vector<double>& x, std::size_t from, std::siz
     return largest;
 }
 
+// The RMS of the second difference of x over [from, to): the sound's
+// high-frequency level, blind to a slow drift under it.
+double rootMeanSquareOfCurvature(const std::vector<double>& x, std::size_t from, std::size_t to) {
+    if (from < 1 || from >= to) return 0;
+    double sum = 0;
+    for (std::size_t n = from; n < to; ++n) {
+        const double curvature = x[n + 1] - 2 * x[n] + x[n - 1];
+        sum += curvature * curvature;
+    }
+    return std::sqrt(sum / static_cast<double>(to - from));
+}
+
 }  // namespace
 
 void WindowScanner::computeErrors(bool refit) {
@@ -297,6 +309,64 @@ bool WindowScanner::extendTail(Candidate& candidate, double peakDeviation, doubl
     return true;
 }
 
+std::vector<double> WindowScanner::departureFromBefore(std::size_t first, std::size_t length) const {
+    // The samples the model predicts from those before first, each from the
+    // predictions before it: the sound as it would have gone on undamaged.
+    const auto p = static_cast<std::size_t>(settings_.order);
+    std::vector<double> predicted(cleaned_.begin() + static_cast<std::ptrdiff_t>(first - p),
+                                  cleaned_.begin() + static_cast<std::ptrdiff_t>(first));
+    std::vector<double> away(length);
+    for (std::size_t i = 0; i < length; ++i) {
+        double next = 0;
+        for (std::size_t k = 1; k <= p; ++k) next -= model_[k] * predicted[p + i - k];
+        predicted.push_back(next);
+        away[i] = signal_[first + i] - next;
+    }
+    return away;
+}
+
+bool WindowScanner::driftingCore(Candidate& core, bool tailOutlasts) const {
+    // A pulse through a phono stage's de-emphasis: a sharp spike, then a low
+    // tail that drifts back slowly under a sound that goes on unchanged. Its
+    // core runs on while the samples depart from what the sound before it
+    // predicts by a quarter of the spike's departure, in its sign, and ends
+    // within the longest click; the interpolation across it, leaning on the
+    // tail after it, would end it early.
+    const auto p = static_cast<std::size_t>(settings_.order);
+    const std::size_t span = settings_.scaleStretch;
+    const std::size_t reach = std::min(core.first + settings_.maxWidth, count_);
+    if (core.first < span + p || reach <= core.last + 1) return false;
+    const std::vector<double> away = departureFromBefore(core.first, reach - core.first);
+    std::size_t peak = 0;
+    for (std::size_t i = 1; i <= core.last - core.first; ++i) {
+        if (std::fabs(away[i]) > std::fabs(away[peak])) peak = i;
+    }
+    // The prediction strays from the sound as it goes on, by about the
+    // sound's own level: the core is told from it only where a quarter of
+    // the spike stands above that level.
+    const double share = settings_.driftCoreOfPeak * away[peak];
+    if (std::fabs(share) < rootMeanSquare(cleaned_, core.first - span, core.first)) return false;
+    std::size_t end = peak;
+    while (end + 1 < away.size() && away[end + 1] * share >= share * share) ++end;
+    if (end + 1 >= away.size()) return false;
+    if (tailOutlasts) {
+        // A tail that outlasts the longest click goes on after the core in
+        // the core's sign, where the body of a sound swings about.
+        double tail = 0;
+        for (std::size_t i = end + 1; i < away.size(); ++i) tail += away[i] / share;
+        if (tail < settings_.driftTailShare * static_cast<double>(away.size() - end - 1)) return false;
+    }
+    // A drum hit, a pluck or a consonant raises the high-frequency level for
+    // tens of milliseconds after it; the drift of a tail does not.
+    const std::size_t after = core.first + end + 1 + p;
+    if (after + span + 1 > count_) return false;
+    const double levelBefore = rootMeanSquareOfCurvature(cleaned_, core.first - span - p, core.first - p);
+    const double levelAfter = rootMeanSquareOfCurvature(cleaned_, after, after + span);
+    if (levelAfter > settings_.driftRise * levelBefore) return false;
+    core.last = std::max(core.last, core.first + end + 1);
+    return true;
+}
+
 double WindowScanner::departure(const Candidate& candidate) const {
     const auto p = static_cast<std::size_t>(settings_.order);
     if (candidate.first < p || candidate.last + p >= count_) return -1;
@@ -326,7 +396,7 @@ bool WindowScanner::standsOutOfTexture(std::size_t index, const std::vector<Cand
     return crowd < 2 || departures[index] >= settings_.textureRatio * largest;
 }
 
-double WindowScanner::neededDeparture(const Candidate& candidate, const Candidate& whole, bool coreOnly) const {
+double WindowScanner::neededDeparture(const Candidate& candidate, const Candidate& whole, double evidence) const {
     // A click departs from what the signal around it predicts for its place
     // by more than the signal's own level; an onset or a plosive does not,
     // because the loud signal after it is part of that level.
@@ -353,7 +423,7 @@ double WindowScanner::neededDeparture(const Candidate& candidate, const Candidat
     // the loud sound after it clearly more.
     if (after >= settings_.onsetRise * before) needed = std::max(needed, settings_.onsetDeviationRatio * after);
     needed = std::max(needed, settings_.minDeviation);
-    if (coreOnly) needed *= settings_.coreEvidence;
+    needed *= evidence;
     // Found by its energy alone, where no sample stood out by itself: its
     // own samples must stand out of the level more.
     if (candidate.byEnergy) needed = std::max(needed, settings_.energyDeviationRatio * level);
@@ -369,7 +439,15 @@ bool WindowScanner::confirm(Candidate& candidate, double deviation) const {
     // would otherwise count its own rest as the signal's level after it.
     Candidate whole = candidate;
     const bool coreOnly = !extendTail(whole, deviation, settings_.tailOfPeak);
-    if (coreOnly) {
+    // A pulse through a phono stage's de-emphasis whose tail drifts back
+    // under a sound that goes on unchanged: its core, measured against the
+    // sound before it, is what the line replaces, and it needs less evidence
+    // than the core of damage that may be a sound's start.
+    Candidate core = candidate;
+    const bool drifting =
+        driftingCore(core, coreOnly) && (!coreOnly || core.last - core.first + 1 <= settings_.longestDriftingCore);
+    if (drifting) whole.last = coreOnly ? core.last : std::max(whole.last, core.last);
+    if (coreOnly && !drifting) {
         // Damage whose low tail outlasts the longest click (a pop through a
         // phono stage's de-emphasis) is still a click: its core, where it
         // departs by a good share of its peak, is what the line replaces.
@@ -385,7 +463,8 @@ bool WindowScanner::confirm(Candidate& candidate, double deviation) const {
     // reason: interpolated across its first samples only, the line leans on
     // the damage after them.
     deviation = std::max(deviation, departure(whole));
-    const double needed = neededDeparture(candidate, whole, coreOnly);
+    const double evidence = !coreOnly ? 1.0 : drifting ? settings_.driftCoreEvidence : settings_.coreEvidence;
+    const double needed = neededDeparture(candidate, whole, evidence);
     whole.score = std::min(whole.score, deviation / needed);
     if (deviation < needed || repeatsAPeriodAway(candidate)) return false;
     candidate = whole;

@@ -66,9 +66,16 @@ private:
     bool extendTail(Candidate& candidate, double peakDeviation, double shareOfPeak) const;
     void mergeInto(std::vector<Candidate>& candidates, const std::vector<Candidate>& fresh) const;
     // The departure from the AR interpolation that tells a click from the
-    // sound around it: candidate as found, whole with its tail (coreOnly:
-    // the core of damage whose tail outlasts the longest click).
-    double neededDeparture(const Candidate& candidate, const Candidate& whole, bool coreOnly) const;
+    // sound around it: candidate as found, whole with its tail; evidence
+    // multiplies it (the core of damage whose tail outlasts the longest
+    // click must stand out more).
+    double neededDeparture(const Candidate& candidate, const Candidate& whole, double evidence) const;
+    // How far the samples from first on depart from what the model predicts
+    // from the samples before first alone.
+    std::vector<double> departureFromBefore(std::size_t first, std::size_t length) const;
+    // Whether the candidate is the core of a pulse whose low tail drifts
+    // back slowly under an unchanged sound; if so, core ends with it.
+    bool driftingCore(Candidate& core, bool tailOutlasts) const;
     // How far the samples depart from their AR interpolation across the
     // candidate; -1 where one side lacks the context.
     double departure(const Candidate& candidate) const;

@@ -94,9 +94,9 @@ struct Damage {
 };
 
 // A click (its peak at least 3 times the signal's RMS): a spike (width 1), a damped bipolar oscillation, a decaying
-// step, a short fall (1, 0.7, 0.4, then 0.2 of the peak); or a pulse
-// as a phono stage's de-emphasis leaves it: a core of 3 samples, then a low tail (a fifth of the peak, decaying over a
-// third of the width).
+// step, a short fall (1, 0.7, 0.4, then 0.2 of the peak); or a pulse as a phono stage's de-emphasis leaves it: a core
+// of 3 samples, then a low tail (a fifth of the peak, decaying over a third of the width), or (d) one whose tail starts
+// at 0.3 of the peak and drifts back over 3 ms, so that its core (above a quarter of the peak) spans 29 samples.
 void addClick(Signal& s, Damage d, double peak, char shape) {
     for (std::size_t i = 0; i < d.width; ++i) {
         const double t = static_cast<double>(i) / static_cast<double>(d.width);
@@ -105,6 +105,7 @@ void addClick(Signal& s, Damage d, double peak, char shape) {
         if (shape == 's') v = std::exp(-2 * t);
         if (shape == 'f') v = std::max(0.2, 1 - 0.3 * static_cast<double>(i));
         if (shape == 'r' && i >= 3) v = 0.2 * std::exp(-3 * t);
+        if (shape == 'd' && i >= 3) v = 0.3 * std::exp(-static_cast<double>(i - 3) / 140);
         s[d.first + i] += peak * v;
     }
 }
@@ -225,6 +226,28 @@ std::vector<Case> cases() {
              return s;
          },
          {{20000, 3}}},
+        {"pulses whose tails drift back slowly under music-like tones: their cores, though the tails outlast them",
+         [] {
+             Signal s = sine(second, 850, 300);
+             const Signal upper = sine(second, 300, 1330);
+             for (std::size_t n = 0; n < s.size(); ++n) s[n] += upper[n];
+             addClick(s, {10000, 3000}, 20000, 'd');
+             addClick(s, {30000, 3000}, -20000, 'd');
+             return s;
+         },
+         {{10000, 29}, {30000, 29}}},
+        {"a kick drum's thump (a sharp attack, then a low body) in a quiet tone does not fire",
+         [] {
+             Signal s = sine(second, 300, 440);
+             for (const std::size_t at : {8000u, 26000u}) {
+                 for (std::size_t j = 0; j < 8000; ++j) {
+                     const double t = static_cast<double>(j) / kRate;
+                     s[at + j] += 9000 * (std::exp(-t / 0.0007) + std::exp(-t / 0.08) * std::sin(2 * kPi * 60 * t));
+                 }
+             }
+             return s;
+         },
+         {}},
         {"spike in digital silence",
          [] {
              Signal s(second, 0.0);
