@@ -188,7 +188,10 @@ void WindowScanner::findWindowCandidates(std::vector<Candidate>& found, bool sha
         for (std::size_t k = best; k < best + span; ++k) {
             if (std::fabs(forward_[k]) > std::fabs(forward_[peak])) peak = k;
         }
-        found.push_back({best, best + span - 1, peak, std::sqrt(evidence[best] / threshold), true});
+        // The shaped sum of a pulse stays high a sample either side of its
+        // start: the range starts a sample early, lest it start inside it.
+        const std::size_t first = shaped ? best - 1 : best;
+        found.push_back({first, best + span - 1, peak, std::sqrt(evidence[best] / threshold), true});
     }
 }
 
