@@ -26,8 +26,11 @@
 // click's samples is about as large as the error around it, and no one
 // sample stands out: there the energy of the forward error over a tenth of
 // a millisecond (4 samples at 44.1 kHz; a sample, and so nothing more, at
-// 8 kHz) is summed against its robust scale, and where it exceeds 32
-// squared deviations a candidate starts too. It is a fair test only where
+// 8 kHz) is summed against its robust scale, and where it exceeds 34
+// squared deviations a candidate starts too; so does, where the energy finds
+// none, the two-sided error over those samples weighted as a pulse falling
+// over them (the matched filter for such a click) above 27 squared
+// deviations of that sum. It is a fair test only where
 // the error around is white Gaussian noise: so only where, 40 ms on either
 // side, the error is white (its correlation a sample or two later within
 // the chance of the estimate) and its windows seldom reach even half that

@@ -43,6 +43,7 @@ DetectorSettings settingsFor(int sampleRate, const DetectOptions& options) {
     // In white Gaussian noise each step of sensitivity about doubles the
     // false alarms the energy of a few samples raises.
     settings.energyThreshold += 6 * std::log2(factor);
+    settings.shapedThreshold += 6 * std::log2(factor);
     settings.deviationRatio *= factor;
     settings.steadyDeviationRatio *= factor;
     settings.energyDeviationRatio *= factor;

@@ -35,7 +35,8 @@ struct DetectorSettings {
     // large as the error around it: their energy together is the evidence
     // (noise_evidence.h), where the error around is white Gaussian noise.
     std::size_t energySpan = 0;       // samples whose forward error is summed; by rate
-    double energyThreshold = 32;      // their energy, in squared robust deviations
+    double energyThreshold = 34;      // their energy, in squared robust deviations
+    double shapedThreshold = 27;      // the shaped sum of their two-sided error, in squared deviations
     std::size_t noiseSpan = 0;        // the error looked at on either side; by rate
     double noiseProbe = 16;           // windows of white Gaussian error exceed this energy 3 times in 1000:
     double noiseRoughShare = 0.0045;  // ... around a click, at most this share of them may

@@ -20,6 +20,41 @@ void NoiseEvidence::measure(const double* error, const double* scale, std::size_
     for (std::size_t n = 0; n < count; ++n) rough_[n + 1] = rough_[n] + (energy_[n] > probe ? 1U : 0U);
 }
 
+void NoiseEvidence::measureShaped(const double* matched, const RobustScale& scale, std::size_t first, std::size_t end,
+                                  const std::vector<double>& model, std::size_t span) {
+    shaped_.assign(end, 0.0);
+    if (span == 0 || end < first + span) return;
+    std::vector<double> shape(span);
+    for (std::size_t k = 0; k < span; ++k) shape[k] = static_cast<double>(span - k) / static_cast<double>(span);
+    // Under white error of deviation s the two-sided error has deviation
+    // s * sqrt(r[0]) and correlation r[lag] / r[0], r the model's own
+    // autocorrelation: the weighted sum has the variance of the shape
+    // through it.
+    std::vector<double> correlation(span, 0.0);
+    for (std::size_t lag = 0; lag < span; ++lag) {
+        for (std::size_t k = 0; k + lag < model.size(); ++k) correlation[lag] += model[k] * model[k + lag];
+    }
+    double variance = 0;
+    for (std::size_t j = 0; j < span; ++j) {
+        for (std::size_t k = 0; k < span; ++k) {
+            variance += shape[j] * shape[k] * correlation[j > k ? j - k : k - j] / correlation[0];
+        }
+    }
+    // The scale holds across a stretch: its inverse is taken once a stretch.
+    const std::size_t stretch = std::max<std::size_t>(1, scale.stretch());
+    for (std::size_t from = first; from + span <= end;) {
+        const std::size_t to = std::min(end + 1 - span, (from / stretch + 1) * stretch);
+        const double deviation = scale.ownAt(from) * std::sqrt(variance);
+        const double inverse = 1 / (deviation * deviation);
+        for (std::size_t n = from; n < to; ++n) {
+            double sum = 0;
+            for (std::size_t k = 0; k < span; ++k) sum += shape[k] * matched[n + k];
+            shaped_[n] = sum * sum * inverse;
+        }
+        from = to;
+    }
+}
+
 double NoiseEvidence::roughShare(std::size_t from, std::size_t to) const {
     if (from >= to) return 0;
     return static_cast<double>(rough_[to] - rough_[from]) / static_cast<double>(to - from);

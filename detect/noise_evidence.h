@@ -3,11 +3,17 @@
 // samples is about as large as the error around it: no one sample stands
 // out, but their energy together does, as long as the error around is
 // white and Gaussian, the noise the model leaves when it fits the sound.
+// Better still where the click's shape is known roughly: a pulse that
+// decays over the span, weighted sample by sample as it is expected (the
+// matched filter for that pulse through the model) gathers its energy
+// against the noise of one dimension, not of span.
 #ifndef TESMORA_DETECT_NOISE_EVIDENCE_H
 #define TESMORA_DETECT_NOISE_EVIDENCE_H
 
 #include <cstddef>
 #include <vector>
+
+#include "robust_scale.h"
 
 namespace tesmora::detect {
 
@@ -18,9 +24,18 @@ public:
     void measure(const double* error, const double* scale, std::size_t first, std::size_t count, std::size_t span,
                  double probe);
 
-    // The energy of the span samples from n, in squared deviations (0 where
-    // they are not all measured).
-    double energyAt(std::size_t n) const { return energy_[n]; }
+    // Takes the two-sided error matched[first, end) (the forward error
+    // filtered by the time-reversed model) and its local deviation scale:
+    // the evidence of a pulse falling linearly over span samples from each
+    // n, in squared deviations of that evidence.
+    void measureShaped(const double* matched, const RobustScale& scale, std::size_t first, std::size_t end,
+                       const std::vector<double>& model, std::size_t span);
+
+    // The energy of the span samples from each n, in squared deviations (0
+    // where they are not all measured).
+    const double* energies() const { return energy_.data(); }
+    // The shaped evidence of a pulse from each n (0 where not measured).
+    const double* shapedSums() const { return shaped_.data(); }
     // The share of the windows starting in [from, to) whose energy exceeds
     // the probe.
     double roughShare(std::size_t from, std::size_t to) const;
@@ -32,6 +47,7 @@ public:
 private:
     std::vector<double> whitened_;
     std::vector<double> energy_;
+    std::vector<double> shaped_;
     std::vector<std::size_t> rough_;  // windows before each index whose energy exceeds the probe
 };
 

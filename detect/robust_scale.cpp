@@ -85,4 +85,14 @@ double RobustScale::at(std::size_t n) const {
     return scales_[std::min(n, scales_.size() - 1)];
 }
 
+double RobustScale::ownAt(std::size_t n) const {
+    if (medians_.empty()) return kFloor;
+    const std::size_t block = std::min(n / stretch_, medians_.size() - 1);
+    const std::size_t from = block > 0 ? block - 1 : 0;
+    const std::size_t to = std::min(block + 2, medians_.size());
+    double sum = 0;
+    for (std::size_t b = from; b < to; ++b) sum += medians_[b];
+    return std::max(kFloor, sum / static_cast<double>(to - from));
+}
+
 }  // namespace tesmora::detect

@@ -22,6 +22,10 @@ public:
     // its two neighbours, as a standard deviation of Gaussian noise; at least
     // floor, so that digital silence has a scale too.
     double at(std::size_t n) const;
+    // The scale of n's own stretch alone: no larger than at(n), and without
+    // its lean upwards where the sound keeps its level.
+    double ownAt(std::size_t n) const;
+    std::size_t stretch() const { return stretch_; }
     // at(n) for every n below the end measured, as an array: loops over
     // every sample read it without a call.
     const double* bySample() const { return scales_.data(); }

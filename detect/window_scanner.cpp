@@ -60,6 +60,7 @@ void WindowScanner::computeErrors(bool refit) {
     // twice the model's order).
     noise_.measure(forward_.data(), forwardScale_.bySample(), std::min(p, n), n, settings_.energySpan,
                    settings_.noiseProbe);
+    noise_.measureShaped(matched_.data(), matchedScale_, std::min(p, end), end, model_, settings_.energySpan);
     if (atStart_) {
         for (std::size_t i = 0; i < std::min(2 * p, end); ++i) {
             score_[i] = std::fabs(backwardErrorAt(cleaned_.data(), n, model_, i)) / forwardScale_.at(i);
@@ -159,26 +160,35 @@ bool WindowScanner::noiseLikeAround(std::size_t at) const {
 void WindowScanner::findEnergyCandidates(std::vector<Candidate>& found) const {
     // Where no one sample of a click stands out (in noise-like sound its
     // error is about as large as the error around it), the energy of its
-    // few samples together may: each cluster of windows above the threshold
-    // that no candidate found already covers is one, its samples the
-    // strongest window's.
+    // few samples together may, and their sum weighted by a click's shape
+    // more surely. The energy is looked at first: it holds for any shape, and
+    // where it finds a click the shaped sum is not asked again.
+    findWindowCandidates(found, false);
+    findWindowCandidates(found, true);
+}
+
+void WindowScanner::findWindowCandidates(std::vector<Candidate>& found, bool shaped) const {
+    // Each cluster of windows above the threshold that no candidate found
+    // already covers is one, its samples the strongest window's.
     const auto p = static_cast<std::size_t>(settings_.order);
     const std::size_t span = settings_.energySpan;
     if (span < 2) return;
     const std::size_t end = count_ > p + span ? count_ - p - span : 0;
     const std::size_t known = found.size();
+    const double* evidence = shaped ? noise_.shapedSums() : noise_.energies();
+    const double threshold = shaped ? settings_.shapedThreshold : settings_.energyThreshold;
     std::size_t i = 2 * p;
     while (i < end) {
-        if (noise_.energyAt(i) <= settings_.energyThreshold) {
+        if (evidence[i] <= threshold) {
             ++i;
             continue;
         }
         std::size_t best = i;
         std::size_t stop = i + 1;
         for (std::size_t j = i + 1; j < end && j < stop + span; ++j) {
-            if (noise_.energyAt(j) <= settings_.energyThreshold) continue;
+            if (evidence[j] <= threshold) continue;
             stop = j + 1;
-            if (noise_.energyAt(j) > noise_.energyAt(best)) best = j;
+            if (evidence[j] > evidence[best]) best = j;
         }
         i = stop;
         bool covered = false;
@@ -190,8 +200,10 @@ void WindowScanner::findEnergyCandidates(std::vector<Candidate>& found) const {
         for (std::size_t k = best; k < best + span; ++k) {
             if (std::fabs(forward_[k]) > std::fabs(forward_[peak])) peak = k;
         }
-        found.push_back(
-            {best, best + span - 1, peak, std::sqrt(noise_.energyAt(best) / settings_.energyThreshold), true});
+        // The shaped sum of a pulse stays high a sample either side of its
+        // start: the range starts a sample early, lest it start inside it.
+        const std::size_t first = shaped ? best - 1 : best;
+        found.push_back({first, best + span - 1, peak, std::sqrt(evidence[best] / threshold), true});
     }
 }
 

@@ -52,6 +52,9 @@ private:
     void computeErrors(bool refit);
     void findCandidates(std::vector<Candidate>& found) const;
     void findEnergyCandidates(std::vector<Candidate>& found) const;
+    // One kind of evidence of a few samples together: their energy, or
+    // their sum weighted by a click's shape.
+    void findWindowCandidates(std::vector<Candidate>& found, bool shaped) const;
     // Whether the error around at is like white Gaussian noise, where the
     // energy of a few samples is a fair test.
     bool noiseLikeAround(std::size_t at) const;

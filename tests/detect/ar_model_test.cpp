@@ -11,6 +11,7 @@
 #include <random>
 #include <vector>
 
+#include "noise_evidence.h"
 #include "robust_scale.h"
 
 namespace tesmora::detect {
@@ -73,6 +74,52 @@ TEST(ArModel, FiltersGiveThePlainSumsAtEveryLength) {
                 ASSERT_EQ(reversed[n], plainReversed) << "order " << order << ", length " << length << ", n " << n;
             }
         }
+    }
+}
+
+TEST(NoiseEvidence, ShapedSumIsInDeviationsOfItselfWhateverTheModel) {
+    // White error through the reversed filter of models from none to a
+    // strong resonance: the shaped sum, in squared deviations of itself,
+    // averages 1 (the two-sided error is correlated as the model says),
+    // and a pulse of the shape k deviations strong reads k squared.
+    const std::vector<std::vector<double>> models{{1}, {1, -0.9}, {1, -1.6, 0.8}, {1, 0.5, 0.3}};
+    for (const std::vector<double>& model : models) {
+        SCOPED_TRACE(model.size());
+        std::mt19937 random(5);
+        std::normal_distribution<double> noise(0, 1);
+        const std::size_t count = 200000;
+        const std::size_t order = model.size() - 1;
+        std::vector<double> error(count);
+        for (double& e : error) e = noise(random);
+        std::vector<double> matched(count);
+        reversedFilter(error.data(), count, model, matched.data());
+        RobustScale scale;
+        scale.measure(matched.data(), order, count - order, 441);
+        NoiseEvidence evidence;
+        evidence.measureShaped(matched.data(), scale, order, count - order, model, 4);
+        double sum = 0;
+        const std::size_t end = count - order - 4;
+        for (std::size_t n = order; n < end; ++n) sum += evidence.shapedSums()[n];
+        EXPECT_NEAR(sum / static_cast<double>(end - order), 1.0, 0.06);
+        // A pulse in the signal is the pulse through the model in the forward error.
+        const std::size_t at = count / 2;
+        std::vector<double> pulse(count, 0.0);
+        const double shape[] = {1, 0.75, 0.5, 0.25};
+        for (std::size_t k = 0; k < 4; ++k) pulse[at + k] = shape[k];
+        std::vector<double> forward(count);
+        forwardError(pulse.data(), count, model, forward.data());
+        reversedFilter(forward.data(), count, model, matched.data());
+        NoiseEvidence clean;
+        clean.measureShaped(matched.data(), scale, order, count - order, model, 4);
+        // Its energy through the model's own whitening is its squared
+        // strength, against the scale the two-sided error is measured by
+        // (in white error of deviation 1 it is the model's own norm).
+        double strength = 0;
+        for (std::size_t n = at; n < at + 4 + order; ++n) strength += forward[n] * forward[n];
+        double norm = 0;
+        for (const double a : model) norm += a * a;
+        const double expected = strength * norm / std::pow(scale.ownAt(at), 2);
+        EXPECT_NEAR(clean.shapedSums()[at], expected, 0.01 * expected);
     }
 }
 
