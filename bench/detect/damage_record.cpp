@@ -26,7 +26,8 @@
 // the core being where the damage exceeds a quarter of its peak (what the
 // line should replace), the tail where it exceeds 2 % (samples, inclusive);
 // PLACEMENT is "one" or "both"; FACTOR is the peak against the local RMS.
-// No defect's tail comes within 8 samples of another's in the same channel.
+// No defect's damage (its tail and the 2 ms it fades out over after it)
+// comes within 8 samples of another's in the same channel.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -139,12 +140,20 @@ Shape deemphasised(const Deemphasis& riaa, const std::vector<double>& raw, doubl
         if (std::fabs(y[i]) >= kCoreShare) shape.coreFirst = std::min(shape.coreFirst, i), shape.coreLast = i;
         if (std::fabs(y[i]) >= kTailShare) shape.tailFirst = std::min(shape.tailFirst, i), shape.tailLast = i;
     }
-    shape.values.resize(shape.tailLast + 1);
+    // Below the tail the damage fades out over 2 ms rather than stopping:
+    // cut at the tail's end, it would end in a step of 2 % of its peak, a
+    // small click of its own.
+    const auto fade = static_cast<std::size_t>(std::round(0.002 * rate));
+    shape.values.resize(std::min(y.size(), shape.tailLast + 1 + fade));
+    for (std::size_t i = shape.tailLast + 1; i < shape.values.size(); ++i) {
+        const double done = static_cast<double>(i - shape.tailLast) / static_cast<double>(fade + 1);
+        shape.values[i] *= 0.5 * (1 + std::cos(kPi * done));
+    }
     return shape;
 }
 
 struct Placed {
-    std::size_t first, last;  // the tail, in frames
+    std::size_t first, last;  // the tail and its fade, in frames
 };
 
 class Damager {
@@ -247,7 +256,7 @@ private:
             channels = {first, (first + 1) % wav_.channels};
         }
         for (int c : channels) {
-            if (!isFree(c, start + shape.tailFirst, start + shape.tailLast)) return;
+            if (!isFree(c, start + shape.tailFirst, start + shape.values.size() - 1)) return;
         }
         const double sign = random_.chance(0.5) ? 1 : -1;
         const std::size_t centre = start + (shape.coreFirst + shape.coreLast) / 2;
@@ -260,7 +269,7 @@ private:
             for (std::size_t i = 0; i < shape.values.size(); ++i) {
                 damaged_[index(start + i, c)] += channelSign * channelPeak * shape.values[i];
             }
-            placed_[static_cast<std::size_t>(c)].push_back({start + shape.tailFirst, start + shape.tailLast});
+            placed_[static_cast<std::size_t>(c)].push_back({start + shape.tailFirst, start + shape.values.size() - 1});
             const double channelRms = localRms(c, centre);
             std::fprintf(truth_, "%d %zu %zu %zu %zu %s %s %.0f %.2f\n", c, start + shape.coreFirst,
                          start + shape.coreLast, start + shape.tailFirst, start + shape.tailLast, kind,
