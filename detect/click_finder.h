@@ -51,7 +51,11 @@
 // or one on the other side; the two edges of a wide click, or two clicks
 // close together, are no pitch); (3)
 // where candidates crowd (three within 20 ms: a rough, glitchy or crushed
-// sound), it departs 1.5 times more than the largest of the others.
+// sound), it departs 1.5 times more than the largest of the others; (4) the
+// sound around it (15 ms each side) does not come back 0.25 to 2 s away
+// with the candidate's own samples in it: an electronic loop plays its own
+// sharp events again a beat or a bar later, a click happens once
+// (loop_echo.h; that stretch is read afresh for each candidate confirmed).
 //
 // Edges. A click decays into the signal, below what the errors can tell:
 // the range is followed on while the samples after it depart from the
@@ -87,6 +91,7 @@
 
 #include "click.h"
 #include "detector_settings.h"
+#include "loop_echo.h"
 #include "window_scanner.h"
 
 namespace tesmora::detect {
@@ -98,6 +103,26 @@ void addDamage(std::vector<Damage>& runs, const Damage& damage, std::size_t merg
 // The selections for runs of damage that addDamage has joined, in a signal
 // of length samples.
 std::vector<Click> selectionsFor(const std::vector<Damage>& runs, std::uint64_t length);
+
+// Whether damage comes back with the sound around it a loop period away
+// (loop_echo.h). The sound there is read afresh into around, in pieces no
+// longer than piece: the search holds only its window, and a reader is
+// asked for no more at a time than the search itself asks.
+template <typename Read>
+bool comesBackInLoop(LoopEcho& echo, const SampleSpan& span, std::uint64_t length, Read& read,
+                     std::vector<std::int16_t>& around, std::size_t piece) {
+    const std::uint64_t from = span.first > echo.reach() ? span.first - echo.reach() : 0;
+    const std::uint64_t to = std::min<std::uint64_t>({length, span.last + 1 + echo.reach(), from + around.size()});
+    std::size_t got = 0;
+    while (got < to - from) {
+        const std::size_t wanted = std::min<std::size_t>(piece, static_cast<std::size_t>(to - from) - got);
+        const std::size_t gotNow = read(from + got, around.data() + got, wanted);
+        got += gotNow;
+        if (gotNow < wanted) break;
+    }
+    return echo.repeats(around.data(), got, static_cast<std::size_t>(span.first - from),
+                        static_cast<std::size_t>(span.last - from));
+}
 
 // read(first, out, count) copies up to count samples from sample first on
 // into out and answers how many; proceed(done, total) is called after each
@@ -111,6 +136,8 @@ std::vector<Click> findClicks(std::uint64_t length, int sampleRate, const Detect
     std::vector<std::int16_t> window(settings.blockSize + 2 * settings.margin);
     std::vector<Damage> runs;
     std::vector<Damage> found;
+    LoopEcho echo(sampleRate);
+    std::vector<std::int16_t> around(2 * echo.reach() + settings.maxWidth + settings.margin);
     for (std::uint64_t block = 0; block < length; block += settings.blockSize) {
         const std::uint64_t start = block > settings.margin ? block - settings.margin : 0;
         const std::uint64_t end = std::min<std::uint64_t>(length, block + settings.blockSize + settings.margin);
@@ -118,7 +145,11 @@ std::vector<Click> findClicks(std::uint64_t length, int sampleRate, const Detect
         const WindowPlace place{start, block, std::min<std::uint64_t>(length, block + settings.blockSize), length};
         found.clear();
         scanner.scan(window.data(), got, place, found);
-        for (const Damage& damage : found) addDamage(runs, damage, settings.mergeGap);
+        for (const Damage& damage : found) {
+            if (!comesBackInLoop(echo, damage.span, length, read, around, window.size())) {
+                addDamage(runs, damage, settings.mergeGap);
+            }
+        }
         if (!proceed(place.decideEnd, length)) break;
     }
     return selectionsFor(runs, length);

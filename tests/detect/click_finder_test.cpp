@@ -18,6 +18,8 @@ namespace {
 
 constexpr int kRate = 44100;
 constexpr double kPi = 3.14159265358979323846;
+constexpr std::size_t kScratchAt = 20000;
+constexpr std::size_t kRevolution = kRate * 4 / 3;
 
 // A repeatable Gaussian noise source (Box-Muller over a 64-bit LCG).
 class Noise {
@@ -167,6 +169,30 @@ Signal voicedPairs(std::size_t length) {
 // threshold) about half, those of 10 times always, and clean noise raises
 // no false alarm. The last sample, a fifth of the peak,
 // lies within the noise: it need not be replaced.
+// An electronic loop: half a second of a noise-like texture (a hi-hat, a
+// pad) with a sharp glitch of its own (as a click departs), played six
+// times over, sample for sample; with a click added in one repetition only
+// where clickAt is not 0.
+Signal loopWithGlitch(std::size_t clickAt, int rate = kRate) {
+    const std::size_t period = static_cast<std::size_t>(rate / 2 + 3);
+    Signal once = pinkNoise(period, 1000, 7);
+    addClick(once, {period / 9, 10}, 8000, 'o');
+    Signal s;
+    for (int repeat = 0; repeat < 6; ++repeat) s.insert(s.end(), once.begin(), once.end());
+    if (clickAt != 0) addClick(s, {clickAt, 4}, 6000, 'p');
+    return s;
+}
+
+// A scratch: the same click once a revolution (1.33 s, at 45 rpm), over
+// music that moves on.
+Signal scratchOverNoise() {
+    Signal s = pinkNoise(4 * kRate, 1000, 8);
+    for (const std::size_t at : {kScratchAt, kScratchAt + kRevolution, kScratchAt + 2 * kRevolution}) {
+        addClick(s, {at, 6}, 7000, 's');
+    }
+    return s;
+}
+
 Case noiseCase(bool pink, double timesRms, std::size_t mayMiss) {
     const std::size_t length = 10 * static_cast<std::size_t>(kRate);
     std::vector<Damage> clicks;
@@ -319,6 +345,14 @@ std::vector<Case> cases() {
              return s;
          },
          {}},
+        {"a loop's own glitch, back every repetition, draws no range", [] { return loopWithGlitch(0); }, {}},
+        {"a click in one repetition of a loop is found, the loop's glitch is not",
+         [] { return loopWithGlitch(50000); },
+         {{50000, 4}}},
+        {"a loop's own glitch at 8 kHz draws no range", [] { return loopWithGlitch(0, 8000); }, {}, 0, 8000},
+        {"a scratch, the same click once a revolution over music that moves on, is found each time",
+         scratchOverNoise,
+         {{kScratchAt, 6}, {kScratchAt + kRevolution, 6}, {kScratchAt + 2 * kRevolution, 6}}},
         {"the pulses of a voice at 8 kHz draw no range", [] { return voicedPairs(4 * 8000); }, {}, 0, 8000},
         {"two clicks a few ms apart at 8 kHz are no pitch period",
          [] {

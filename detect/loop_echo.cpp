@@ -1,0 +1,180 @@
+#include "loop_echo.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <numeric>
+
+namespace tesmora::detect {
+
+namespace {
+
+// The sound on either side of the damage that must come back: 15 ms, a
+// beat's attack and some of its body.
+constexpr double kContextSeconds = 0.015;
+// Loop periods: a beat of fast music to a bar of 4/4 at 120 beats a
+// minute. Twice as far (a slow bar) costs about twice the search: the
+// detector would run about 20 % slower, not 9 %.
+constexpr double kShortestLagSeconds = 0.25;
+constexpr double kLongestLagSeconds = 2;
+// The coarse search runs at about this rate, on sums of 32 samples at 44.1
+// and 48 kHz (of five at 8 kHz): a loop's beat and bass are there.
+constexpr double kCoarseRate = 1350;
+// The sound around comes back where its difference holds at most this
+// share of its energy (a loop's repeats are seldom exact: resampled,
+// mixed with a part that moves on; where nothing repeats, the closest
+// stretch 0.25 to 2 s away leaves more than half) ...
+constexpr double kMatchShare = 0.4;
+// ... and the damage with it where the difference of its samples holds at
+// most this share of their energy, and none of them departs by more than
+// this many times the RMS of the difference around: a click comes back with
+// neither, however long the quiet tail its range runs on over.
+constexpr double kDamageShare = 0.05;
+constexpr double kDamagePeakToContext = 3;
+// Coarse lags kept for the fine search.
+constexpr std::size_t kClosest = 16;
+// Samples next to the damage left out of the context: its edges may be
+// damaged too.
+constexpr std::size_t kGuard = 2;
+
+double square(double x) {
+    return x * x;
+}
+
+}  // namespace
+
+LoopEcho::LoopEcho(int sampleRate)
+    : context_(static_cast<std::size_t>(kContextSeconds * sampleRate)),
+      shortestLag_(static_cast<std::size_t>(kShortestLagSeconds * sampleRate)),
+      longestLag_(static_cast<std::size_t>(kLongestLagSeconds * sampleRate)),
+      decimation_(std::max<std::size_t>(1, static_cast<std::size_t>(sampleRate / kCoarseRate))) {}
+
+void LoopEcho::chooseContext(std::size_t first, std::size_t last) {
+    contextAt_.clear();
+    for (std::size_t n = first - context_; n + kGuard < first; ++n) contextAt_.push_back(n);
+    for (std::size_t n = last + kGuard + 1; n <= last + context_; ++n) contextAt_.push_back(n);
+}
+
+double LoopEcho::residualAt(const std::int16_t* samples, std::ptrdiff_t offset, double bound) const {
+    double sum = 0;
+    for (const std::size_t n : contextAt_) {
+        sum += square(samples[n] - samples[static_cast<std::ptrdiff_t>(n) + offset]);
+        if (sum > bound) break;
+    }
+    return sum;
+}
+
+void LoopEcho::coarseSearch(const std::int16_t* samples, std::size_t count, double bound) {
+    // Groups aligned on the context's first sample, so that a lag of whole
+    // groups compares the same samples as the full-rate search would.
+    const std::size_t d = decimation_;
+    const std::size_t origin = contextAt_.front() % d;
+    coarse_.assign((count - origin) / d, 0.0);
+    for (std::size_t g = 0; g < coarse_.size(); ++g) {
+        std::int32_t sum = 0;
+        for (std::size_t k = 0; k < d; ++k) sum += samples[origin + g * d + k];
+        coarse_[g] = sum;
+    }
+    // Only whole groups of context, none touching the damage.
+    coarseContext_.clear();
+    closest_.clear();
+    for (std::size_t i = 0; i + d <= contextAt_.size(); ++i) {
+        const std::size_t n = contextAt_[i];
+        if ((n - origin) % d == 0 && contextAt_[i + d - 1] == n + d - 1) coarseContext_.push_back((n - origin) / d);
+    }
+    if (coarseContext_.empty()) return;
+    // The loudest groups first: at a lag that does not match, the sum
+    // passes the bound after a few of them.
+    std::sort(coarseContext_.begin(), coarseContext_.end(),
+              [&](std::size_t a, std::size_t b) { return std::fabs(coarse_[a]) > std::fabs(coarse_[b]); });
+    const auto [firstIt, lastIt] = std::minmax_element(coarseContext_.begin(), coarseContext_.end());
+    // The sums of a close match differ by up to d times a sample's
+    // difference, and a lag off by part of a group differs more.
+    const double coarseBound = 2 * static_cast<double>(d) * bound;
+    const auto shortest = static_cast<std::ptrdiff_t>((shortestLag_ + d - 1) / d);
+    const auto longest = static_cast<std::ptrdiff_t>(longestLag_ / d);
+    const auto groups = static_cast<std::ptrdiff_t>(coarse_.size());
+    const auto firstGroup = static_cast<std::ptrdiff_t>(*firstIt);
+    const auto lastGroup = static_cast<std::ptrdiff_t>(*lastIt);
+    for (const std::ptrdiff_t side : {-1, 1}) {
+        for (std::ptrdiff_t step = shortest; step <= longest; ++step) {
+            const std::ptrdiff_t lag = side * step;
+            if (firstGroup + lag >= 1 && lastGroup + lag + 1 < groups) tryCoarseLag(lag, coarseBound);
+        }
+    }
+}
+
+void LoopEcho::tryCoarseLag(std::ptrdiff_t lag, double bound) {
+    const double limit = closest_.size() < kClosest ? bound : closest_.back().residual;
+    double sum = 0;
+    for (const std::size_t g : coarseContext_) {
+        sum += square(coarse_[g] - coarse_[static_cast<std::size_t>(static_cast<std::ptrdiff_t>(g) + lag)]);
+        if (sum > limit) return;
+    }
+    const Lag found{lag * static_cast<std::ptrdiff_t>(decimation_), sum};
+    closest_.insert(std::upper_bound(closest_.begin(), closest_.end(), found,
+                                     [](const Lag& a, const Lag& b) { return a.residual < b.residual; }),
+                    found);
+    if (closest_.size() > kClosest) closest_.pop_back();
+}
+
+bool LoopEcho::repeats(const std::int16_t* samples, std::size_t count, std::size_t first, std::size_t last) {
+    if (first < context_ || last + context_ >= count) return false;
+    chooseContext(first, last);
+    const double energy = std::accumulate(contextAt_.begin(), contextAt_.end(), 0.0,
+                                          [&](double sum, std::size_t n) { return sum + square(samples[n]); });
+    const double bound = kMatchShare * energy;
+    coarseSearch(samples, count, bound);
+    // Each coarse lag is refined at full rate within a group either side,
+    // to the offset where the sound around matches best, and the damage is
+    // judged there. A steady tone matches at every multiple of its period:
+    // every close lag is tried, and the damage is the music's own where any
+    // brings it back. Where the damage's few samples come back at no offset
+    // near a lag (a click, at every lag), the sound around need not be
+    // compared.
+    double damageEnergy = 0;
+    for (std::size_t n = first; n <= last; ++n) damageEnergy += square(samples[n]);
+    const double damageBound = kDamageShare * damageEnergy;
+    const auto d = static_cast<std::ptrdiff_t>(decimation_);
+    for (const Lag& coarse : closest_) {
+        const std::ptrdiff_t lowest = std::max(coarse.offset - d, -static_cast<std::ptrdiff_t>(first - context_));
+        const std::ptrdiff_t highest =
+            std::min(coarse.offset + d, static_cast<std::ptrdiff_t>(count - 1 - last - context_));
+        bool damageMayComeBack = false;
+        for (std::ptrdiff_t offset = lowest; offset <= highest && !damageMayComeBack; ++offset) {
+            damageMayComeBack = differenceAt(samples, first, last, offset, damageBound) <= damageBound;
+        }
+        if (!damageMayComeBack) continue;
+        Lag best{0, bound};
+        for (std::ptrdiff_t offset = lowest; offset <= highest; ++offset) {
+            const double residual = residualAt(samples, offset, best.residual);
+            if (residual <= best.residual) best = {offset, residual};
+        }
+        if (best.offset != 0 && differenceAt(samples, first, last, best.offset, damageBound) <= damageBound &&
+            damageComesBack(samples, first, last, best)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+double LoopEcho::differenceAt(const std::int16_t* samples, std::size_t first, std::size_t last, std::ptrdiff_t offset,
+                              double bound) {
+    double sum = 0;
+    for (std::size_t n = first; n <= last && sum <= bound; ++n) {
+        sum += square(samples[n] - samples[static_cast<std::ptrdiff_t>(n) + offset]);
+    }
+    return sum;
+}
+
+bool LoopEcho::damageComesBack(const std::int16_t* samples, std::size_t first, std::size_t last, const Lag& lag) const {
+    // None of the damage's samples departs much more than the sound around.
+    const double largestAround =
+        kDamagePeakToContext * kDamagePeakToContext * lag.residual / static_cast<double>(contextAt_.size());
+    for (std::size_t n = first; n <= last; ++n) {
+        if (square(samples[n] - samples[static_cast<std::ptrdiff_t>(n) + lag.offset]) > largestAround) return false;
+    }
+    return true;
+}
+
+}  // namespace tesmora::detect
