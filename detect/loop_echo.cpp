@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <numeric>
 
 namespace tesmora::detect {
 
@@ -41,6 +40,11 @@ double square(double x) {
     return x * x;
 }
 
+double energyOf(const std::int16_t* samples, std::size_t from, std::size_t to, double sum = 0) {
+    for (std::size_t n = from; n < to; ++n) sum += square(samples[n]);
+    return sum;
+}
+
 }  // namespace
 
 LoopEcho::LoopEcho(int sampleRate)
@@ -50,25 +54,23 @@ LoopEcho::LoopEcho(int sampleRate)
       decimation_(std::max<std::size_t>(1, static_cast<std::size_t>(sampleRate / kCoarseRate))) {}
 
 void LoopEcho::chooseContext(std::size_t first, std::size_t last) {
-    contextAt_.clear();
-    for (std::size_t n = first - context_; n + kGuard < first; ++n) contextAt_.push_back(n);
-    for (std::size_t n = last + kGuard + 1; n <= last + context_; ++n) contextAt_.push_back(n);
+    sides_ = {Stretch{first - context_, first - kGuard}, Stretch{last + kGuard + 1, last + context_ + 1}};
+}
+
+std::size_t LoopEcho::contextSize() const {
+    return (sides_[0].to - sides_[0].from) + (sides_[1].to - sides_[1].from);
 }
 
 double LoopEcho::residualAt(const std::int16_t* samples, std::ptrdiff_t offset, double bound) const {
-    double sum = 0;
-    for (const std::size_t n : contextAt_) {
-        sum += square(samples[n] - samples[static_cast<std::ptrdiff_t>(n) + offset]);
-        if (sum > bound) break;
-    }
-    return sum;
+    const double before = differenceAt(samples, sides_[0], offset, bound);
+    return before > bound ? before : differenceAt(samples, sides_[1], offset, bound, before);
 }
 
 void LoopEcho::coarseSearch(const std::int16_t* samples, std::size_t count, double bound) {
     // Groups aligned on the context's first sample, so that a lag of whole
     // groups compares the same samples as the full-rate search would.
     const std::size_t d = decimation_;
-    const std::size_t origin = contextAt_.front() % d;
+    const std::size_t origin = sides_[0].from % d;
     coarse_.assign((count - origin) / d, 0.0);
     for (std::size_t g = 0; g < coarse_.size(); ++g) {
         std::int32_t sum = 0;
@@ -78,9 +80,10 @@ void LoopEcho::coarseSearch(const std::int16_t* samples, std::size_t count, doub
     // Only whole groups of context, none touching the damage.
     coarseContext_.clear();
     closest_.clear();
-    for (std::size_t i = 0; i + d <= contextAt_.size(); ++i) {
-        const std::size_t n = contextAt_[i];
-        if ((n - origin) % d == 0 && contextAt_[i + d - 1] == n + d - 1) coarseContext_.push_back((n - origin) / d);
+    for (const Stretch& side : sides_) {
+        for (std::size_t n = side.from + (d - (side.from - origin) % d) % d; n + d <= side.to; n += d) {
+            coarseContext_.push_back((n - origin) / d);
+        }
     }
     if (coarseContext_.empty()) return;
     // The loudest groups first: at a lag that does not match, the sum
@@ -121,8 +124,8 @@ void LoopEcho::tryCoarseLag(std::ptrdiff_t lag, double bound) {
 bool LoopEcho::repeats(const std::int16_t* samples, std::size_t count, std::size_t first, std::size_t last) {
     if (first < context_ || last + context_ >= count) return false;
     chooseContext(first, last);
-    const double energy = std::accumulate(contextAt_.begin(), contextAt_.end(), 0.0,
-                                          [&](double sum, std::size_t n) { return sum + square(samples[n]); });
+    const double energy =
+        energyOf(samples, sides_[1].from, sides_[1].to, energyOf(samples, sides_[0].from, sides_[0].to));
     const double bound = kMatchShare * energy;
     coarseSearch(samples, count, bound);
     // Each coarse lag is refined at full rate within a group either side,
@@ -132,9 +135,8 @@ bool LoopEcho::repeats(const std::int16_t* samples, std::size_t count, std::size
     // brings it back. Where the damage's few samples come back at no offset
     // near a lag (a click, at every lag), the sound around need not be
     // compared.
-    double damageEnergy = 0;
-    for (std::size_t n = first; n <= last; ++n) damageEnergy += square(samples[n]);
-    const double damageBound = kDamageShare * damageEnergy;
+    const Stretch damage{first, last + 1};
+    const double damageBound = kDamageShare * energyOf(samples, first, last + 1);
     const auto d = static_cast<std::ptrdiff_t>(decimation_);
     for (const Lag& coarse : closest_) {
         const std::ptrdiff_t lowest = std::max(coarse.offset - d, -static_cast<std::ptrdiff_t>(first - context_));
@@ -142,7 +144,7 @@ bool LoopEcho::repeats(const std::int16_t* samples, std::size_t count, std::size
             std::min(coarse.offset + d, static_cast<std::ptrdiff_t>(count - 1 - last - context_));
         bool damageMayComeBack = false;
         for (std::ptrdiff_t offset = lowest; offset <= highest && !damageMayComeBack; ++offset) {
-            damageMayComeBack = differenceAt(samples, first, last, offset, damageBound) <= damageBound;
+            damageMayComeBack = differenceAt(samples, damage, offset, damageBound) <= damageBound;
         }
         if (!damageMayComeBack) continue;
         Lag best{0, bound};
@@ -150,7 +152,7 @@ bool LoopEcho::repeats(const std::int16_t* samples, std::size_t count, std::size
             const double residual = residualAt(samples, offset, best.residual);
             if (residual <= best.residual) best = {offset, residual};
         }
-        if (best.offset != 0 && differenceAt(samples, first, last, best.offset, damageBound) <= damageBound &&
+        if (best.offset != 0 && differenceAt(samples, damage, best.offset, damageBound) <= damageBound &&
             damageComesBack(samples, first, last, best)) {
             return true;
         }
@@ -158,10 +160,9 @@ bool LoopEcho::repeats(const std::int16_t* samples, std::size_t count, std::size
     return false;
 }
 
-double LoopEcho::differenceAt(const std::int16_t* samples, std::size_t first, std::size_t last, std::ptrdiff_t offset,
-                              double bound) {
-    double sum = 0;
-    for (std::size_t n = first; n <= last && sum <= bound; ++n) {
+double LoopEcho::differenceAt(const std::int16_t* samples, Stretch stretch, std::ptrdiff_t offset, double bound,
+                              double sum) {
+    for (std::size_t n = stretch.from; n < stretch.to && sum <= bound; ++n) {
         sum += square(samples[n] - samples[static_cast<std::ptrdiff_t>(n) + offset]);
     }
     return sum;
@@ -170,7 +171,7 @@ double LoopEcho::differenceAt(const std::int16_t* samples, std::size_t first, st
 bool LoopEcho::damageComesBack(const std::int16_t* samples, std::size_t first, std::size_t last, const Lag& lag) const {
     // None of the damage's samples departs much more than the sound around.
     const double largestAround =
-        kDamagePeakToContext * kDamagePeakToContext * lag.residual / static_cast<double>(contextAt_.size());
+        kDamagePeakToContext * kDamagePeakToContext * lag.residual / static_cast<double>(contextSize());
     for (std::size_t n = first; n <= last; ++n) {
         if (square(samples[n] - samples[static_cast<std::ptrdiff_t>(n) + lag.offset]) > largestAround) return false;
     }

@@ -9,6 +9,7 @@
 #ifndef TESMORA_DETECT_LOOP_ECHO_H
 #define TESMORA_DETECT_LOOP_ECHO_H
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -31,10 +32,14 @@ private:
         std::ptrdiff_t offset;  // the matching stretch lies this many samples later
         double residual;        // energy of the context's difference from it
     };
+    struct Stretch {
+        std::size_t from, to;  // samples [from, to)
+    };
 
-    // The context's samples: [first - context, first - guard) and
-    // (last + guard, last + context].
+    // The context: [first - context, first - guard) and (last + guard,
+    // last + context].
     void chooseContext(std::size_t first, std::size_t last);
+    std::size_t contextSize() const;
     // The closest coarse lags, found on sums of decimation samples.
     void coarseSearch(const std::int16_t* samples, std::size_t count, double bound);
     // Keeps the coarse lag (in groups) among the closest if its residual is
@@ -43,10 +48,10 @@ private:
     // The energy of the context's difference from the samples offset away,
     // or more than bound (the sum stops there).
     double residualAt(const std::int16_t* samples, std::ptrdiff_t offset, double bound) const;
-    // The energy of the difference of samples[first, last] from the samples
-    // offset away, or more than bound (the sum stops there).
-    static double differenceAt(const std::int16_t* samples, std::size_t first, std::size_t last, std::ptrdiff_t offset,
-                               double bound);
+    // sum plus the energy of the difference of samples[stretch] from the
+    // samples offset away, or more than bound (the sum stops there).
+    static double differenceAt(const std::int16_t* samples, Stretch stretch, std::ptrdiff_t offset, double bound,
+                               double sum = 0);
     // Whether no sample of samples[first, last] departs from the one lag
     // away much more than the sound around does.
     bool damageComesBack(const std::int16_t* samples, std::size_t first, std::size_t last, const Lag& lag) const;
@@ -55,8 +60,8 @@ private:
     std::size_t shortestLag_;
     std::size_t longestLag_;
     std::size_t decimation_;
-    std::vector<std::size_t> contextAt_;  // sample indices of the context
-    std::vector<double> coarse_;          // the samples summed in groups of decimation
+    std::array<Stretch, 2> sides_{};  // the context before the damage and after it
+    std::vector<double> coarse_;      // the samples summed in groups of decimation
     std::vector<std::size_t> coarseContext_;
     std::vector<Lag> closest_;
 };
