@@ -50,6 +50,14 @@ Signal sine(std::size_t length, double amplitude, double hertz) {
     return s;
 }
 
+// Two tones together: a low one and a brighter one over it, music-like.
+Signal tones(std::size_t length, double lowAmplitude, double lowHertz, double highAmplitude, double highHertz) {
+    Signal s = sine(length, lowAmplitude, lowHertz);
+    const Signal upper = sine(length, highAmplitude, highHertz);
+    for (std::size_t n = 0; n < length; ++n) s[n] += upper[n];
+    return s;
+}
+
 Signal noise(std::size_t length, double deviation, std::uint64_t seed) {
     Noise source(seed);
     Signal s(length);
@@ -256,9 +264,7 @@ std::vector<Case> cases() {
          {{20000, 3}}},
         {"pulses whose tails drift back slowly under music-like tones: their cores, though the tails outlast them",
          [] {
-             Signal s = sine(second, 850, 300);
-             const Signal upper = sine(second, 300, 1330);
-             for (std::size_t n = 0; n < s.size(); ++n) s[n] += upper[n];
+             Signal s = tones(second, 850, 300, 300, 1330);
              addClick(s, {10000, 3000}, 20000, 'd');
              addClick(s, {30000, 3000}, -20000, 'd');
              return s;
@@ -292,9 +298,7 @@ std::vector<Case> cases() {
          {{30000, 8}}},
         {"wide decaying step in music-like tones",
          [] {
-             Signal s = sine(second, 5000, 220);
-             const Signal upper = sine(second, 2000, 1330);
-             for (std::size_t n = 0; n < s.size(); ++n) s[n] += upper[n];
+             Signal s = tones(second, 5000, 220, 2000, 1330);
              addClick(s, {25000, 32}, 15000, 's');
              return s;
          },
