@@ -2,31 +2,49 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace tesmora::detect {
 
 namespace {
 
 // r[lag] = sum x[n] x[n - lag] for lag in [0, order], each in four running
-// sums (over n = lag + j + 4m for j = 0..3). Four lags are summed side by
-// side: sixteen independent chains the processor overlaps, four vectors of
-// AVX2 where the processor has it; each sum is added up in the same order
-// as lag by lag.
-constexpr std::size_t kLagsTogether = 4;
+// sums (over n = lag + j + 4m for j = 0..3). Eight lags are summed side by
+// side: thirty-two independent chains the processor overlaps, eight vectors
+// of AVX2 where the processor has it, and each sample loaded once for all
+// eight. Each sum is added up in the same order as lag by lag, so that a lag
+// comes out the same in any group: the last group overlaps the one before
+// it rather than run with fewer lags.
+constexpr std::size_t kLagsTogether = 8;
+
+// Four doubles side by side, one vector of AVX2 (two of SSE2): written out,
+// for the compiler shuffled the sums of the lags when left to find them.
+using FourSums = double __attribute__((vector_size(4 * sizeof(double))));
+
+// Loads x[0..3] into four (by reference: a vector return changes the ABI
+// between the builds for each processor).
+inline void loadFour(FourSums& four, const double* x) {
+    std::memcpy(&four, x, sizeof four);
+}
 
 __attribute__((target_clones("avx2", "default"))) void autocorrelate(const double* x, std::size_t count,
                                                                      std::size_t order, double* r) {
-    for (std::size_t first = 0; first <= order && first < count; first += kLagsTogether) {
-        const std::size_t lags = std::min({kLagsTogether, order + 1 - first, count - first});
-        double sums[kLagsTogether][4] = {};
+    const std::size_t lagsWithTerms = std::min(order + 1, count);
+    for (std::size_t done = 0; done < lagsWithTerms; done += kLagsTogether) {
+        const std::size_t first = lagsWithTerms >= kLagsTogether ? std::min(done, lagsWithTerms - kLagsTogether) : done;
+        const std::size_t lags = std::min(kLagsTogether, lagsWithTerms - first);
+        FourSums sums[kLagsTogether] = {};
         // The steps every lag of the group takes: the largest lag's.
         std::size_t together = 0;
         if (lags == kLagsTogether) {
             together = (count - (first + lags - 1)) / 4;
             for (std::size_t m = 0; m < together; ++m) {
-                const double* back = x + 4 * m;
+                FourSums back;
+                loadFour(back, x + 4 * m);
                 for (std::size_t g = 0; g < kLagsTogether; ++g) {
-                    for (std::size_t j = 0; j < 4; ++j) sums[g][j] += back[first + g + j] * back[j];
+                    FourSums ahead;
+                    loadFour(ahead, x + 4 * m + first + g);
+                    sums[g] += ahead * back;
                 }
             }
         }
@@ -34,7 +52,11 @@ __attribute__((target_clones("avx2", "default"))) void autocorrelate(const doubl
             const std::size_t lag = first + g;
             std::size_t n = lag + 4 * together;
             for (; n + 4 <= count; n += 4) {
-                for (std::size_t j = 0; j < 4; ++j) sums[g][j] += x[n + j] * x[n + j - lag];
+                FourSums ahead;
+                FourSums back;
+                loadFour(ahead, x + n);
+                loadFour(back, x + n - lag);
+                sums[g] += ahead * back;
             }
             for (; n < count; ++n) sums[g][0] += x[n] * x[n - lag];
             r[lag] = (sums[g][0] + sums[g][1]) + (sums[g][2] + sums[g][3]);
