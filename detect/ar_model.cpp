@@ -2,7 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
+
+#include "four_doubles.h"
 
 namespace tesmora::detect {
 
@@ -11,21 +12,12 @@ namespace {
 // r[lag] = sum x[n] x[n - lag] for lag in [0, order], each in four running
 // sums (over n = lag + j + 4m for j = 0..3). Eight lags are summed side by
 // side: thirty-two independent chains the processor overlaps, eight vectors
-// of AVX2 where the processor has it, and each sample loaded once for all
-// eight. Each sum is added up in the same order as lag by lag, so that a lag
+// of AVX2 where the processor has it (written out: the compiler shuffled the
+// sums of the lags when left to find them), and each sample loaded once for
+// all eight. Each sum is added up in the same order as lag by lag, so that a lag
 // comes out the same in any group: the last group overlaps the one before
 // it rather than run with fewer lags.
 constexpr std::size_t kLagsTogether = 8;
-
-// Four doubles side by side, one vector of AVX2 (two of SSE2): written out,
-// for the compiler shuffled the sums of the lags when left to find them.
-using FourSums = double __attribute__((vector_size(4 * sizeof(double))));
-
-// Loads x[0..3] into four (by reference: a vector return changes the ABI
-// between the builds for each processor).
-inline void loadFour(FourSums& four, const double* x) {
-    std::memcpy(&four, x, sizeof four);
-}
 
 __attribute__((target_clones("avx2", "default"))) void autocorrelate(const double* x, std::size_t count,
                                                                      std::size_t order, double* r) {
@@ -33,16 +25,16 @@ __attribute__((target_clones("avx2", "default"))) void autocorrelate(const doubl
     for (std::size_t done = 0; done < lagsWithTerms; done += kLagsTogether) {
         const std::size_t first = lagsWithTerms >= kLagsTogether ? std::min(done, lagsWithTerms - kLagsTogether) : done;
         const std::size_t lags = std::min(kLagsTogether, lagsWithTerms - first);
-        FourSums sums[kLagsTogether] = {};
+        FourDoubles sums[kLagsTogether] = {};
         // The steps every lag of the group takes: the largest lag's.
         std::size_t together = 0;
         if (lags == kLagsTogether) {
             together = (count - (first + lags - 1)) / 4;
             for (std::size_t m = 0; m < together; ++m) {
-                FourSums back;
+                FourDoubles back;
                 loadFour(back, x + 4 * m);
                 for (std::size_t g = 0; g < kLagsTogether; ++g) {
-                    FourSums ahead;
+                    FourDoubles ahead;
                     loadFour(ahead, x + 4 * m + first + g);
                     sums[g] += ahead * back;
                 }
@@ -52,8 +44,8 @@ __attribute__((target_clones("avx2", "default"))) void autocorrelate(const doubl
             const std::size_t lag = first + g;
             std::size_t n = lag + 4 * together;
             for (; n + 4 <= count; n += 4) {
-                FourSums ahead;
-                FourSums back;
+                FourDoubles ahead;
+                FourDoubles back;
                 loadFour(ahead, x + n);
                 loadFour(back, x + n - lag);
                 sums[g] += ahead * back;

@@ -32,9 +32,10 @@ public:
 
 private:
     // The middle value (of index size / 2 in order) of scratch_, which it
-    // may reorder; middleNear finds it only where it lies within a factor
-    // bracket of guess, and answers whether it did.
-    bool middleNear(double guess, double bracket, double& value);
+    // may reorder; middleNear finds it only where it lies near a guess (the
+    // last measure's, the stretch before's; 0: none), and answers whether
+    // it did.
+    bool middleNear(double last, double before, double& value);
     double middle();
 
     std::size_t stretch_ = 1;
