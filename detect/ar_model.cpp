@@ -120,9 +120,13 @@ void forwardError(const double* x, std::size_t count, const std::vector<double>&
 
 void reversedFilter(const double* e, std::size_t count, const std::vector<double>& a, double* out) {
     const std::size_t p = a.size() - 1;
-    std::fill(out, out + count, 0.0);
-    if (count <= 2 * p) return;
+    if (count <= 2 * p) {
+        std::fill(out, out + count, 0.0);
+        return;
+    }
+    std::fill(out, out + p, 0.0);
     filterBlocks(e + p, count - 2 * p, a.data(), p + 1, 1, out + p);
+    std::fill(out + count - p, out + count, 0.0);
 }
 
 double backwardErrorAt(const double* x, std::size_t count, const std::vector<double>& a, std::size_t n) {
