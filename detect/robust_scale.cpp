@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <iterator>
+#include <numeric>
 
 #include "four_doubles.h"
 
@@ -133,8 +134,7 @@ bool RobustScale::middleNear(double last, double before, double& value) {
 double RobustScale::middle() {
     static_assert(std::size(kNearMean) == kBrackets && std::size(kSpacings) == kBrackets);
     const std::size_t half = scratch_.size() / 2;
-    double sum = 0;
-    for (const double v : scratch_) sum += v;
+    const double sum = std::accumulate(scratch_.begin(), scratch_.end(), 0.0);
     const double guess = kMedianOfMean * sum / static_cast<double>(scratch_.size());
     Brackets brackets;
     for (std::size_t b = 0; b < kBrackets; ++b) {
@@ -177,9 +177,9 @@ bool RobustScale::rankWithin(const double* values, std::size_t count, std::size_
     }
     bracket_.resize(count);
     const std::size_t gathered = gatherWithin(values, count, low, high, bracket_.data());
-    const auto at = bracket_.begin() + static_cast<std::ptrdiff_t>(place);
-    std::nth_element(bracket_.begin(), at, bracket_.begin() + static_cast<std::ptrdiff_t>(gathered));
-    value = *at;
+    const auto ranked = bracket_.begin() + static_cast<std::ptrdiff_t>(place);
+    std::nth_element(bracket_.begin(), ranked, bracket_.begin() + static_cast<std::ptrdiff_t>(gathered));
+    value = *ranked;
     return true;
 }
 
