@@ -3,30 +3,40 @@
 #include <algorithm>
 #include <cmath>
 
+#include "four_doubles.h"
+
 namespace tesmora::detect {
 
 namespace {
 
 // r[lag] = sum x[n] x[n - lag] for lag in [0, order], each in four running
-// sums (over n = lag + j + 4m for j = 0..3). Four lags are summed side by
-// side: sixteen independent chains the processor overlaps, four vectors of
-// AVX2 where the processor has it; each sum is added up in the same order
-// as lag by lag.
-constexpr std::size_t kLagsTogether = 4;
+// sums (over n = lag + j + 4m for j = 0..3). Eight lags are summed side by
+// side: thirty-two independent chains the processor overlaps, eight vectors
+// of AVX2 where the processor has it (written out: the compiler shuffled the
+// sums of the lags when left to find them), and each sample loaded once for
+// all eight. Each sum is added up in the same order as lag by lag, so that a lag
+// comes out the same in any group: the last group overlaps the one before
+// it rather than run with fewer lags.
+constexpr std::size_t kLagsTogether = 8;
 
 __attribute__((target_clones("avx2", "default"))) void autocorrelate(const double* x, std::size_t count,
                                                                      std::size_t order, double* r) {
-    for (std::size_t first = 0; first <= order && first < count; first += kLagsTogether) {
-        const std::size_t lags = std::min({kLagsTogether, order + 1 - first, count - first});
-        double sums[kLagsTogether][4] = {};
+    const std::size_t lagsWithTerms = std::min(order + 1, count);
+    for (std::size_t done = 0; done < lagsWithTerms; done += kLagsTogether) {
+        const std::size_t first = lagsWithTerms >= kLagsTogether ? std::min(done, lagsWithTerms - kLagsTogether) : done;
+        const std::size_t lags = std::min(kLagsTogether, lagsWithTerms - first);
+        FourDoubles sums[kLagsTogether] = {};
         // The steps every lag of the group takes: the largest lag's.
         std::size_t together = 0;
         if (lags == kLagsTogether) {
             together = (count - (first + lags - 1)) / 4;
             for (std::size_t m = 0; m < together; ++m) {
-                const double* back = x + 4 * m;
+                FourDoubles back;
+                loadFour(back, x + 4 * m);
                 for (std::size_t g = 0; g < kLagsTogether; ++g) {
-                    for (std::size_t j = 0; j < 4; ++j) sums[g][j] += back[first + g + j] * back[j];
+                    FourDoubles ahead;
+                    loadFour(ahead, x + 4 * m + first + g);
+                    sums[g] += ahead * back;
                 }
             }
         }
@@ -34,7 +44,11 @@ __attribute__((target_clones("avx2", "default"))) void autocorrelate(const doubl
             const std::size_t lag = first + g;
             std::size_t n = lag + 4 * together;
             for (; n + 4 <= count; n += 4) {
-                for (std::size_t j = 0; j < 4; ++j) sums[g][j] += x[n + j] * x[n + j - lag];
+                FourDoubles ahead;
+                FourDoubles back;
+                loadFour(ahead, x + n);
+                loadFour(back, x + n - lag);
+                sums[g] += ahead * back;
             }
             for (; n < count; ++n) sums[g][0] += x[n] * x[n - lag];
             r[lag] = (sums[g][0] + sums[g][1]) + (sums[g][2] + sums[g][3]);
@@ -106,9 +120,13 @@ void forwardError(const double* x, std::size_t count, const std::vector<double>&
 
 void reversedFilter(const double* e, std::size_t count, const std::vector<double>& a, double* out) {
     const std::size_t p = a.size() - 1;
-    std::fill(out, out + count, 0.0);
-    if (count <= 2 * p) return;
+    if (count <= 2 * p) {
+        std::fill(out, out + count, 0.0);
+        return;
+    }
+    std::fill(out, out + p, 0.0);
     filterBlocks(e + p, count - 2 * p, a.data(), p + 1, 1, out + p);
+    std::fill(out + count - p, out + count, 0.0);
 }
 
 double backwardErrorAt(const double* x, std::size_t count, const std::vector<double>& a, std::size_t n) {

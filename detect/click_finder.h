@@ -55,7 +55,8 @@
 // sound around it (15 ms each side) does not come back 0.25 to 2 s away
 // with the candidate's own samples in it: an electronic loop plays its own
 // sharp events again a beat or a bar later, a click happens once
-// (loop_echo.h; that stretch is read afresh for each candidate confirmed).
+// (loop_echo.h; that stretch is read for each candidate confirmed, but for
+// what the read for the one before holds of it).
 //
 // Edges. A click decays into the signal, below what the errors can tell:
 // the range is followed on while the samples after it depart from the
@@ -104,23 +105,43 @@ void addDamage(std::vector<Damage>& runs, const Damage& damage, std::size_t merg
 // of length samples.
 std::vector<Click> selectionsFor(const std::vector<Damage>& runs, std::uint64_t length);
 
+// The sound around damage, read for the loop check (loop_echo.h) and kept
+// from one damage to the next: damage found close together shares most of
+// it, and only what the next needs beyond it is read.
+struct SoundAround {
+    explicit SoundAround(std::size_t capacity) : samples(capacity) {}
+    std::vector<std::int16_t> samples;
+    std::uint64_t from = 0;  // the signal index of samples[0]
+    std::size_t held = 0;    // samples read from there on
+};
+
 // Whether damage comes back with the sound around it a loop period away
-// (loop_echo.h). The sound there is read afresh into around, in pieces no
-// longer than piece: the search holds only its window, and a reader is
-// asked for no more at a time than the search itself asks.
+// (loop_echo.h). What around holds of the sound there is kept, the rest read
+// into it in pieces no longer than piece: the search holds only its window,
+// and a reader is asked for no more at a time than the search itself asks.
 template <typename Read>
-bool comesBackInLoop(LoopEcho& echo, const SampleSpan& span, std::uint64_t length, Read& read,
-                     std::vector<std::int16_t>& around, std::size_t piece) {
+bool comesBackInLoop(LoopEcho& echo, const SampleSpan& span, std::uint64_t length, Read& read, SoundAround& around,
+                     std::size_t piece) {
     const std::uint64_t from = span.first > echo.reach() ? span.first - echo.reach() : 0;
-    const std::uint64_t to = std::min<std::uint64_t>({length, span.last + 1 + echo.reach(), from + around.size()});
+    const std::uint64_t to =
+        std::min<std::uint64_t>({length, span.last + 1 + echo.reach(), from + around.samples.size()});
     std::size_t got = 0;
+    if (from >= around.from && from < around.from + around.held) {
+        const auto kept = static_cast<std::size_t>(from - around.from);
+        got = std::min(around.held - kept, static_cast<std::size_t>(to - from));
+        if (kept > 0) {
+            std::copy_n(around.samples.begin() + static_cast<std::ptrdiff_t>(kept), got, around.samples.begin());
+        }
+    }
+    around.from = from;
     while (got < to - from) {
         const std::size_t wanted = std::min<std::size_t>(piece, static_cast<std::size_t>(to - from) - got);
-        const std::size_t gotNow = read(from + got, around.data() + got, wanted);
+        const std::size_t gotNow = read(from + got, around.samples.data() + got, wanted);
         got += gotNow;
         if (gotNow < wanted) break;
     }
-    return echo.repeats(around.data(), got, static_cast<std::size_t>(span.first - from),
+    around.held = got;
+    return echo.repeats(around.samples.data(), got, static_cast<std::size_t>(span.first - from),
                         static_cast<std::size_t>(span.last - from));
 }
 
@@ -137,7 +158,7 @@ std::vector<Click> findClicks(std::uint64_t length, int sampleRate, const Detect
     std::vector<Damage> runs;
     std::vector<Damage> found;
     LoopEcho echo(sampleRate);
-    std::vector<std::int16_t> around(2 * echo.reach() + settings.maxWidth + settings.margin);
+    SoundAround around(2 * echo.reach() + settings.maxWidth + settings.margin);
     for (std::uint64_t block = 0; block < length; block += settings.blockSize) {
         const std::uint64_t start = block > settings.margin ? block - settings.margin : 0;
         const std::uint64_t end = std::min<std::uint64_t>(length, block + settings.blockSize + settings.margin);

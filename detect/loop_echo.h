@@ -45,6 +45,12 @@ private:
     // Keeps the coarse lag (in groups) among the closest if its residual is
     // within bound.
     void tryCoarseLag(std::ptrdiff_t lag, double bound);
+    // As tryCoarseLag for the four lags side * (step to step + 3), in that
+    // order.
+    void tryFourCoarseLags(std::ptrdiff_t side, std::ptrdiff_t step, double bound);
+    // Keeps the lag with its residual among the closest, where it is among
+    // them and within bound.
+    void keepCoarseLag(std::ptrdiff_t lag, double residual, double bound);
     // The energy of the context's difference from the samples offset away,
     // or more than bound (the sum stops there).
     double residualAt(const std::int16_t* samples, std::ptrdiff_t offset, double bound) const;

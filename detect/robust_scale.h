@@ -31,11 +31,27 @@ public:
     const double* bySample() const { return scales_.data(); }
 
 private:
+    // Brackets [low, high] around guesses of a value, tried at once; one
+    // with no guess (low above high) holds nothing.
+    static constexpr std::size_t kBrackets = 4;
+    struct Brackets {
+        double low[kBrackets];
+        double high[kBrackets];
+    };
+
     // The middle value (of index size / 2 in order) of scratch_, which it
-    // may reorder; middleNear finds it only where it lies within a factor
-    // bracket of guess, and answers whether it did.
-    bool middleNear(double guess, double bracket, double& value);
+    // may reorder; middleNear finds it only where it lies near a guess (the
+    // last measure's, the stretch before's; 0: none), and answers whether
+    // it did.
+    bool middleNear(double last, double before, double& value);
     double middle();
+    // The value of the given rank (in order) among values[0, count), where
+    // one of the brackets holds it: only the values in the narrowest that
+    // does are gathered and ordered (where they are many, a narrower bracket
+    // is looked for first, unless narrowed already). Answers whether a
+    // bracket held it; the value is exact either way.
+    bool rankWithin(const double* values, std::size_t count, std::size_t rank, const Brackets& brackets, double& value,
+                    bool narrowed = false);
 
     std::size_t stretch_ = 1;
     std::vector<double> medians_;

@@ -124,35 +124,47 @@ TEST(NoiseEvidence, ShapedSumIsInDeviationsOfItselfWhateverTheModel) {
 }
 
 TEST(RobustScale, GivesTheExactMedians) {
-    std::mt19937 random(3);
-    std::normal_distribution<double> noise(0, 1);
+    // Values of several kinds: Gaussian, heavy-tailed (as music's error is),
+    // whole numbers (many equal to one another and to a bracket's ends),
+    // and silence between loud stretches; levels that jump between
+    // stretches; and a measure again after a small change, a middling one and
+    // a large one (each guess near or far from the answer).
     const std::size_t stretch = 100;
-    std::vector<double> values(2050);
-    // Levels that jump between stretches, and a measure again after a small
-    // change and after a large one (each guess near or far from the answer).
-    for (std::size_t n = 0; n < values.size(); ++n) values[n] = noise(random) * (1 + 20.0 * ((n / stretch) % 3 == 1));
-    RobustScale scale;
-    for (const double change : {0.0, 0.01, 3.0}) {
-        for (std::size_t n = 0; n < values.size(); n += 7) values[n] *= 1 + change;
-        scale.measure(values.data(), 10, values.size(), stretch, change > 0);
-        std::vector<double> medians;
-        for (std::size_t block = 0; block * stretch < values.size(); ++block) {
-            std::vector<double> every;
-            for (std::size_t n = std::max<std::size_t>(10, block * stretch);
-                 n < std::min(values.size(), (block + 1) * stretch); n += 2) {
-                every.push_back(std::fabs(values[n]));
-            }
-            std::nth_element(every.begin(), every.begin() + static_cast<std::ptrdiff_t>(every.size() / 2), every.end());
-            medians.push_back(every[every.size() / 2] / 0.6745);
-        }
+    for (const char* kind : {"gaussian", "heavy tails", "whole numbers", "silence"}) {
+        SCOPED_TRACE(kind);
+        std::mt19937 random(3);
+        std::normal_distribution<double> noise(0, 1);
+        std::vector<double> values(2050);
         for (std::size_t n = 0; n < values.size(); ++n) {
-            const std::size_t block = n / stretch;
-            double expected = medians[block];
-            if (block > 0) expected = std::max(expected, medians[block - 1]);
-            if (block + 1 < medians.size()) expected = std::max(expected, medians[block + 1]);
-            ASSERT_EQ(scale.at(n), std::max(expected, 0.5)) << "change " << change << ", n " << n;
+            double v = noise(random) * (1 + 20.0 * ((n / stretch) % 3 == 1));
+            if (kind[0] == 'h') v = v * v * v;
+            if (kind[0] == 'w') v = std::round(3 * v);
+            if (kind[0] == 's' && (n / stretch) % 3 != 1) v = 0;
+            values[n] = v;
         }
-        EXPECT_EQ(scale.at(values.size() + 500), scale.at(values.size() - 1));  // past the end: the last stretch's
+        RobustScale scale;
+        for (const double change : {0.0, 0.01, 0.3, 3.0}) {
+            for (std::size_t n = 0; n < values.size(); n += 7) values[n] *= 1 + change;
+            scale.measure(values.data(), 10, values.size(), stretch, change > 0);
+            std::vector<double> medians;
+            for (std::size_t block = 0; block * stretch < values.size(); ++block) {
+                std::vector<double> every;
+                for (std::size_t n = std::max<std::size_t>(10, block * stretch);
+                     n < std::min(values.size(), (block + 1) * stretch); n += 2) {
+                    every.push_back(std::fabs(values[n]));
+                }
+                std::sort(every.begin(), every.end());
+                medians.push_back(every[every.size() / 2] * (1 / 0.6745));  // as the scale rounds it
+            }
+            for (std::size_t n = 0; n < values.size(); ++n) {
+                const std::size_t block = n / stretch;
+                double expected = medians[block];
+                if (block > 0) expected = std::max(expected, medians[block - 1]);
+                if (block + 1 < medians.size()) expected = std::max(expected, medians[block + 1]);
+                ASSERT_EQ(scale.at(n), std::max(expected, 0.5)) << "change " << change << ", n " << n;
+            }
+            EXPECT_EQ(scale.at(values.size() + 500), scale.at(values.size() - 1));  // past the end: the last stretch's
+        }
     }
 }
 

@@ -358,6 +358,15 @@ std::vector<Case> cases() {
          scratchOverNoise,
          {{kScratchAt, 6}, {kScratchAt + kRevolution, 6}, {kScratchAt + 2 * kRevolution, 6}}},
         {"the pulses of a voice at 8 kHz draw no range", [] { return voicedPairs(4 * 8000); }, {}, 0, 8000},
+        {"a click at 4 kHz, where the energy of a tenth of a millisecond has no sample to sum",
+         [] {
+             Signal s = sine(4 * 4000, 3000, 1500);
+             addClick(s, {9000, 3}, 12000, 'p');
+             return s;
+         },
+         {{9000, 3}},
+         0,
+         4000},
         {"two clicks a few ms apart at 8 kHz are no pitch period",
          [] {
              // Each is the other's pulse one "period" away, but no third
