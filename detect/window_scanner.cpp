@@ -411,12 +411,15 @@ void WindowScanner::reachCoreEnd(Candidate& whole) const {
     whole.last = std::max(whole.last, whole.first + end + 1);
 }
 
-bool WindowScanner::lineBringsCloser(const Candidate& whole) const {
+bool WindowScanner::lineBringsCloser(const Candidate& whole, double leaves) const {
     // The repair keeps the selection's end samples, draws a line between
     // them and, from 6 selected samples up, averages the sample next to
     // each end with it. The AR interpolation across the samples it changes
     // is the best guess of the sound there: a line that leaves them further
-    // from it than they were makes the signal worse, click or not.
+    // from it than they were makes the signal worse, click or not; a line
+    // across damage leaves little of its departure, one across a sound's
+    // own shape much (but for a click as loud as the sound's loudest: plain
+    // whatever the line leaves of the sound).
     const auto p = static_cast<std::size_t>(settings_.order);
     const std::size_t pad = whole.last - whole.first + 3 >= 6 ? 2 : 1;
     if (whole.first < p + pad || whole.last + pad + p >= count_) return true;
@@ -434,7 +437,7 @@ bool WindowScanner::lineBringsCloser(const Candidate& whole) const {
         before += (signal_[n] - expected) * (signal_[n] - expected);
         after += (repaired - expected) * (repaired - expected);
     }
-    return after <= before;
+    return after <= leaves * before;
 }
 
 double WindowScanner::departure(const Candidate& candidate) const {
@@ -540,11 +543,16 @@ bool WindowScanner::confirm(Candidate& candidate, double deviation) const {
     // The core's end followed on where the line then still helps; a range
     // whose line leaves the signal further from what the sound predicts
     // there than it was is not reported.
+    const std::size_t span = settings_.scaleStretch;
+    const double loudest =
+        std::max(largestMagnitude(cleaned_, whole.first > span ? whole.first - span : 0, whole.first),
+                 largestMagnitude(cleaned_, whole.last + 1, std::min(count_, whole.last + 1 + span)));
+    const double leaves = deviation >= settings_.plainShare * loudest ? 1.0 : settings_.lineLeaves;
     Candidate reached = whole;
     reachCoreEnd(reached);
-    if (lineBringsCloser(reached)) {
+    if (lineBringsCloser(reached, leaves)) {
         whole = reached;
-    } else if (!lineBringsCloser(whole)) {
+    } else if (!lineBringsCloser(whole, leaves)) {
         return false;
     }
     candidate = whole;

@@ -82,9 +82,9 @@ private:
     // Follows a confirmed range's end on to where the damage, against what
     // the sound before it predicts, falls below a quarter of its peak.
     void reachCoreEnd(Candidate& whole) const;
-    // Whether the repair's line across the range brings its samples closer
-    // to their AR interpolation.
-    bool lineBringsCloser(const Candidate& whole) const;
+    // Whether the repair's line across the range leaves no more than leaves
+    // of the energy by which its samples depart from their AR interpolation.
+    bool lineBringsCloser(const Candidate& whole, double leaves) const;
     // How far the samples depart from their AR interpolation across the
     // candidate; -1 where one side lacks the context.
     double departure(const Candidate& candidate) const;
