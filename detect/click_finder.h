@@ -74,7 +74,18 @@
 // the high-frequency level after it (the second difference, blind to the
 // drift) is at most twice that before, where a drum hit or a consonant
 // raises it, the range covers that core, which needs then only 1.5 times a
-// click's departure and may span a millisecond. At the very
+// click's departure and may span a millisecond. A confirmed range's end is
+// then followed on the same way, where the mean of the damage over 0.36 ms
+// (a single sample strays with the sound) keeps its sign and stays above
+// 0.23 of its peak, within the longest click: the interpolation leans on the
+// slow fall after the spike and would end the range inside the core. And the
+// repair's line, drawn between the samples it keeps, is judged against the
+// AR interpolation across the samples it changes: a range is reported only
+// where the line leaves them no further from it than they were (at 32 kHz
+// and up at most half as far in energy, but for a click as loud as the
+// sound's loudest: a line across a sound's own shape leaves much of it, one
+// across damage little); a range followed on whose line fails is tried as it
+// was found. At the very
 // start and end of the signal only a one-sided error is there to judge by,
 // and the range runs to that end.
 //

@@ -34,6 +34,11 @@ DetectorSettings settingsFor(int sampleRate, const DetectOptions& options) {
     // A pulse's core lasts as long as the defect of the groove, up to a
     // millisecond or two; lined whole, a longer one removes a sound's attack.
     settings.longestDriftingCore = std::min(settings.maxWidth / 2, static_cast<std::size_t>(rate / 1000));
+    settings.coreMeanRun = std::max<std::size_t>(2, static_cast<std::size_t>(rate / 2750));
+    // At a low rate the sound curves more between samples, and a line across
+    // a click departs from it more: there the line need only not add to the
+    // departure.
+    settings.lineLeaves = rate >= 32000 ? 0.5 : 1.0;
     settings.textureSpan = static_cast<std::size_t>(rate / 50);
     settings.shortestPeriod = static_cast<std::size_t>(rate / 500);
     settings.longestPeriod = static_cast<std::size_t>(rate / 50);

@@ -69,8 +69,12 @@ struct DetectorSettings {
     double driftTailShare = 0.8;          // a long tail's mean, at least this share of the core's end
     double driftCoreEvidence = 1.5;       // the departure such a core needs, against a click's
     std::size_t longestDriftingCore = 0;  // ... and its longest core: 1 ms, at most half the longest click; by rate
-    std::size_t tailGap = 4;              // quiet samples a tail is followed across
-    std::size_t tailPad = 40;             // percent of the width found that the range runs on by
+    // A confirmed range's core followed on to its end (window_scanner.cpp,
+    // reachCoreEnd), and the repair's line judged (lineBringsCloser).
+    std::size_t coreMeanRun = 0;  // the damage judged by its mean over this many samples (0.36 ms); by rate
+    double lineLeaves = 0;        // the share of the departure's energy the line may leave; by rate
+    std::size_t tailGap = 4;      // quiet samples a tail is followed across
+    std::size_t tailPad = 40;     // percent of the width found that the range runs on by
 };
 
 DetectorSettings settingsFor(int sampleRate, const DetectOptions& options);

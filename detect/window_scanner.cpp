@@ -379,6 +379,67 @@ bool WindowScanner::driftingCore(Candidate& core, bool tailOutlasts) const {
     return true;
 }
 
+void WindowScanner::reachCoreEnd(Candidate& whole) const {
+    // The core of a pulse through a phono stage's de-emphasis falls slowly
+    // from its spike, and the interpolation across the range leans on the
+    // damage still there after it: the range would end inside the core, and
+    // the line start on damage. So its end is followed on, against what the
+    // sound before it predicts, while the damage keeps its sign and stays
+    // above a quarter of its peak, as far as the longest click.
+    const auto p = static_cast<std::size_t>(settings_.order);
+    if (whole.first < p || whole.last + p >= count_) return;
+    const std::size_t reach = std::min(whole.first + settings_.maxWidth - 1, count_ - p);
+    if (reach <= whole.last + 1) return;
+    const std::vector<double> away = departureFromBefore(whole.first, reach - whole.first);
+    std::size_t peak = 0;
+    for (std::size_t i = 1; i <= whole.last - whole.first; ++i) {
+        if (std::fabs(away[i]) > std::fabs(away[peak])) peak = i;
+    }
+    const double share = settings_.driftCoreOfPeak * away[peak];
+    // The prediction strays from the sound by about its own level, and
+    // swings with it: the damage is judged by its mean over a few samples.
+    const std::size_t run = settings_.coreMeanRun;
+    double sum = 0;
+    std::size_t end = peak;
+    for (std::size_t i = peak + 1; i <= peak + run && i < away.size(); ++i) sum += away[i];
+    while (end + run + 1 < away.size() && sum * share >= static_cast<double>(run) * share * share) {
+        ++end;
+        sum += away[end + run] - away[end];
+    }
+    if (end + run + 1 >= away.size()) return;
+    end += run / 2;
+    whole.last = std::max(whole.last, whole.first + end + 1);
+}
+
+bool WindowScanner::lineBringsCloser(const Candidate& whole, double leaves) const {
+    // The repair keeps the selection's end samples, draws a line between
+    // them and, from 6 selected samples up, averages the sample next to
+    // each end with it. The AR interpolation across the samples it changes
+    // is the best guess of the sound there: a line that leaves them further
+    // from it than they were makes the signal worse, click or not; a line
+    // across damage leaves little of its departure, one across a sound's
+    // own shape much (but for a click as loud as the sound's loudest: plain
+    // whatever the line leaves of the sound).
+    const auto p = static_cast<std::size_t>(settings_.order);
+    const std::size_t pad = whole.last - whole.first + 3 >= 6 ? 2 : 1;
+    if (whole.first < p + pad || whole.last + pad + p >= count_) return true;
+    const std::size_t from = whole.first - pad;
+    const std::size_t to = whole.last + pad;
+    const std::vector<double> guess = interpolateGap(cleaned_.data(), count_, model_, from + 1, to - 1);
+    const double slope = (signal_[to] - signal_[from]) / static_cast<double>(to - from);
+    double before = 0;
+    double after = 0;
+    for (std::size_t n = from + 1; n < to; ++n) {
+        const double line = signal_[from] + slope * static_cast<double>(n - from);
+        const bool averaged = pad == 2 && (n == from + 1 || n + 1 == to);
+        const double repaired = averaged ? (line + signal_[n]) / 2 : line;
+        const double expected = guess[n - from - 1];
+        before += (signal_[n] - expected) * (signal_[n] - expected);
+        after += (repaired - expected) * (repaired - expected);
+    }
+    return after <= leaves * before;
+}
+
 double WindowScanner::departure(const Candidate& candidate) const {
     const auto p = static_cast<std::size_t>(settings_.order);
     if (candidate.first < p || candidate.last + p >= count_) return -1;
@@ -479,6 +540,21 @@ bool WindowScanner::confirm(Candidate& candidate, double deviation) const {
     const double needed = neededDeparture(candidate, whole, evidence);
     whole.score = std::min(whole.score, deviation / needed);
     if (deviation < needed || repeatsAPeriodAway(candidate)) return false;
+    // The core's end followed on where the line then still helps; a range
+    // whose line leaves the signal further from what the sound predicts
+    // there than it was is not reported.
+    const std::size_t span = settings_.scaleStretch;
+    const double loudest =
+        std::max(largestMagnitude(cleaned_, whole.first > span ? whole.first - span : 0, whole.first),
+                 largestMagnitude(cleaned_, whole.last + 1, std::min(count_, whole.last + 1 + span)));
+    const double leaves = deviation >= settings_.plainShare * loudest ? 1.0 : settings_.lineLeaves;
+    Candidate reached = whole;
+    reachCoreEnd(reached);
+    if (lineBringsCloser(reached, leaves)) {
+        whole = reached;
+    } else if (!lineBringsCloser(whole, leaves)) {
+        return false;
+    }
     candidate = whole;
     return true;
 }

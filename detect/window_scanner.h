@@ -79,6 +79,12 @@ private:
     // Whether the candidate is the core of a pulse whose low tail drifts
     // back slowly under an unchanged sound; if so, core ends with it.
     bool driftingCore(Candidate& core, bool tailOutlasts) const;
+    // Follows a confirmed range's end on to where the damage, against what
+    // the sound before it predicts, falls below a quarter of its peak.
+    void reachCoreEnd(Candidate& whole) const;
+    // Whether the repair's line across the range leaves no more than leaves
+    // of the energy by which its samples depart from their AR interpolation.
+    bool lineBringsCloser(const Candidate& whole, double leaves) const;
     // How far the samples depart from their AR interpolation across the
     // candidate; -1 where one side lacks the context.
     double departure(const Candidate& candidate) const;

@@ -120,6 +120,39 @@ void addClick(Signal& s, Damage d, double peak, char shape) {
     }
 }
 
+// A defect pulse of rawWidth samples as a phono stage's playback de-emphasis
+// leaves it (time constants 3180, 318 and 75 us): a spike that falls fast to
+// about a third of its peak, then slowly; the core is where it exceeds a
+// quarter of its peak.
+Signal deEmphasisedPulse(std::size_t rawWidth, double peak) {
+    const double slow = 3180e-6 * kRate;
+    const double fast = 75e-6 * kRate;
+    Signal y(2000, 0.0);
+    double largest = 0;
+    for (std::size_t n = 0; n < y.size(); ++n) {
+        for (std::size_t k = 0; k < rawWidth && k <= n; ++k) {
+            const auto t = static_cast<double>(n - k);
+            y[n] += 0.922 / slow * std::exp(-t / slow) + 0.0783 / fast * std::exp(-t / fast);
+        }
+        largest = std::max(largest, y[n]);
+    }
+    for (double& v : y) v *= peak / largest;
+    return y;
+}
+
+Damage coreOf(const Signal& pulse, std::size_t at) {
+    const double peak =
+        *std::max_element(pulse.begin(), pulse.end(), [](double a, double b) { return std::fabs(a) < std::fabs(b); });
+    std::size_t first = pulse.size();
+    std::size_t last = 0;
+    for (std::size_t n = 0; n < pulse.size(); ++n) {
+        if (std::fabs(pulse[n]) < std::fabs(peak) / 4) continue;
+        first = std::min(first, n);
+        last = n;
+    }
+    return {at + first, last - first + 1};
+}
+
 std::vector<std::int16_t> quantised(const Signal& s) {
     std::vector<std::int16_t> out(s.size());
     for (std::size_t n = 0; n < s.size(); ++n) {
@@ -270,6 +303,18 @@ std::vector<Case> cases() {
              return s;
          },
          {{10000, 29}, {30000, 29}}},
+        {"pulses through a phono stage's de-emphasis in loud music-like tones: each range reaches the end of the core, "
+         "where the damage falls slowly",
+         [] {
+             Signal s = tones(second, 2550, 300, 900, 1330);
+             for (const double peak : {8000.0, -8000.0}) {
+                 const Signal pulse = deEmphasisedPulse(5, peak);
+                 const std::size_t at = peak > 0 ? 12000 : 30000;
+                 for (std::size_t n = 0; n < pulse.size(); ++n) s[at + n] += pulse[n];
+             }
+             return s;
+         },
+         {coreOf(deEmphasisedPulse(5, 1), 12000), coreOf(deEmphasisedPulse(5, 1), 30000)}},
         {"a kick drum's thump (a sharp attack, then a low body) in a quiet tone does not fire",
          [] {
              Signal s = sine(second, 300, 440);
