@@ -56,7 +56,17 @@
 // with the candidate's own samples in it: an electronic loop plays its own
 // sharp events again a beat or a bar later, a click happens once
 // (loop_echo.h; that stretch is read for each candidate confirmed, but for
-// what the read for the one before holds of it).
+// what the read for the one before holds of it);
+// (5) in a signal of two channels or more, another channel (read afresh
+// over the candidate and 15 ms each side) does not predict it: where that
+// channel times a gain leaves at most a hundredth of the sound's energy on
+// each side (the gains fitted on the two sides alone within a fifth of each
+// other, for a click in both channels runs on in a tail of its own ratio),
+// and leaves of the candidate's departure from the line across it at most
+// a twentieth, no sample of it above 3 times the difference around, the
+// candidate is the music's own event, heard in both channels as they hold
+// around it; a click of one channel, or of both with its own amplitude
+// ratio or sign, departs from that prediction (channel_match.h).
 //
 // Edges. A click decays into the signal, below what the errors can tell:
 // the range is followed on while the samples after it depart from the
@@ -101,6 +111,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "channel_match.h"
 #include "click.h"
 #include "detector_settings.h"
 #include "loop_echo.h"
@@ -156,13 +167,32 @@ bool comesBackInLoop(LoopEcho& echo, const SampleSpan& span, std::uint64_t lengt
                         static_cast<std::size_t>(span.last - from));
 }
 
+// Whether another channel predicts damage (channel_match.h). The stretch
+// around it is read afresh from both channels into samples and other; false
+// where it does not fit them, or the other channel gives fewer samples (a
+// signal of one channel gives none).
+template <typename Read, typename ReadOther>
+bool otherChannelPredicts(const ChannelMatch& match, const SampleSpan& span, std::uint64_t length, Read& read,
+                          ReadOther& readOther, std::vector<std::int16_t>& samples, std::vector<std::int16_t>& other) {
+    if (span.first < match.reach() || span.last + match.reach() >= length) return false;
+    const std::uint64_t from = span.first - match.reach();
+    const std::uint64_t count = span.last + 1 + match.reach() - from;
+    if (count > samples.size()) return false;
+    const auto wanted = static_cast<std::size_t>(count);
+    if (readOther(from, other.data(), wanted) < wanted || read(from, samples.data(), wanted) < wanted) return false;
+    return match.predicts(samples.data(), other.data(), wanted, static_cast<std::size_t>(span.first - from),
+                          static_cast<std::size_t>(span.last - from));
+}
+
 // read(first, out, count) copies up to count samples from sample first on
-// into out and answers how many; proceed(done, total) is called after each
-// block and answers false to stop the search (the clicks found so far are
-// then returned). Clicks come in signal order and never overlap.
-template <typename Read, typename Proceed>
+// into out and answers how many; readOther does the same for another channel
+// of the signal, the evidence damage is judged against (for one channel
+// alone, it answers 0); proceed(done, total) is called after each block and
+// answers false to stop the search (the clicks found so far are then
+// returned). Clicks come in signal order and never overlap.
+template <typename Read, typename ReadOther, typename Proceed>
 std::vector<Click> findClicks(std::uint64_t length, int sampleRate, const DetectOptions& options, Read&& read,
-                              Proceed&& proceed) {
+                              ReadOther&& readOther, Proceed&& proceed) {
     const DetectorSettings settings = settingsFor(sampleRate, options);
     WindowScanner scanner(settings);
     std::vector<std::int16_t> window(settings.blockSize + 2 * settings.margin);
@@ -170,6 +200,9 @@ std::vector<Click> findClicks(std::uint64_t length, int sampleRate, const Detect
     std::vector<Damage> found;
     LoopEcho echo(sampleRate);
     SoundAround around(2 * echo.reach() + settings.maxWidth + settings.margin);
+    const ChannelMatch match(sampleRate);
+    std::vector<std::int16_t> samples(2 * match.reach() + settings.maxWidth + settings.margin);
+    std::vector<std::int16_t> other(samples.size());
     for (std::uint64_t block = 0; block < length; block += settings.blockSize) {
         const std::uint64_t start = block > settings.margin ? block - settings.margin : 0;
         const std::uint64_t end = std::min<std::uint64_t>(length, block + settings.blockSize + settings.margin);
@@ -178,13 +211,23 @@ std::vector<Click> findClicks(std::uint64_t length, int sampleRate, const Detect
         found.clear();
         scanner.scan(window.data(), got, place, found);
         for (const Damage& damage : found) {
-            if (!comesBackInLoop(echo, damage.span, length, read, around, window.size())) {
+            if (!otherChannelPredicts(match, damage.span, length, read, readOther, samples, other) &&
+                !comesBackInLoop(echo, damage.span, length, read, around, window.size())) {
                 addDamage(runs, damage, settings.mergeGap);
             }
         }
         if (!proceed(place.decideEnd, length)) break;
     }
     return selectionsFor(runs, length);
+}
+
+// As above, for a signal of one channel.
+template <typename Read, typename Proceed>
+std::vector<Click> findClicks(std::uint64_t length, int sampleRate, const DetectOptions& options, Read&& read,
+                              Proceed&& proceed) {
+    return findClicks(
+        length, sampleRate, options, read, [](std::uint64_t, std::int16_t*, std::size_t) { return std::size_t{0}; },
+        proceed);
 }
 
 }  // namespace tesmora::detect

@@ -39,6 +39,12 @@ void printClicks(std::ostream& out, const std::vector<detect::Click>& clicks, in
 
 }  // namespace
 
+int partnerChannel(int channel, int channels) {
+    if (channels < 2) return -1;
+    const int pair = channel ^ 1;
+    return pair < channels ? pair : channel - 1;
+}
+
 std::vector<int> channelsToSearch(const std::string& channelText, int channels) {
     if (!channelText.empty()) return {existingChannel(channelText, channels)};
     std::vector<int> every;
@@ -61,10 +67,14 @@ bool detectChannels(const std::string& path, const std::vector<int>& channels, c
     std::vector<std::atomic<std::uint64_t>> done(channels.size());
     const auto search = [&](std::size_t i) {
         ChannelReader reader(path, channels[i]);
+        const int partner = partnerChannel(channels[i], reader.channelCount());
         return detect::findClicks(
             reader.frameCount(), reader.sampleRate(), options,
             [&reader](std::uint64_t first, std::int16_t* out, std::size_t count) {
                 return reader.read(first, out, count);
+            },
+            [&reader, partner](std::uint64_t first, std::int16_t* out, std::size_t count) {
+                return partner < 0 ? std::size_t{0} : reader.readChannel(partner, first, out, count);
             },
             [&](std::uint64_t samples, std::uint64_t) {
                 done[i] = samples;

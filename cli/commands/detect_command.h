@@ -25,6 +25,12 @@ struct DetectRequest {
 bool detectChannels(const std::string& path, const std::vector<int>& channels, const detect::DetectOptions& options,
                     volatile std::int32_t& stopFlag, std::vector<std::vector<detect::Click>>& clicks);
 
+// The channel whose samples are the evidence for the clicks of channel, in a
+// file of channels: its pair (0 and 1, 2 and 3, ...; the last of an odd
+// count with the one before it), or -1 for a file of one channel. Each
+// channel is judged against it, whether or not it is searched too.
+int partnerChannel(int channel, int channels);
+
 // The channel channelText names (checked against the file's), or every
 // channel when it is empty.
 std::vector<int> channelsToSearch(const std::string& channelText, int channels);

@@ -94,6 +94,24 @@ TEST(Detect, SearchesEveryChannelAndSaysWhenNothingIsFound) {
     EXPECT_NE(left.out.find(": channel 0 of 2, "), std::string::npos) << left.out;
     EXPECT_NE(left.err.find("no clicks found"), std::string::npos);
 
+    // A mono recording carried in two channels: its bursts are in both, as
+    // the channels hold elsewhere, so they are its own sounds; one channel
+    // searched alone is judged against the other all the same.
+    const std::vector<std::int16_t> once = tones(20000, 1, 0);
+    std::vector<std::int16_t> twice;
+    for (const std::int16_t v : once) twice.insert(twice.end(), {v, v});
+    const std::string mono = folder.path("mono.wav");
+    const std::string dual = folder.path("dual.wav");
+    writeWav(mono, {SF_FORMAT_PCM_16, 1, 22050, once});
+    writeWav(dual, {SF_FORMAT_PCM_16, 2, 22050, twice});
+    EXPECT_EQ(lines(runProgram({"detect", mono}).out).size(), 1 + std::size(kClicks));
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"detect", dual}, std::vector<std::string>{"detect", dual, "--channel", "right"}}) {
+        const ProgramRun run = runProgram(args);
+        ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(lines(run.out).size(), 1u) << run.out;
+    }
+
     const std::string clean = folder.path("clean.wav");
     writeWav(clean, {SF_FORMAT_PCM_16, 1, 22050, tones(20000, 1, -1)});
     const ProgramRun copy = runProgram({"repair", clean, "-o", folder.path("out.wav"), "--detect"});

@@ -161,17 +161,20 @@ std::vector<std::int16_t> quantised(const Signal& s) {
     return out;
 }
 
-std::vector<Click> find(const std::vector<std::int16_t>& samples, std::size_t* largestRead = nullptr,
-                        int rate = kRate) {
-    return findClicks(
-        samples.size(), rate, DetectOptions{},
-        [&](std::uint64_t first, std::int16_t* out, std::size_t count) {
+// The clicks of samples; other, where not empty, is another channel of the
+// same signal, read as evidence.
+std::vector<Click> find(const std::vector<std::int16_t>& samples, const std::vector<std::int16_t>& other,
+                        std::size_t* largestRead = nullptr, int rate = kRate) {
+    const auto reader = [&](const std::vector<std::int16_t>& from) {
+        return [&from, largestRead](std::uint64_t first, std::int16_t* out, std::size_t count) {
             if (largestRead) *largestRead = std::max(*largestRead, count);
-            const std::size_t n = std::min<std::size_t>(count, samples.size() - first);
-            std::copy_n(samples.begin() + static_cast<std::ptrdiff_t>(first), n, out);
+            const std::size_t n = std::min<std::size_t>(count, from.size() - std::min<std::size_t>(first, from.size()));
+            std::copy_n(from.begin() + static_cast<std::ptrdiff_t>(first), n, out);
             return n;
-        },
-        [](std::uint64_t, std::uint64_t) { return true; });
+        };
+    };
+    return findClicks(samples.size(), rate, DetectOptions{}, reader(samples), reader(other),
+                      [](std::uint64_t, std::uint64_t) { return true; });
 }
 
 struct Case {
@@ -180,7 +183,23 @@ struct Case {
     std::vector<Damage> clicks;  // each must be covered; nothing else may be found
     std::size_t mayMiss = 0;     // ... but for this many, where the noise hides a click near the bound
     int rate = kRate;
+    std::function<Signal()> makeOther = nullptr;  // another channel of the signal, where it has one
 };
+
+// Two channels of music-like tones, the second 0.8 of the first with a faint
+// noise of its own, and a sharp ringing event of 3 samples at 20000 in the
+// first, otherShare of it in the second (0: in the first alone).
+Signal correlatedChannel(int channel, double otherShare) {
+    Signal s = tones(kRate, 3000, 220, 1000, 1250);
+    if (channel == 0) {
+        addClick(s, {20000, 3}, 6000, 'o');
+        return s;
+    }
+    const Signal own = noise(s.size(), 8, 9);
+    for (std::size_t n = 0; n < s.size(); ++n) s[n] = 0.8 * s[n] + own[n];
+    addClick(s, {20000, 3}, 6000 * otherShare, 'o');
+    return s;
+}
 
 // Short voiced stretches at a telephone rate (8 kHz) over a faint noise
 // floor: every half second two glottal pulses of a 100 Hz voice, each ringing
@@ -427,6 +446,26 @@ std::vector<Case> cases() {
          {{10000, 1}, {10020, 1}, {20000, 2}, {20030, 2}},
          0,
          8000},
+        // Stereo: the other channel predicts the music's own events, not a
+        // click of one channel or one of another amplitude ratio and sign.
+        {"a sharp event in both channels as the music's relation holds draws no range",
+         [] { return correlatedChannel(0, 0.8); },
+         {},
+         0,
+         kRate,
+         [] { return correlatedChannel(1, 0.8); }},
+        {"a click in one channel of correlated stereo is found",
+         [] { return correlatedChannel(0, 0); },
+         {{20000, 3}},
+         0,
+         kRate,
+         [] { return correlatedChannel(1, 0); }},
+        {"a click in both channels with its own ratio and sign is found",
+         [] { return correlatedChannel(0, -0.5); },
+         {{20000, 3}},
+         0,
+         kRate,
+         [] { return correlatedChannel(1, -0.5); }},
         {"a plosive burst in speech-like tones does not fire",
          [] {
              Signal s = sine(second, 500, 150);
@@ -449,7 +488,8 @@ TEST(ClickFinder, CoversEachKnownClickAndNothingElse) {
         SCOPED_TRACE(c.name);
         const std::vector<std::int16_t> samples = quantised(c.make());
         std::size_t largestRead = 0;
-        const std::vector<Click> found = find(samples, &largestRead, c.rate);
+        const std::vector<std::int16_t> other = c.makeOther ? quantised(c.makeOther()) : std::vector<std::int16_t>{};
+        const std::vector<Click> found = find(samples, other, &largestRead, c.rate);
         std::size_t missed = 0;
         for (const Damage& d : c.clicks) {
             const std::size_t last = d.first + d.width - 1;
