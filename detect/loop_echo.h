@@ -1,7 +1,7 @@
 // Electronic loops and patterns play the same sharp event again a beat or a
 // bar later, sample for sample or nearly, where the detector would take it
 // for a click. A click happens once. So before damage is reported, the sound
-// around it is looked for 0.25 to 2 s earlier and later; where it comes back
+// around it is looked for 0.25 to 4 s earlier and later; where it comes back
 // closely and the damaged samples come back with it, they are the music's
 // own event. Where they do not (the sound around matches, the damage does
 // not), it is a click; where nothing matches (music that does not repeat,

@@ -229,16 +229,17 @@ Signal voicedPairs(std::size_t length) {
 // threshold) about half, those of 10 times always, and clean noise raises
 // no false alarm. The last sample, a fifth of the peak,
 // lies within the noise: it need not be replaced.
-// An electronic loop: half a second of a noise-like texture (a hi-hat, a
-// pad) with a sharp glitch of its own (as a click departs), played six
-// times over, sample for sample; with a click added in one repetition only
-// where clickAt is not 0.
-Signal loopWithGlitch(std::size_t clickAt, int rate = kRate) {
-    const std::size_t period = static_cast<std::size_t>(rate / 2 + 3);
+// An electronic loop: a stretch of a noise-like texture (a hi-hat, a pad),
+// half a second long or as many halves as halves says, with a sharp glitch
+// of its own (as a click departs), played over and over for three seconds
+// or three times, sample for sample; with a click added in one repetition
+// only where clickAt is not 0.
+Signal loopWithGlitch(std::size_t clickAt, int rate = kRate, int halves = 1) {
+    const std::size_t period = static_cast<std::size_t>(rate / 2 * halves + 3);
     Signal once = pinkNoise(period, 1000, 7);
     addClick(once, {period / 9, 10}, 8000, 'o');
     Signal s;
-    for (int repeat = 0; repeat < 6; ++repeat) s.insert(s.end(), once.begin(), once.end());
+    for (int repeat = 0; repeat < std::max(3, 6 / halves); ++repeat) s.insert(s.end(), once.begin(), once.end());
     if (clickAt != 0) addClick(s, {clickAt, 4}, 6000, 'p');
     return s;
 }
@@ -418,6 +419,9 @@ std::vector<Case> cases() {
          [] { return loopWithGlitch(50000); },
          {{50000, 4}}},
         {"a loop's own glitch at 8 kHz draws no range", [] { return loopWithGlitch(0, 8000); }, {}, 0, 8000},
+        {"a loop's own glitch, back a slow bar (3.5 s) later, draws no range",
+         [] { return loopWithGlitch(0, kRate, 7); },
+         {}},
         {"a scratch, the same click once a revolution over music that moves on, is found each time",
          scratchOverNoise,
          {{kScratchAt, 6}, {kScratchAt + kRevolution, 6}, {kScratchAt + 2 * kRevolution, 6}}},
