@@ -424,8 +424,15 @@ std::size_t WindowScanner::fittedDecayEnd(const std::vector<double>& away, std::
     if (span == 0 || peak + span >= away.size()) return 0;
     const double slow = std::exp(-1 / settings_.slowDecay);
     const double fast = std::exp(-1 / settings_.fastDecay);
-    double ss = 0, sf = 0, ff = 0, ys = 0, yf = 0, yy = 0;
-    double s = 1, f = 1;
+    // The normal equations of the least-squares fit y = a s^i + b f^i.
+    double ss = 0;
+    double sf = 0;
+    double ff = 0;
+    double ys = 0;
+    double yf = 0;
+    double yy = 0;
+    double s = 1;
+    double f = 1;
     for (std::size_t i = peak; i <= peak + span; ++i) {
         const double y = away[i];
         ss += s * s;
