@@ -88,7 +88,12 @@
 // then followed on the same way, where the mean of the damage over 0.36 ms
 // (a single sample strays with the sound) keeps its sign and stays above
 // 0.23 of its peak, within the longest click: the interpolation leans on the
-// slow fall after the spike and would end the range inside the core. And the
+// slow fall after the spike and would end the range inside the core. Far
+// ahead the prediction strays by the sound's own level, so the end runs on
+// at least to where the de-emphasis' slow decay (3180 us), fitted with its
+// fast one (75 us) to the damage over 0.7 ms after the peak, falls to 0.23
+// of the peak, where the two leave at most 5 % of that damage's energy and
+// 0.23 of the peak stands above the sound's RMS before it. And the
 // repair's line, drawn between the samples it keeps, is judged against the
 // AR interpolation across the samples it changes: a range is reported only
 // where the line leaves them no further from it than they were (at 32 kHz

@@ -379,7 +379,7 @@ bool WindowScanner::driftingCore(Candidate& core, bool tailOutlasts) const {
     return true;
 }
 
-void WindowScanner::reachCoreEnd(Candidate& whole) const {
+void WindowScanner::reachCoreEnd(Candidate& whole, bool byDecay) const {
     // The core of a pulse through a phono stage's de-emphasis falls slowly
     // from its spike, and the interpolation across the range leans on the
     // damage still there after it: the range would end inside the core, and
@@ -408,7 +408,57 @@ void WindowScanner::reachCoreEnd(Candidate& whole) const {
     }
     if (end + run + 1 >= away.size()) return;
     end += run / 2;
+    if (byDecay) end = std::max(end, fittedDecayEnd(away, peak, whole.first));
     whole.last = std::max(whole.last, whole.first + end + 1);
+}
+
+std::size_t WindowScanner::fittedDecayEnd(const std::vector<double>& away, std::size_t peak, std::size_t first) const {
+    // Past its spike, a pulse through the de-emphasis is the sum of two
+    // decaying exponentials of known time constants (its poles): a fast one
+    // gone within a few samples, and the slow fall of the bass shelf. Fitted
+    // over the samples just after the peak, where the sound before still
+    // predicts well, the slow one tells where the core ends, far ahead where
+    // the prediction strays by the sound's own level. Used only where the
+    // two explain the damage there well.
+    const std::size_t span = settings_.decayFitSpan;
+    if (span == 0 || peak + span >= away.size()) return 0;
+    const double slow = std::exp(-1 / settings_.slowDecay);
+    const double fast = std::exp(-1 / settings_.fastDecay);
+    // The normal equations of the least-squares fit y = a s^i + b f^i.
+    double ss = 0;
+    double sf = 0;
+    double ff = 0;
+    double ys = 0;
+    double yf = 0;
+    double yy = 0;
+    double s = 1;
+    double f = 1;
+    for (std::size_t i = peak; i <= peak + span; ++i) {
+        const double y = away[i];
+        ss += s * s;
+        sf += s * f;
+        ff += f * f;
+        ys += y * s;
+        yf += y * f;
+        yy += y * y;
+        s *= slow;
+        f *= fast;
+    }
+    const double determinant = ss * ff - sf * sf;
+    if (determinant <= 0 || yy <= 0) return 0;
+    const double a = (ys * ff - yf * sf) / determinant;
+    const double b = (yf * ss - ys * sf) / determinant;
+    const double residual = yy - a * ys - b * yf;
+    if (residual > settings_.decayFitLeaves * yy) return 0;
+    // The slow part's level in the peak's sign, against the core's bound.
+    const double bound = settings_.driftCoreOfPeak * std::fabs(away[peak]);
+    const double level = away[peak] > 0 ? a : -a;
+    if (level <= bound) return 0;
+    // Lining a tail below the sound's own level removes more sound than damage.
+    const std::size_t stretch = settings_.scaleStretch;
+    if (first < stretch || bound < rootMeanSquare(cleaned_, first - stretch, first)) return 0;
+    const double reach = settings_.slowDecay * std::log(level / bound);
+    return std::min(away.size() - 1, peak + static_cast<std::size_t>(reach) + 1);
 }
 
 bool WindowScanner::lineBringsCloser(const Candidate& whole, double leaves) const {
@@ -548,13 +598,17 @@ bool WindowScanner::confirm(Candidate& candidate, double deviation) const {
         std::max(largestMagnitude(cleaned_, whole.first > span ? whole.first - span : 0, whole.first),
                  largestMagnitude(cleaned_, whole.last + 1, std::min(count_, whole.last + 1 + span)));
     const double leaves = deviation >= settings_.plainShare * loudest ? 1.0 : settings_.lineLeaves;
-    Candidate reached = whole;
-    reachCoreEnd(reached);
-    if (lineBringsCloser(reached, leaves)) {
-        whole = reached;
-    } else if (!lineBringsCloser(whole, leaves)) {
-        return false;
+    // Followed by the fitted decay first, then by the damage's mean alone:
+    // where the fit reaches too far, the line judges that range worse.
+    for (const bool byDecay : {true, false}) {
+        Candidate reached = whole;
+        reachCoreEnd(reached, byDecay);
+        if (lineBringsCloser(reached, leaves)) {
+            candidate = reached;
+            return true;
+        }
     }
+    if (!lineBringsCloser(whole, leaves)) return false;
     candidate = whole;
     return true;
 }

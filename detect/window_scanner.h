@@ -80,8 +80,12 @@ private:
     // back slowly under an unchanged sound; if so, core ends with it.
     bool driftingCore(Candidate& core, bool tailOutlasts) const;
     // Follows a confirmed range's end on to where the damage, against what
-    // the sound before it predicts, falls below a quarter of its peak.
-    void reachCoreEnd(Candidate& whole) const;
+    // the sound before it predicts, falls below a quarter of its peak; with
+    // byDecay, at least as far as the de-emphasis' decay fitted to it says.
+    void reachCoreEnd(Candidate& whole, bool byDecay) const;
+    // Where the slow decay fitted to the damage just after its peak falls
+    // below the core's bound (an index into away), or 0 where it does not fit.
+    std::size_t fittedDecayEnd(const std::vector<double>& away, std::size_t peak, std::size_t first) const;
     // Whether the repair's line across the range leaves no more than leaves
     // of the energy by which its samples depart from their AR interpolation.
     bool lineBringsCloser(const Candidate& whole, double leaves) const;

@@ -324,17 +324,18 @@ std::vector<Case> cases() {
          },
          {{10000, 29}, {30000, 29}}},
         {"pulses through a phono stage's de-emphasis in loud music-like tones: each range reaches the end of the core, "
-         "where the damage falls slowly",
+         "where the damage falls slowly (the louder by the decay fitted to it)",
          [] {
              Signal s = tones(second, 2550, 300, 900, 1330);
-             for (const double peak : {8000.0, -8000.0}) {
+             for (const double peak : {8000.0, -8000.0, 16000.0}) {
                  const Signal pulse = deEmphasisedPulse(5, peak);
-                 const std::size_t at = peak > 0 ? 12000 : 30000;
+                 const std::size_t at = peak > 10000 ? 21000 : peak > 0 ? 12000 : 30000;
                  for (std::size_t n = 0; n < pulse.size(); ++n) s[at + n] += pulse[n];
              }
              return s;
          },
-         {coreOf(deEmphasisedPulse(5, 1), 12000), coreOf(deEmphasisedPulse(5, 1), 30000)}},
+         {coreOf(deEmphasisedPulse(5, 1), 12000), coreOf(deEmphasisedPulse(5, 1), 21000),
+          coreOf(deEmphasisedPulse(5, 1), 30000)}},
         {"a kick drum's thump (a sharp attack, then a low body) in a quiet tone does not fire",
          [] {
              Signal s = sine(second, 300, 440);
