@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <iterator>
+#include <limits>
 
 #include "ar_model.h"
 
@@ -379,17 +380,18 @@ bool WindowScanner::driftingCore(Candidate& core, bool tailOutlasts) const {
     return true;
 }
 
-void WindowScanner::reachCoreEnd(Candidate& whole, bool byDecay) const {
+WindowScanner::CoreEnds WindowScanner::reachCoreEnd(const Candidate& whole) const {
     // The core of a pulse through a phono stage's de-emphasis falls slowly
     // from its spike, and the interpolation across the range leans on the
     // damage still there after it: the range would end inside the core, and
     // the line start on damage. So its end is followed on, against what the
     // sound before it predicts, while the damage keeps its sign and stays
     // above a quarter of its peak, as far as the longest click.
+    const CoreEnds asFound{whole.last, whole.last};
     const auto p = static_cast<std::size_t>(settings_.order);
-    if (whole.first < p || whole.last + p >= count_) return;
+    if (whole.first < p || whole.last + p >= count_) return asFound;
     const std::size_t reach = std::min(whole.first + settings_.maxWidth - 1, count_ - p);
-    if (reach <= whole.last + 1) return;
+    if (reach <= whole.last + 1) return asFound;
     const std::vector<double> away = departureFromBefore(whole.first, reach - whole.first);
     std::size_t peak = 0;
     for (std::size_t i = 1; i <= whole.last - whole.first; ++i) {
@@ -406,10 +408,10 @@ void WindowScanner::reachCoreEnd(Candidate& whole, bool byDecay) const {
         ++end;
         sum += away[end + run] - away[end];
     }
-    if (end + run + 1 >= away.size()) return;
+    if (end + run + 1 >= away.size()) return asFound;
     end += run / 2;
-    if (byDecay) end = std::max(end, fittedDecayEnd(away, peak, whole.first));
-    whole.last = std::max(whole.last, whole.first + end + 1);
+    const std::size_t byDecay = std::max(end, fittedDecayEnd(away, peak, whole.first));
+    return {std::max(whole.last, whole.first + byDecay + 1), std::max(whole.last, whole.first + end + 1)};
 }
 
 std::size_t WindowScanner::fittedDecayEnd(const std::vector<double>& away, std::size_t peak, std::size_t first) const {
@@ -471,17 +473,18 @@ bool WindowScanner::lineBringsCloser(const Candidate& whole, double leaves) cons
     // own shape much (but for a click as loud as the sound's loudest: plain
     // whatever the line leaves of the sound).
     const auto p = static_cast<std::size_t>(settings_.order);
-    const std::size_t pad = whole.last - whole.first + 3 >= 6 ? 2 : 1;
-    if (whole.first < p + pad || whole.last + pad + p >= count_) return true;
-    const std::size_t from = whole.first - pad;
-    const std::size_t to = whole.last + pad;
+    const SampleSpan selection = selectionAround({whole.first, whole.last}, count_);
+    if (selection.first < p || selection.last + p >= count_) return true;
+    const SampleSpan replaced = replacedBy(selection);
+    const auto from = static_cast<std::size_t>(selection.first);
+    const auto to = static_cast<std::size_t>(selection.last);
     const std::vector<double> guess = interpolateGap(cleaned_.data(), count_, model_, from + 1, to - 1);
     const double slope = (signal_[to] - signal_[from]) / static_cast<double>(to - from);
     double before = 0;
     double after = 0;
     for (std::size_t n = from + 1; n < to; ++n) {
         const double line = signal_[from] + slope * static_cast<double>(n - from);
-        const bool averaged = pad == 2 && (n == from + 1 || n + 1 == to);
+        const bool averaged = n < replaced.first || n > replaced.last;
         const double repaired = averaged ? (line + signal_[n]) / 2 : line;
         const double expected = guess[n - from - 1];
         before += (signal_[n] - expected) * (signal_[n] - expected);
@@ -598,19 +601,22 @@ bool WindowScanner::confirm(Candidate& candidate, double deviation) const {
         std::max(largestMagnitude(cleaned_, whole.first > span ? whole.first - span : 0, whole.first),
                  largestMagnitude(cleaned_, whole.last + 1, std::min(count_, whole.last + 1 + span)));
     const double leaves = deviation >= settings_.plainShare * loudest ? 1.0 : settings_.lineLeaves;
-    // Followed by the fitted decay first, then by the damage's mean alone:
-    // where the fit reaches too far, the line judges that range worse.
-    for (const bool byDecay : {true, false}) {
+    // Followed by the fitted decay first, then by the damage's mean alone,
+    // then as found: where an end reaches too far, the line judges that range
+    // worse. Ends that coincide are judged once.
+    const CoreEnds ends = reachCoreEnd(whole);
+    std::size_t judged = std::numeric_limits<std::size_t>::max();
+    for (const std::size_t last : {ends.byDecay, ends.byMean, whole.last}) {
+        if (last == judged) continue;
+        judged = last;
         Candidate reached = whole;
-        reachCoreEnd(reached, byDecay);
+        reached.last = last;
         if (lineBringsCloser(reached, leaves)) {
             candidate = reached;
             return true;
         }
     }
-    if (!lineBringsCloser(whole, leaves)) return false;
-    candidate = whole;
-    return true;
+    return false;
 }
 
 void WindowScanner::mergeInto(std::vector<Candidate>& candidates, const std::vector<Candidate>& fresh) const {

@@ -79,10 +79,15 @@ private:
     // Whether the candidate is the core of a pulse whose low tail drifts
     // back slowly under an unchanged sound; if so, core ends with it.
     bool driftingCore(Candidate& core, bool tailOutlasts) const;
-    // Follows a confirmed range's end on to where the damage, against what
-    // the sound before it predicts, falls below a quarter of its peak; with
-    // byDecay, at least as far as the de-emphasis' decay fitted to it says.
-    void reachCoreEnd(Candidate& whole, bool byDecay) const;
+    // A confirmed range's last sample, followed on to where the damage,
+    // against what the sound before it predicts, falls below a quarter of
+    // its peak (byMean); byDecay at least as far as the de-emphasis' decay
+    // fitted to it says. Neither is before the range's own last sample.
+    struct CoreEnds {
+        std::size_t byDecay;
+        std::size_t byMean;
+    };
+    CoreEnds reachCoreEnd(const Candidate& whole) const;
     // Where the slow decay fitted to the damage just after its peak falls
     // below the core's bound (an index into away), or 0 where it does not fit.
     std::size_t fittedDecayEnd(const std::vector<double>& away, std::size_t peak, std::size_t first) const;
