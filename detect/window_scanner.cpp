@@ -36,6 +36,43 @@ double rootMeanSquareOfCurvature(const std::vector<double>& x, std::size_t from,
     return std::sqrt(sum / static_cast<double>(to - from));
 }
 
+// The de-emphasis' two decays fitted by least squares to y[from, from + span]:
+// slow * s^i + fast * f^i, and the share of the energy they leave (1 where
+// they cannot be fitted).
+struct TwoDecays {
+    double slow = 0;
+    double fast = 0;
+    double leaves = 1;
+};
+
+TwoDecays fitTwoDecays(const std::vector<double>& y, std::size_t from, std::size_t span, double slowRatio,
+                       double fastRatio) {
+    // The normal equations of the least-squares fit.
+    double ss = 0;
+    double sf = 0;
+    double ff = 0;
+    double ys = 0;
+    double yf = 0;
+    double yy = 0;
+    double s = 1;
+    double f = 1;
+    for (std::size_t i = from; i <= from + span && i < y.size(); ++i) {
+        ss += s * s;
+        sf += s * f;
+        ff += f * f;
+        ys += y[i] * s;
+        yf += y[i] * f;
+        yy += y[i] * y[i];
+        s *= slowRatio;
+        f *= fastRatio;
+    }
+    const double determinant = ss * ff - sf * sf;
+    if (determinant <= 0 || yy <= 0) return {};
+    const double slow = (ys * ff - yf * sf) / determinant;
+    const double fast = (yf * ss - ys * sf) / determinant;
+    return {slow, fast, (yy - slow * ys - fast * yf) / yy};
+}
+
 }  // namespace
 
 void WindowScanner::computeErrors(bool refit) {
@@ -62,6 +99,7 @@ void WindowScanner::computeErrors(bool refit) {
     noise_.measure(forward_.data(), forwardScale_.bySample(), std::min(p, n), n, settings_.energySpan,
                    settings_.noiseProbe);
     noise_.measureShaped(matched_.data(), matchedScale_, std::min(p, end), end, model_, settings_.energySpan);
+    matchPulse();
     if (atStart_) {
         for (std::size_t i = 0; i < std::min(2 * p, end); ++i) {
             score_[i] = std::fabs(backwardErrorAt(cleaned_.data(), n, model_, i)) / forwardScale_.at(i);
@@ -72,6 +110,106 @@ void WindowScanner::computeErrors(bool refit) {
             score_[i] = std::fabs(forward_[i]) / forwardScale_.at(i);
         }
     }
+}
+
+void WindowScanner::matchPulse() {
+    // A defect through a phono stage's de-emphasis (time constants 3180, 318
+    // and 75 us) is a spike falling fast, then slowly. Wide and weak, its
+    // two-sided error spreads over its edges and no one sample stands out;
+    // the error correlated with the whole shape as the model filters it
+    // gathers them. That is the two-sided error (already the correlation
+    // with the model) summed over the shape's two decays, each a recursion
+    // run backwards.
+    const std::size_t n = count_;
+    const auto p = static_cast<std::size_t>(settings_.order);
+    pulseScore_.assign(n, 0.0);
+    if (settings_.pulseThreshold <= 0 || n < 2 * p) return;
+    constexpr double kSlow = 3180e-6;
+    constexpr double kShelf = 318e-6;
+    constexpr double kFast = 75e-6;
+    const double slowGain = (kSlow - kShelf) / (kSlow - kFast) / settings_.slowDecay;
+    const double fastGain = (kShelf - kFast) / (kSlow - kFast) / settings_.fastDecay;
+    const double slow = std::exp(-1 / settings_.slowDecay);
+    const double fast = std::exp(-1 / settings_.fastDecay);
+    // The sum's deviation where the error is white of unit deviation: the
+    // energy of the pulse's own forward error (the model's order of silence
+    // before it, so that the error starts at the spike).
+    const auto length = static_cast<std::size_t>(5 * settings_.slowDecay);
+    std::vector<double> shape(p + length, 0.0);
+    double slowPart = slowGain;
+    double fastPart = fastGain;
+    for (std::size_t k = p; k < shape.size(); ++k) {
+        shape[k] = slowPart + fastPart;
+        slowPart *= slow;
+        fastPart *= fast;
+    }
+    std::vector<double> shapeError(shape.size());
+    forwardError(shape.data(), shape.size(), model_, shapeError.data());
+    double energy = 0;
+    for (const double v : shapeError) energy += v * v;
+    if (energy <= 0) return;
+    const double norm = std::sqrt(energy);
+    const double* scale = forwardScale_.bySample();
+    double slowSum = 0;
+    double fastSum = 0;
+    for (std::size_t i = n - p; i-- > p;) {
+        slowSum = matched_[i] + slow * slowSum;
+        fastSum = matched_[i] + fast * fastSum;
+        pulseScore_[i] = std::fabs(slowGain * slowSum + fastGain * fastSum) / (norm * scale[i]);
+    }
+}
+
+void WindowScanner::findPulseCandidates(std::vector<Candidate>& found, const std::vector<Candidate>& before) const {
+    // Each cluster of samples above the threshold that no candidate found
+    // already explains starts one at its strongest.
+    const auto p = static_cast<std::size_t>(settings_.order);
+    const double threshold = settings_.pulseThreshold;
+    if (threshold <= 0) return;
+    const std::size_t known = found.size();
+    const std::size_t end = count_ > 2 * p ? count_ - 2 * p : 0;
+    std::size_t i = 2 * p;
+    while (i < end) {
+        if (pulseScore_[i] <= threshold) {
+            ++i;
+            continue;
+        }
+        std::size_t peak = i;
+        std::size_t stop = i + 1;
+        for (std::size_t j = i + 1; j < end && j < stop + p; ++j) {
+            if (pulseScore_[j] <= threshold) continue;
+            stop = j + 1;
+            if (pulseScore_[j] > pulseScore_[peak]) peak = j;
+        }
+        i = stop;
+        // Within the longest click of one found, the pulse matched is that
+        // click (its slow decay reaches back from it) or its own tail.
+        const std::size_t reach = settings_.maxWidth;
+        const auto near = [&](const Candidate& c) { return c.first <= peak + reach && c.last + reach >= peak; };
+        const bool covered = std::any_of(found.begin(), found.begin() + static_cast<std::ptrdiff_t>(known), near) ||
+                             std::any_of(before.begin(), before.end(), near);
+        if (covered) continue;
+        Candidate candidate = edgesAround(peak, pulseScore_[peak] * settings_.threshold / threshold);
+        candidate.byPulse = true;
+        found.push_back(candidate);
+        i = std::max(i, candidate.last + 1);
+    }
+}
+
+bool WindowScanner::fallsAsAPulse(const Candidate& candidate) const {
+    // Against what the sound before it predicts, the damage after its
+    // largest departure is the de-emphasis' two decays; an instrument's or a
+    // drum's attack, which the pulse's shape may match as well, falls
+    // otherwise.
+    const auto p = static_cast<std::size_t>(settings_.order);
+    if (candidate.first < p || candidate.first + settings_.maxWidth + p >= count_) return false;
+    const std::vector<double> away = departureFromBefore(candidate.first, settings_.maxWidth);
+    std::size_t peak = 0;
+    for (std::size_t i = 1; i <= candidate.last - candidate.first && i < away.size(); ++i) {
+        if (std::fabs(away[i]) > std::fabs(away[peak])) peak = i;
+    }
+    const TwoDecays fit = fitTwoDecays(away, peak, settings_.decayFitSpan, std::exp(-1 / settings_.slowDecay),
+                                       std::exp(-1 / settings_.fastDecay));
+    return fit.leaves <= settings_.pulseFitLeaves;
 }
 
 WindowScanner::Candidate WindowScanner::edgesAround(std::size_t peak, double score) const {
@@ -432,37 +570,12 @@ std::size_t WindowScanner::fittedDecayEnd(const std::vector<double>& away, std::
     // two explain the damage there well.
     const std::size_t span = settings_.decayFitSpan;
     if (span == 0 || peak + span >= away.size()) return 0;
-    const double slow = std::exp(-1 / settings_.slowDecay);
-    const double fast = std::exp(-1 / settings_.fastDecay);
-    // The normal equations of the least-squares fit y = a s^i + b f^i.
-    double ss = 0;
-    double sf = 0;
-    double ff = 0;
-    double ys = 0;
-    double yf = 0;
-    double yy = 0;
-    double s = 1;
-    double f = 1;
-    for (std::size_t i = peak; i <= peak + span; ++i) {
-        const double y = away[i];
-        ss += s * s;
-        sf += s * f;
-        ff += f * f;
-        ys += y * s;
-        yf += y * f;
-        yy += y * y;
-        s *= slow;
-        f *= fast;
-    }
-    const double determinant = ss * ff - sf * sf;
-    if (determinant <= 0 || yy <= 0) return 0;
-    const double a = (ys * ff - yf * sf) / determinant;
-    const double b = (yf * ss - ys * sf) / determinant;
-    const double residual = yy - a * ys - b * yf;
-    if (residual > settings_.decayFitLeaves * yy) return 0;
+    const TwoDecays fit = fitTwoDecays(away, peak, span, std::exp(-1 / settings_.slowDecay),
+                                       std::exp(-1 / settings_.fastDecay));
+    if (fit.leaves > settings_.decayFitLeaves) return 0;
     // The slow part's level in the peak's sign, against the core's bound.
     const double bound = settings_.driftCoreOfPeak * std::fabs(away[peak]);
-    const double level = away[peak] > 0 ? a : -a;
+    const double level = away[peak] > 0 ? fit.slow : -fit.slow;
     if (level <= bound) return 0;
     // Lining a tail below the sound's own level removes more sound than damage.
     const std::size_t stretch = settings_.scaleStretch;
@@ -600,7 +713,9 @@ bool WindowScanner::confirm(Candidate& candidate, double deviation) const {
     const double evidence = !coreOnly ? 1.0 : drifting ? settings_.driftCoreEvidence : settings_.coreEvidence;
     const double needed = neededDeparture(candidate, whole, evidence);
     whole.score = std::min(whole.score, deviation / needed);
-    if (deviation < needed || repeatsAPeriodAway(candidate)) return false;
+    if (deviation < needed || (candidate.byPulse && !fallsAsAPulse(candidate)) || repeatsAPeriodAway(candidate)) {
+        return false;
+    }
     // The core's end followed on where the line then still helps; a range
     // whose line leaves the signal further from what the sound predicts
     // there than it was is not reported.
@@ -637,6 +752,7 @@ void WindowScanner::mergeInto(std::vector<Candidate>& candidates, const std::vec
             Candidate& back = merged.back();
             back.last = std::max(back.last, c.last);
             back.byEnergy = back.byEnergy && c.byEnergy;
+            back.byPulse = back.byPulse && c.byPulse;
             if (c.score > back.score) {
                 back.score = c.score;
                 back.peak = c.peak;
@@ -664,6 +780,7 @@ void WindowScanner::scan(const std::int16_t* samples, std::size_t count, const W
         fresh.clear();
         findCandidates(fresh);
         findEnergyCandidates(fresh);
+        findPulseCandidates(fresh, candidates);
         if (fresh.empty()) break;
         // The model is fitted again with the clicks found so far interpolated
         // away: a loud click drags the fit and hides weaker ones, and a wide
