@@ -570,8 +570,8 @@ std::size_t WindowScanner::fittedDecayEnd(const std::vector<double>& away, std::
     // two explain the damage there well.
     const std::size_t span = settings_.decayFitSpan;
     if (span == 0 || peak + span >= away.size()) return 0;
-    const TwoDecays fit = fitTwoDecays(away, peak, span, std::exp(-1 / settings_.slowDecay),
-                                       std::exp(-1 / settings_.fastDecay));
+    const TwoDecays fit =
+        fitTwoDecays(away, peak, span, std::exp(-1 / settings_.slowDecay), std::exp(-1 / settings_.fastDecay));
     if (fit.leaves > settings_.decayFitLeaves) return 0;
     // The slow part's level in the peak's sign, against the core's bound.
     const double bound = settings_.driftCoreOfPeak * std::fabs(away[peak]);

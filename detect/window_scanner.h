@@ -43,8 +43,8 @@ private:
         std::size_t first;  // the damaged samples, window indices
         std::size_t last;
         std::size_t peak;
-        double score;   // peak score against the threshold
-        bool byEnergy;  // found by the energy of its samples only
+        double score;          // peak score against the threshold
+        bool byEnergy;         // found by the energy of its samples only
         bool byPulse = false;  // found by the error matched to a de-emphasised pulse only
     };
 
@@ -123,7 +123,7 @@ private:
     std::vector<double> matched_;   // the two-sided error: forward error filtered by the reversed model
     std::vector<double> score_;
     std::vector<double> pulseScore_;  // the error matched to a de-emphasised pulse starting at each sample
-    NoiseEvidence noise_;  // of the forward error
+    NoiseEvidence noise_;             // of the forward error
     RobustScale forwardScale_;
     RobustScale matchedScale_;
 };
