@@ -4,6 +4,7 @@
 #include <cmath>
 #include <iterator>
 #include <limits>
+#include <numeric>
 
 #include "ar_model.h"
 
@@ -145,14 +146,18 @@ void WindowScanner::matchPulse() {
     }
     std::vector<double> shapeError(shape.size());
     forwardError(shape.data(), shape.size(), model_, shapeError.data());
-    double energy = 0;
-    for (const double v : shapeError) energy += v * v;
+    const double energy = std::inner_product(shapeError.begin(), shapeError.end(), shapeError.begin(), 0.0);
     if (energy <= 0) return;
     const double norm = std::sqrt(energy);
     const double* scale = forwardScale_.bySample();
+    // The sums run on from one sample to the one before it: their scope is
+    // the loop's, not one pass's.
+    // cppcheck-suppress variableScope
     double slowSum = 0;
+    // cppcheck-suppress variableScope
     double fastSum = 0;
-    for (std::size_t i = n - p; i-- > p;) {
+    for (std::size_t k = p; k < n - p; ++k) {
+        const std::size_t i = n - 1 - k;  // from the end back
         slowSum = matched_[i] + slow * slowSum;
         fastSum = matched_[i] + fast * fastSum;
         pulseScore_[i] = std::fabs(slowGain * slowSum + fastGain * fastSum) / (norm * scale[i]);
