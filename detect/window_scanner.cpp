@@ -74,6 +74,23 @@ TwoDecays fitTwoDecays(const std::vector<double>& y, std::size_t from, std::size
     return {slow, fast, (yy - slow * ys - fast * yf) / yy};
 }
 
+// A cluster of values above a threshold, joined across fewer than gap
+// values below it: its strongest index, and the index after its last.
+struct Cluster {
+    std::size_t strongest;
+    std::size_t stop;
+};
+
+Cluster clusterFrom(const double* values, std::size_t first, std::size_t end, std::size_t gap, double threshold) {
+    Cluster cluster{first, first + 1};
+    for (std::size_t j = first + 1; j < end && j < cluster.stop + gap; ++j) {
+        if (values[j] <= threshold) continue;
+        cluster.stop = j + 1;
+        if (values[j] > values[cluster.strongest]) cluster.strongest = j;
+    }
+    return cluster;
+}
+
 }  // namespace
 
 void WindowScanner::computeErrors(bool refit) {
@@ -100,7 +117,6 @@ void WindowScanner::computeErrors(bool refit) {
     noise_.measure(forward_.data(), forwardScale_.bySample(), std::min(p, n), n, settings_.energySpan,
                    settings_.noiseProbe);
     noise_.measureShaped(matched_.data(), matchedScale_, std::min(p, end), end, model_, settings_.energySpan);
-    matchPulse();
     if (atStart_) {
         for (std::size_t i = 0; i < std::min(2 * p, end); ++i) {
             score_[i] = std::fabs(backwardErrorAt(cleaned_.data(), n, model_, i)) / forwardScale_.at(i);
@@ -149,6 +165,7 @@ void WindowScanner::matchPulse() {
     const double energy = std::inner_product(shapeError.begin(), shapeError.end(), shapeError.begin(), 0.0);
     if (energy <= 0) return;
     const double norm = std::sqrt(energy);
+    const double floor = settings_.pulseThreshold * norm;
     const double* scale = forwardScale_.bySample();
     // The sums run on from one sample to the one before it: their scope is
     // the loop's, not one pass's.
@@ -160,7 +177,9 @@ void WindowScanner::matchPulse() {
         const std::size_t i = n - 1 - k;  // from the end back
         slowSum = matched_[i] + slow * slowSum;
         fastSum = matched_[i] + fast * fastSum;
-        pulseScore_[i] = std::fabs(slowGain * slowSum + fastGain * fastSum) / (norm * scale[i]);
+        // Divided out only where it may start a candidate: the rest are 0.
+        const double sum = std::fabs(slowGain * slowSum + fastGain * fastSum);
+        if (sum > floor * scale[i]) pulseScore_[i] = sum / (norm * scale[i]);
     }
 }
 
@@ -178,14 +197,9 @@ void WindowScanner::findPulseCandidates(std::vector<Candidate>& found, const std
             ++i;
             continue;
         }
-        std::size_t peak = i;
-        std::size_t stop = i + 1;
-        for (std::size_t j = i + 1; j < end && j < stop + p; ++j) {
-            if (pulseScore_[j] <= threshold) continue;
-            stop = j + 1;
-            if (pulseScore_[j] > pulseScore_[peak]) peak = j;
-        }
-        i = stop;
+        const Cluster cluster = clusterFrom(pulseScore_.data(), i, end, p, threshold);
+        const std::size_t peak = cluster.strongest;
+        i = cluster.stop;
         // Within the longest click of one found, the pulse matched is that
         // click (its slow decay reaches back from it) or its own tail.
         const std::size_t reach = settings_.maxWidth;
@@ -327,14 +341,9 @@ void WindowScanner::findWindowCandidates(std::vector<Candidate>& found, bool sha
             ++i;
             continue;
         }
-        std::size_t best = i;
-        std::size_t stop = i + 1;
-        for (std::size_t j = i + 1; j < end && j < stop + span; ++j) {
-            if (evidence[j] <= threshold) continue;
-            stop = j + 1;
-            if (evidence[j] > evidence[best]) best = j;
-        }
-        i = stop;
+        const Cluster cluster = clusterFrom(evidence, i, end, span, threshold);
+        const std::size_t best = cluster.strongest;
+        i = cluster.stop;
         bool covered = false;
         for (std::size_t k = 0; k < known && !covered; ++k) {
             covered = found[k].first <= best + span + p && found[k].last + p >= best;
@@ -785,7 +794,6 @@ void WindowScanner::scan(const std::int16_t* samples, std::size_t count, const W
         fresh.clear();
         findCandidates(fresh);
         findEnergyCandidates(fresh);
-        findPulseCandidates(fresh, candidates);
         if (fresh.empty()) break;
         // The model is fitted again with the clicks found so far interpolated
         // away: a loud click drags the fit and hides weaker ones, and a wide
@@ -793,6 +801,13 @@ void WindowScanner::scan(const std::int16_t* samples, std::size_t count, const W
         mergeInto(candidates, fresh);
         if (fit + 1 < settings_.fits) fillCandidates(candidates);
     }
+    // Pulses found by their shape alone are looked for once, in the errors of
+    // the last fit, and draw no fit of their own: most are refused, and a fit
+    // costs a whole pass.
+    fresh.clear();
+    matchPulse();
+    findPulseCandidates(fresh, candidates);
+    mergeInto(candidates, fresh);
     if (candidates.empty()) return;
     // The final model, fitted with every candidate left out.
     fillCandidates(candidates);
