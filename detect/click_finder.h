@@ -43,11 +43,13 @@
 // (the two-sided error summed over the two decays) starts a candidate too,
 // above 10 deviations of that sum, looked for once the fits are done (in the
 // errors of the last; it draws no fit of its own, for most are refused and
-// a fit costs a whole pass), where no candidate lies within the longest click (the slow decay reaches back from a click
-// found, and its tail after it matches the shape). Such a candidate is kept only where the damage after its largest
-// departure, against what the sound before it predicts, falls as those two decays do (fitted over 0.7 ms, they leave at
-// most 15 % of its energy): an instrument's or a drum's attack, which the
-// shape matches as well, falls otherwise.
+// a fit costs a whole pass), where no candidate lies within the longest
+// click (the slow decay reaches back from a click found, and its tail after
+// it matches the shape). Such a candidate is kept only where the damage
+// after its largest departure, against what the sound before it predicts,
+// falls as those two decays do (fitted over 0.7 ms, they leave at most 15 %
+// of its energy): an instrument's or a drum's attack, which the shape
+// matches as well, falls otherwise.
 //
 // Judging. A percussive onset, a plosive, the pulse of a voiced or bowed
 // sound surprise the model too. So a candidate is kept only when (1) its
