@@ -102,15 +102,15 @@
 // 2 deviations clear, the end lies at most a quarter of the longest click
 // past it (cut to it) and the high-frequency level after stays as above;
 // the line across that range is judged against the interpolation with the
-// decay taken out of the samples after it. And the repair's line, drawn between the samples it keeps, is judged against the
-// AR interpolation across the samples it changes: a range is reported only
-// where the line leaves them no further from it than they were (at 32 kHz
-// and up at most half as far in energy, but for a click as loud as the
-// sound's loudest: a line across a sound's own shape leaves much of it, one
-// across damage little); a range followed on whose line fails is tried as it
-// was found. At the very
-// start and end of the signal only a one-sided error is there to judge by,
-// and the range runs to that end.
+// decay taken out of the samples after it. And the repair's line, drawn
+// between the samples it keeps, is judged against the AR interpolation
+// across the samples it changes: a range is reported only where the line
+// leaves them no further from it than they were (at 32 kHz and up at most
+// half as far in energy, but for a click as loud as the sound's loudest: a
+// line across a sound's own shape leaves much of it, one across damage
+// little); a range followed on whose line fails is tried as it was found.
+// At the very start and end of the signal only a one-sided error is there
+// to judge by, and the range runs to that end.
 //
 // Selections. Damage found close together is joined first (runs fewer than
 // the merge gap apart are one), and only then is each run turned into the

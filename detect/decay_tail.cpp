@@ -21,7 +21,10 @@ DecayTail fitDecayTail(const double* x, std::size_t count, const std::vector<dou
     std::vector<double> tail(length, 0.0);
     const double step = std::exp(-1 / decay);
     double value = 1;
-    for (std::size_t i = gapLast + 1; i < length; ++i, value *= step) tail[i] = value;
+    for (std::size_t i = gapLast + 1; i < length; ++i) {
+        tail[i] = value;
+        value *= step;
+    }
     // The interpolation is linear in its context: the gap filled from the
     // samples less A times the decay is the gap filled from the samples less
     // A times the gap filled from the decay alone. So is the prediction

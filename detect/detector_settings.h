@@ -77,8 +77,8 @@ struct DetectorSettings {
     double fastDecay = 0;          // ... and its fast one (75 us); by rate
     std::size_t decayFitSpan = 0;  // samples after the peak the two decays are fitted over (0.7 ms); by rate
     double decayFitLeaves = 0.05;  // the share of the damage's energy there the fit may leave
-    std::size_t tailFitSpan = 0;   // samples after a range its slow decay is fitted over (2 slow time constants); by rate
-    double tailSignificance = 4;  // the fitted decay's amplitude, in squared deviations of its estimate
+    std::size_t tailFitSpan = 0;   // samples after a range its slow decay is fitted over (6.4 ms); by rate
+    double tailSignificance = 4;   // the fitted decay's amplitude, in squared deviations of its estimate
     double lineLeaves = 0;         // the share of the departure's energy the line may leave; by rate
     std::size_t tailGap = 4;       // quiet samples a tail is followed across
     std::size_t tailPad = 40;      // percent of the width found that the range runs on by

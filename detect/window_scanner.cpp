@@ -434,8 +434,8 @@ std::size_t WindowScanner::decayTailEnd(const Candidate& whole) const {
     if (reach <= whole.last) return whole.last;
     // The gap starts a little early, where a soft front begins (reachCoreEnd).
     const std::size_t origin = whole.first > settings_.frontLead ? whole.first - settings_.frontLead : 0;
-    const DecayTail tail = fitDecayTail(cleaned_.data(), count_, model_, origin, whole.last, settings_.tailFitSpan,
-                                        settings_.slowDecay);
+    const DecayTail tail =
+        fitDecayTail(cleaned_.data(), count_, model_, origin, whole.last, settings_.tailFitSpan, settings_.slowDecay);
     double peak = 0;
     for (std::size_t i = 0; i < tail.gap.size(); ++i) {
         const double damage = signal_[origin + i] - tail.gap[i];
@@ -521,10 +521,9 @@ bool WindowScanner::lineBringsCloser(const Candidate& whole, double leaves, bool
     const auto to = static_cast<std::size_t>(selection.last);
     // A range followed on by the slow decay after it: the samples after it
     // still carry that decay, and the interpolation would lean on it.
+    const std::size_t tailSpan = settings_.tailFitSpan;
     const std::vector<double> guess =
-        decayAfter ? fitDecayTail(cleaned_.data(), count_, model_, from + 1, to - 1, settings_.tailFitSpan,
-                                  settings_.slowDecay)
-                         .gap
+        decayAfter ? fitDecayTail(cleaned_.data(), count_, model_, from + 1, to - 1, tailSpan, settings_.slowDecay).gap
                    : interpolateGap(cleaned_.data(), count_, model_, from + 1, to - 1);
     if (guess.size() != to - from - 1) return false;
     const double slope = (signal_[to] - signal_[from]) / static_cast<double>(to - from);
