@@ -80,11 +80,17 @@
 // de-emphasis, whose low tail is left as it is. Such a tail drifts back
 // slowly under a sound that goes on unchanged, and the interpolation across
 // the spike leans on it: so the core is also followed against the
-// extrapolation of the sound before it, down to 0.23 of its peak, and where
+// extrapolation of the sound before it, down to 0.23 of its peak (where the
+// de-emphasis' two decays, fitted to the damage just after the spike, say it
+// ends sooner, there: far ahead the extrapolation strays by the sound's own
+// level and would hold the core on), and where
 // the high-frequency level after it (the second difference, blind to the
 // drift) is at most twice that before, where a drum hit or a consonant
 // raises it, the range covers that core, which needs then only 1.5 times a
-// click's departure and may span a millisecond. A confirmed range's end is
+// click's departure and may span 1.75 ms, at most seven eighths of the
+// longest click (a defect of 8 samples at 44.1 kHz draws its core out over
+// 1.5 ms), but only a millisecond where those two decays do not explain it
+// (a low drum's attack may fall as slowly). A confirmed range's end is
 // then followed on the same way, where the mean of the damage over 0.36 ms
 // (a single sample strays with the sound) keeps its sign and stays above
 // 0.23 of its peak, within the longest click: the interpolation leans on the

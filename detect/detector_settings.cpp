@@ -31,9 +31,12 @@ DetectorSettings settingsFor(int sampleRate, const DetectOptions& options) {
     // telephone rate that is a sample, and the two-sided error of one
     // sample already holds all the evidence.
     settings.energySpan = static_cast<std::size_t>(std::lround(rate / 11025));
-    // A pulse's core lasts as long as the defect of the groove, up to a
-    // millisecond or two; lined whole, a longer one removes a sound's attack.
-    settings.longestDriftingCore = std::min(settings.maxWidth / 2, static_cast<std::size_t>(rate / 1000));
+    // A pulse's core lasts as long as the defect of the groove and more: the
+    // de-emphasis' slow decay holds a defect of 8 samples above a quarter of
+    // its peak for 1.5 ms. It must end well within the longest click; lined
+    // whole, a longer one removes a sound's attack.
+    settings.longestDriftingCore = std::min(settings.maxWidth * 7 / 8, static_cast<std::size_t>(rate * 7 / 4000));
+    settings.longestUnfittedCore = std::min(settings.maxWidth / 2, static_cast<std::size_t>(rate / 1000));
     settings.coreMeanRun = std::max<std::size_t>(2, static_cast<std::size_t>(rate / 2750));
     settings.slowDecay = 3180e-6 * rate;
     settings.fastDecay = 75e-6 * rate;

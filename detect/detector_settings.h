@@ -68,7 +68,8 @@ struct DetectorSettings {
     double driftRise = 2;                 // high-frequency level after the core, at most this times before
     double driftTailShare = 0.8;          // a long tail's mean, at least this share of the core's end
     double driftCoreEvidence = 1.5;       // the departure such a core needs, against a click's
-    std::size_t longestDriftingCore = 0;  // ... and its longest core: 1 ms, at most half the longest click; by rate
+    std::size_t longestDriftingCore = 0;  // ... its longest core: 1.75 ms, 7/8 the longest click at most; by rate
+    std::size_t longestUnfittedCore = 0;  // ... where the de-emphasis' decays do not fit it: 1 ms; by rate
     // A confirmed range's core followed on to its end (window_scanner.cpp,
     // reachCoreEnd), and the repair's line judged (lineBringsCloser).
     std::size_t frontLead = 0;     // the decay's fit starts its gap this far before the range (0.2 ms); by rate

@@ -362,7 +362,15 @@ bool WindowScanner::driftingCore(Candidate& core, bool tailOutlasts) const {
     if (std::fabs(share) < rootMeanSquare(cleaned_, core.first - span, core.first)) return false;
     std::size_t end = peak;
     while (end + 1 < away.size() && away[end + 1] * share >= share * share) ++end;
+    // Far ahead the prediction strays by the sound's own level and may hold
+    // the core on past its end: where the de-emphasis' two decays explain
+    // the damage just after the spike, the slow one tells where it ends.
+    const std::size_t byDecay = fittedDecayEnd(away, peak, core.first);
+    if (byDecay > peak) end = std::min(end, byDecay);
     if (end + 1 >= away.size()) return false;
+    // A core longer than a millisecond is a pulse's only where those decays
+    // explain it: a low drum's attack may fall as slowly.
+    if (tailOutlasts && byDecay <= peak && end + 2 > settings_.longestUnfittedCore) return false;
     if (tailOutlasts) {
         // A tail that outlasts the longest click goes on after the core in
         // the core's sign, where the body of a sound swings about.
