@@ -40,6 +40,8 @@ DetectorSettings settingsFor(int sampleRate, const DetectOptions& options) {
     settings.coreMeanRun = std::max<std::size_t>(2, static_cast<std::size_t>(rate / 2750));
     settings.slowDecay = 3180e-6 * rate;
     settings.fastDecay = 75e-6 * rate;
+    settings.frontLead = static_cast<std::size_t>(rate / 5000);
+    settings.tailFitSpan = static_cast<std::size_t>(2 * settings.slowDecay);
     settings.decayFitSpan = static_cast<std::size_t>(rate / 1400);
     // At a low rate the sound curves more between samples, and a line across
     // a click departs from it more: there the line need only not add to the

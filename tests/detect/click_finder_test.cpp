@@ -123,8 +123,9 @@ void addClick(Signal& s, Damage d, double peak, char shape) {
 // A defect pulse of rawWidth samples as a phono stage's playback de-emphasis
 // leaves it (time constants 3180, 318 and 75 us): a spike that falls fast to
 // about a third of its peak, then slowly; the core is where it exceeds a
-// quarter of its peak.
-Signal deEmphasisedPulse(std::size_t rawWidth, double peak) {
+// quarter of its peak. With softFront the defect rises and falls as a raised
+// sine over its width: the spike's front is soft, and its fall no fast decay.
+Signal deEmphasisedPulse(std::size_t rawWidth, double peak, bool softFront = false) {
     const double slow = 3180e-6 * kRate;
     const double fast = 75e-6 * kRate;
     Signal y(2000, 0.0);
@@ -132,7 +133,8 @@ Signal deEmphasisedPulse(std::size_t rawWidth, double peak) {
     for (std::size_t n = 0; n < y.size(); ++n) {
         for (std::size_t k = 0; k < rawWidth && k <= n; ++k) {
             const auto t = static_cast<double>(n - k);
-            y[n] += 0.922 / slow * std::exp(-t / slow) + 0.0783 / fast * std::exp(-t / fast);
+            const double raw = softFront ? std::pow(std::sin(kPi * (static_cast<double>(k) + 0.5) / rawWidth), 2) : 1;
+            y[n] += raw * (0.922 / slow * std::exp(-t / slow) + 0.0783 / fast * std::exp(-t / fast));
         }
         largest = std::max(largest, y[n]);
     }
@@ -148,6 +150,9 @@ struct WidePulse {
     std::size_t at;
 };
 const WidePulse kWidePulses[] = {{7, -18000, 5000}, {8, 15000, 16000}, {7, 16000, 27000}, {8, -13000, 38000}};
+// Defects of raw width 8 to 10 samples that rise and fall softly (see
+// deEmphasisedPulse), in the same form.
+const WidePulse kSoftDefects[] = {{9, 10000, 8000}, {9, 14000, 18000}, {10, -13000, 28000}, {8, -14000, 38000}};
 
 Damage coreOf(const Signal& pulse, std::size_t at) {
     const double peak =
@@ -360,6 +365,23 @@ std::vector<Case> cases() {
          [] {
              std::vector<Damage> cores;
              for (const auto& [width, peak, at] : kWidePulses) cores.push_back(coreOf(deEmphasisedPulse(width, 1), at));
+             return cores;
+         }()},
+        {"defects that rise and fall softly, through the de-emphasis in loud music-like tones: each range reaches the "
+         "end of the core by the slow decay fitted after it",
+         [] {
+             Signal s = tones(second, 2550, 300, 900, 1330);
+             for (const auto& [width, peak, at] : kSoftDefects) {
+                 const Signal pulse = deEmphasisedPulse(width, peak, true);
+                 for (std::size_t n = 0; n < pulse.size(); ++n) s[at + n] += pulse[n];
+             }
+             return s;
+         },
+         [] {
+             std::vector<Damage> cores;
+             for (const auto& [width, peak, at] : kSoftDefects) {
+                 cores.push_back(coreOf(deEmphasisedPulse(width, 1, true), at));
+             }
              return cores;
          }()},
         {"a kick drum's thump (a sharp attack, then a low body) in a quiet tone does not fire",
