@@ -114,16 +114,24 @@
 // at least to where the de-emphasis' slow decay (3180 us), fitted with its
 // fast one (75 us) to the damage over 0.7 ms after the peak, falls to 0.23
 // of the peak, where the two leave at most 5 % of that damage's energy and
-// 0.23 of the peak stands above the sound's RMS before it. And the
-// repair's line, drawn between the samples it keeps, is judged against the
-// AR interpolation across the samples it changes: a range is reported only
-// where the line leaves them no further from it than they were (at 32 kHz
-// and up at most half as far in energy, but for a click as loud as the
-// sound's loudest: a line across a sound's own shape leaves much of it, one
-// across damage little); a range followed on whose line fails is tried as it
-// was found. At the very
-// start and end of the signal only a one-sided error is there to judge by,
-// and the range runs to that end.
+// 0.23 of the peak stands above the sound's RMS before it. Where the
+// pulse's front is wider than that fast decay, neither holds far enough:
+// after the range the slow decay is all that is left of the damage, so its
+// amplitude there is fitted with the AR interpolation across the range
+// (starting 0.2 ms early, where a soft front begins) over 6.4 ms, and the
+// end runs on to where it falls to 0.23 of the peak, where the fit stands
+// 2 deviations clear, the end lies at most a quarter of the longest click
+// past it (cut to it) and the high-frequency level after stays as above;
+// the line across that range is judged against the interpolation with the
+// decay taken out of the samples after it. And the repair's line, drawn
+// between the samples it keeps, is judged against the AR interpolation
+// across the samples it changes: a range is reported only where the line
+// leaves them no further from it than they were (at 32 kHz and up at most
+// half as far in energy, but for a click as loud as the sound's loudest: a
+// line across a sound's own shape leaves much of it, one across damage
+// little); a range followed on whose line fails is tried as it was found.
+// At the very start and end of the signal only a one-sided error is there
+// to judge by, and the range runs to that end.
 //
 // Selections. Damage found close together is joined first (runs fewer than
 // the merge gap apart are one), and only then is each run turned into the

@@ -40,6 +40,8 @@ DetectorSettings settingsFor(int sampleRate, const DetectOptions& options) {
     settings.coreMeanRun = std::max<std::size_t>(2, static_cast<std::size_t>(rate / 2750));
     settings.slowDecay = 3180e-6 * rate;
     settings.fastDecay = 75e-6 * rate;
+    settings.frontLead = static_cast<std::size_t>(rate / 5000);
+    settings.tailFitSpan = static_cast<std::size_t>(2 * settings.slowDecay);
     settings.decayFitSpan = static_cast<std::size_t>(rate / 1400);
     // At a low rate the de-emphasis' fast decay lasts under a sample: its
     // pulse is the spike the two-sided error already matches.

@@ -73,12 +73,15 @@ struct DetectorSettings {
     std::size_t longestUnfittedCore = 0;  // ... where the de-emphasis' decays do not fit it: 1 ms; by rate
     // A confirmed range's core followed on to its end (window_scanner.cpp,
     // reachCoreEnd), and the repair's line judged (lineBringsCloser).
+    std::size_t frontLead = 0;     // the decay's fit starts its gap this far before the range (0.2 ms); by rate
     std::size_t coreMeanRun = 0;   // the damage judged by its mean over this many samples (0.36 ms); by rate
     double slowDecay = 0;          // the de-emphasis' slow time constant (3180 us), in samples; by rate
     double fastDecay = 0;          // ... and its fast one (75 us); by rate
     std::size_t decayFitSpan = 0;  // samples after the peak the two decays are fitted over (0.7 ms); by rate
     double decayFitLeaves = 0.05;  // the share of the damage's energy there the fit may leave
     double pulseFitLeaves = 0.15;  // ... and for damage found by the pulse's shape alone
+    std::size_t tailFitSpan = 0;   // samples after a range its slow decay is fitted over (6.4 ms); by rate
+    double tailSignificance = 4;   // the fitted decay's amplitude, in squared deviations of its estimate
     double lineLeaves = 0;         // the share of the departure's energy the line may leave; by rate
     std::size_t tailGap = 4;       // quiet samples a tail is followed across
     std::size_t tailPad = 40;      // percent of the width found that the range runs on by

@@ -7,6 +7,7 @@
 #include <numeric>
 
 #include "ar_model.h"
+#include "decay_tail.h"
 
 namespace tesmora::detect {
 
@@ -529,15 +530,21 @@ bool WindowScanner::driftingCore(Candidate& core, bool tailOutlasts) const {
         for (std::size_t i = end + 1; i < away.size(); ++i) tail += away[i] / share;
         if (tail < settings_.driftTailShare * static_cast<double>(away.size() - end - 1)) return false;
     }
-    // A drum hit, a pluck or a consonant raises the high-frequency level for
-    // tens of milliseconds after it; the drift of a tail does not.
-    const std::size_t after = core.first + end + 1 + p;
-    if (after + span + 1 > count_) return false;
-    const double levelBefore = rootMeanSquareOfCurvature(cleaned_, core.first - span - p, core.first - p);
-    const double levelAfter = rootMeanSquareOfCurvature(cleaned_, after, after + span);
-    if (levelAfter > settings_.driftRise * levelBefore) return false;
+    if (!steadyAcross(core.first, core.first + end + 1)) return false;
     core.last = std::max(core.last, core.first + end + 1);
     return true;
+}
+
+bool WindowScanner::steadyAcross(std::size_t first, std::size_t last) const {
+    // A drum hit, a pluck or a consonant raises the high-frequency level for
+    // tens of milliseconds after it; the drift of a tail does not.
+    const auto p = static_cast<std::size_t>(settings_.order);
+    const std::size_t span = settings_.scaleStretch;
+    const std::size_t after = last + p;
+    if (first < span + p || after + span + 1 > count_) return false;
+    const double levelBefore = rootMeanSquareOfCurvature(cleaned_, first - span - p, first - p);
+    const double levelAfter = rootMeanSquareOfCurvature(cleaned_, after, after + span);
+    return levelAfter <= settings_.driftRise * levelBefore;
 }
 
 WindowScanner::CoreEnds WindowScanner::reachCoreEnd(const Candidate& whole) const {
@@ -547,7 +554,8 @@ WindowScanner::CoreEnds WindowScanner::reachCoreEnd(const Candidate& whole) cons
     // the line start on damage. So its end is followed on, against what the
     // sound before it predicts, while the damage keeps its sign and stays
     // above a quarter of its peak, as far as the longest click.
-    const CoreEnds asFound{whole.last, whole.last};
+    const std::size_t byTail = decayTailEnd(whole);
+    const CoreEnds asFound{byTail, whole.last, whole.last};
     const auto p = static_cast<std::size_t>(settings_.order);
     if (whole.first < p || whole.last + p >= count_) return asFound;
     const std::size_t reach = std::min(whole.first + settings_.maxWidth - 1, count_ - p);
@@ -571,7 +579,40 @@ WindowScanner::CoreEnds WindowScanner::reachCoreEnd(const Candidate& whole) cons
     if (end + run + 1 >= away.size()) return asFound;
     end += run / 2;
     const std::size_t byDecay = std::max(end, fittedDecayEnd(away, peak, whole.first));
-    return {std::max(whole.last, whole.first + byDecay + 1), std::max(whole.last, whole.first + end + 1)};
+    const std::size_t decayEnd = std::max(whole.last, whole.first + byDecay + 1);
+    return {std::max(byTail, decayEnd), decayEnd, std::max(whole.last, whole.first + end + 1)};
+}
+
+std::size_t WindowScanner::decayTailEnd(const Candidate& whole) const {
+    // Far from the sound before it the extrapolation strays, and where the
+    // pulse's front is wider than the fast decay the two decays fit the
+    // damage ill; but after the range the slow decay is all that is left of
+    // it, under a sound the model still predicts. Its amplitude there,
+    // fitted with the interpolation across the range, tells where it falls
+    // below the core's bound.
+    const std::size_t reach = std::min(whole.first + settings_.maxWidth - 1, count_ - 1);
+    if (reach <= whole.last) return whole.last;
+    // The gap starts a little early, where a soft front begins (reachCoreEnd).
+    const std::size_t origin = whole.first > settings_.frontLead ? whole.first - settings_.frontLead : 0;
+    const DecayTail tail =
+        fitDecayTail(cleaned_.data(), count_, model_, origin, whole.last, settings_.tailFitSpan, settings_.slowDecay);
+    double peak = 0;
+    for (std::size_t i = 0; i < tail.gap.size(); ++i) {
+        const double damage = signal_[origin + i] - tail.gap[i];
+        if (std::fabs(damage) > std::fabs(peak)) peak = damage;
+    }
+    const double bound = settings_.driftCoreOfPeak * std::fabs(peak);
+    const double level = peak > 0 ? tail.amplitude : -tail.amplitude;
+    if (tail.significance < settings_.tailSignificance || level <= bound) return whole.last;
+    const std::size_t stretch = settings_.scaleStretch;
+    if (whole.first < stretch || bound < rootMeanSquare(cleaned_, whole.first - stretch, whole.first)) {
+        return whole.last;
+    }
+    // A core that would run well past the longest click is no click's
+    // (the fitted level is noisy: a quarter of it is let pass, and cut).
+    const std::size_t end = whole.last + 1 + static_cast<std::size_t>(settings_.slowDecay * std::log(level / bound));
+    if (end > reach + settings_.maxWidth / 4) return whole.last;
+    return steadyAcross(whole.first, std::min(end, reach)) ? std::min(end, reach) : whole.last;
 }
 
 std::size_t WindowScanner::fittedDecayEnd(const std::vector<double>& away, std::size_t peak, std::size_t first) const {
@@ -598,7 +639,7 @@ std::size_t WindowScanner::fittedDecayEnd(const std::vector<double>& away, std::
     return std::min(away.size() - 1, peak + static_cast<std::size_t>(reach) + 1);
 }
 
-bool WindowScanner::lineBringsCloser(const Candidate& whole, double leaves) const {
+bool WindowScanner::lineBringsCloser(const Candidate& whole, double leaves, bool decayAfter) const {
     // The repair keeps the selection's end samples, draws a line between
     // them and, from 6 selected samples up, averages the sample next to
     // each end with it. The AR interpolation across the samples it changes
@@ -613,7 +654,13 @@ bool WindowScanner::lineBringsCloser(const Candidate& whole, double leaves) cons
     const SampleSpan replaced = replacedBy(selection);
     const auto from = static_cast<std::size_t>(selection.first);
     const auto to = static_cast<std::size_t>(selection.last);
-    const std::vector<double> guess = interpolateGap(cleaned_.data(), count_, model_, from + 1, to - 1);
+    // A range followed on by the slow decay after it: the samples after it
+    // still carry that decay, and the interpolation would lean on it.
+    const std::size_t tailSpan = settings_.tailFitSpan;
+    const std::vector<double> guess =
+        decayAfter ? fitDecayTail(cleaned_.data(), count_, model_, from + 1, to - 1, tailSpan, settings_.slowDecay).gap
+                   : interpolateGap(cleaned_.data(), count_, model_, from + 1, to - 1);
+    if (guess.size() != to - from - 1) return false;
     const double slope = (signal_[to] - signal_[from]) / static_cast<double>(to - from);
     double before = 0;
     double after = 0;
@@ -743,12 +790,12 @@ bool WindowScanner::confirm(Candidate& candidate, double deviation) const {
     // worse. Ends that coincide are judged once.
     const CoreEnds ends = reachCoreEnd(whole);
     std::size_t judged = std::numeric_limits<std::size_t>::max();
-    for (const std::size_t last : {ends.byDecay, ends.byMean, whole.last}) {
+    for (const std::size_t last : {ends.byTail, ends.byDecay, ends.byMean, whole.last}) {
         if (last == judged) continue;
         judged = last;
         Candidate reached = whole;
         reached.last = last;
-        if (lineBringsCloser(reached, leaves)) {
+        if (lineBringsCloser(reached, leaves, last > ends.byDecay)) {
             candidate = reached;
             return true;
         }

@@ -89,21 +89,31 @@ private:
     // Whether the candidate is the core of a pulse whose low tail drifts
     // back slowly under an unchanged sound; if so, core ends with it.
     bool driftingCore(Candidate& core, bool tailOutlasts) const;
+    // Whether the sound's high-frequency level after last (past the
+    // model's order) stays within driftRise of that before first.
+    bool steadyAcross(std::size_t first, std::size_t last) const;
     // A confirmed range's last sample, followed on to where the damage,
     // against what the sound before it predicts, falls below a quarter of
     // its peak (byMean); byDecay at least as far as the de-emphasis' decay
     // fitted to it says. Neither is before the range's own last sample.
     struct CoreEnds {
+        std::size_t byTail;
         std::size_t byDecay;
         std::size_t byMean;
     };
     CoreEnds reachCoreEnd(const Candidate& whole) const;
+    // Where the de-emphasis' slow decay, fitted after the range jointly with
+    // the interpolation across it, falls below the core's bound; the range's
+    // own last sample where it does not fit.
+    std::size_t decayTailEnd(const Candidate& whole) const;
     // Where the slow decay fitted to the damage just after its peak falls
     // below the core's bound (an index into away), or 0 where it does not fit.
     std::size_t fittedDecayEnd(const std::vector<double>& away, std::size_t peak, std::size_t first) const;
     // Whether the repair's line across the range leaves no more than leaves
     // of the energy by which its samples depart from their AR interpolation.
-    bool lineBringsCloser(const Candidate& whole, double leaves) const;
+    // With decayAfter, the interpolation takes the de-emphasis' slow decay
+    // out of the samples after the range first (decay_tail.h).
+    bool lineBringsCloser(const Candidate& whole, double leaves, bool decayAfter) const;
     // How far the samples depart from their AR interpolation across the
     // candidate; -1 where one side lacks the context.
     double departure(const Candidate& candidate) const;

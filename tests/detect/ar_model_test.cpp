@@ -1,7 +1,8 @@
 // The AR model on signals it describes exactly: a sum of two sines is
 // predicted to within rounding, and a gap in it is interpolated back. Its
 // filters give the plain sums to the last bit, whatever the length; the
-// robust scale gives the exact medians however it finds them.
+// robust scale gives the exact medians however it finds them. A slow decay
+// after a gap is fitted with its interpolation.
 #include "ar_model.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +12,7 @@
 #include <random>
 #include <vector>
 
+#include "decay_tail.h"
 #include "noise_evidence.h"
 #include "robust_scale.h"
 
@@ -46,6 +48,22 @@ TEST(ArModel, PredictsAndInterpolatesWhatItDescribes) {
         for (std::size_t i = 0; i < gap.size(); ++i)
             EXPECT_NEAR(gap[i], x[first + i], 120.0) << first + i;  // 1 % of the peak
     }
+
+    // A gap whose damage runs on after it as a slow decay (or none): the
+    // decay's amplitude is found, and the gap is filled as the sound was.
+    for (const double amplitude : {2500.0, -4000.0, 0.0}) {
+        std::vector<double> damaged = x;
+        for (std::size_t n = 3000; n <= 3030; ++n) damaged[n] = -20000;
+        for (std::size_t n = 3031; n < x.size(); ++n) damaged[n] += amplitude * std::exp(-(n - 3031.0) / 140);
+        const DecayTail tail = fitDecayTail(damaged.data(), damaged.size(), a, 3000, 3030, 280, 140);
+        EXPECT_NEAR(tail.amplitude, amplitude, 100.0) << amplitude;
+        if (amplitude != 0) {
+            EXPECT_GT(tail.significance, 100.0);
+        }
+        ASSERT_EQ(tail.gap.size(), 31u);
+        for (std::size_t i = 0; i < tail.gap.size(); ++i) EXPECT_NEAR(tail.gap[i], x[3000 + i], 120.0) << i;
+    }
+    EXPECT_TRUE(fitDecayTail(x.data(), x.size(), a, 4000, 4030, 280, 140).gap.empty());  // no room after it
 }
 
 TEST(ArModel, FiltersGiveThePlainSumsAtEveryLength) {
