@@ -92,7 +92,11 @@
 // whatever the rate) is a sound, not a click, unless its core (down to a
 // quarter of its peak) is at most half the longest click and departs 3.5
 // times more than a click must: a pulse through a phono stage's
-// de-emphasis, whose low tail is left as it is. Such a tail drifts back
+// de-emphasis, whose low tail is left as it is. Where the damage after its
+// peak falls as the de-emphasis' two decays do (fitted as for a pulse found
+// by its shape) and the high-frequency level after the core holds (as
+// below), it needs only a click's departure: a drum's or a pluck's body
+// does neither. Such a tail drifts back
 // slowly under a sound that goes on unchanged, and the interpolation across
 // the spike leans on it: so the core is also followed against the
 // extrapolation of the sound before it, down to 0.23 of its peak (where the

@@ -59,10 +59,11 @@ struct DetectorSettings {
     double textureRatio = 1.5;          // how far a click in a texture stands out of the largest other
 
     // Following the tail.
-    double tailThreshold = 3;   // departure from the interpolation, in deviations of the error
-    double tailOfPeak = 0.1;    // ... and as a share of the click's largest departure
-    double coreOfPeak = 0.25;   // ... where the tail outlasts the longest click: its core only
-    double coreEvidence = 3.5;  // ... which must then depart this many times more
+    double tailThreshold = 3;      // departure from the interpolation, in deviations of the error
+    double tailOfPeak = 0.1;       // ... and as a share of the click's largest departure
+    double coreOfPeak = 0.25;      // ... where the tail outlasts the longest click: its core only
+    double coreEvidence = 3.5;     // ... which must then depart this many times more
+    double pulseCoreEvidence = 1;  // ... or this, where it falls as a de-emphasised pulse's and the sound holds
     // A pulse through a phono stage's de-emphasis, its tail drifting back
     // slowly under the sound (window_scanner.cpp, driftingCore).
     double driftCoreOfPeak = 0.23;        // its core: down to this share of its peak (a margin on a quarter)

@@ -771,7 +771,15 @@ bool WindowScanner::confirm(Candidate& candidate, double deviation) const {
     // reason: interpolated across its first samples only, the line leans on
     // the damage after them.
     deviation = std::max(deviation, departure(whole));
-    const double evidence = !coreOnly ? 1.0 : drifting ? settings_.driftCoreEvidence : settings_.coreEvidence;
+    // A core whose damage after its peak falls as a de-emphasised pulse's
+    // two decays do, with the high-frequency level after it held, is a pop's:
+    // a drum's or a pluck's body does neither, and such a core needs less.
+    const bool pulseCore =
+        coreOnly && !drifting && fallsAsAPulse(candidate) && steadyAcross(candidate.first, whole.last + 1);
+    const double evidence = !coreOnly   ? 1.0
+                            : drifting  ? settings_.driftCoreEvidence
+                            : pulseCore ? settings_.pulseCoreEvidence
+                                        : settings_.coreEvidence;
     const double needed = neededDeparture(candidate, whole, evidence);
     whole.score = std::min(whole.score, deviation / needed);
     if (deviation < needed || (candidate.byPulse && !fallsAsAPulse(candidate)) || repeatsAPeriodAway(candidate)) {
