@@ -59,7 +59,10 @@
 // times, or 0.9 of its loudest sample if that is less: a click as loud as a
 // tone's peak is plain; one found by its energy alone, 3 times; where the
 // sound starts at it, the level after three times that before, 3.5 times
-// the level after, for a drum hit's attack departs as a click does); (2) no
+// the level after, for a drum hit's attack departs as a click does; at
+// 32 kHz and up, four fifths of that where the damage after its peak falls
+// as the de-emphasis' two decays do, leaving at most 5 % of its energy, and
+// the high-frequency level after it holds, as below); (2) no
 // pulse of like energy lies one period (2 to 20 ms) away that a pitch
 // predictor would cancel it with (a period shorter than the longest click,
 // as at a low rate, only where the pulses go on: one more a period beyond,

@@ -52,6 +52,7 @@ struct DetectorSettings {
     double plainShare = 0.9;            // ... or this share of the loudest sample around, if smaller
     double onsetRise = 3;               // the level after at least this many times the level before: an onset
     double onsetDeviationRatio = 3.5;   // ... where the departure needed is this, against the level after
+    double pulseDeviationShare = 0.8;   // ... this share of it where the damage falls as a de-emphasised pulse's
     std::size_t shortestPeriod = 0;     // of the pitch predictor; by rate
     std::size_t longestPeriod = 0;      // by rate
     double periodicShare = 0.5;         // a pulse a period away, of like energy, that explains this much of it

@@ -156,14 +156,17 @@ const WidePulse kSoftDefects[] = {{9, 10000, 8000}, {9, 14000, 18000}, {10, -130
 // Pulses of raw width 5 at 2.6 to 3.7 times the RMS of the tones below:
 // their low tails outlast the longest click, a quarter of their peaks stands
 // below the sound's level.
+// Pulses of raw width 3 at 1.6 and 1.7 times the RMS of the tones below, in a
+// loud hiss: their tails end within the longest click.
+const WidePulse kFaintPulses[] = {{3, 3300, 14000}, {3, 3500, 24000}};
 const WidePulse kLowPulses[] = {
     {5, 5000, 4000}, {5, 6000, 14000}, {5, -6000, 19000}, {5, 7000, 24000}, {5, -7000, 29000}};
 
 // Music-like tones with a little noise, the pulses added.
 template <std::size_t count>
-Signal tonesWithPulses(const WidePulse (&pulses)[count]) {
+Signal tonesWithPulses(const WidePulse (&pulses)[count], double hissDeviation = 30) {
     Signal s = tones(kRate, 2550, 300, 900, 1330);
-    const Signal hiss = noise(kRate, 30, 12);
+    const Signal hiss = noise(kRate, hissDeviation, 12);
     for (std::size_t n = 0; n < s.size(); ++n) s[n] += hiss[n];
     for (const auto& [width, peak, at] : pulses) {
         const Signal pulse = deEmphasisedPulse(width, peak);
@@ -383,6 +386,10 @@ std::vector<Case> cases() {
          "their tails outlast the longest click and fall as the two decays do while the sound holds, so each core is "
          "covered with no more evidence than a click's",
          [] { return tonesWithPulses(kLowPulses); }, coresOf(kLowPulses), 0, kRate, nullptr, 40},
+        {"faint pulses through the de-emphasis (1.6 and 1.7 times the RMS) in music-like tones under a loud hiss: "
+         "the damage after each peak falls as the two decays do while the sound holds, so a little less than a "
+         "click's departure finds each core",
+         [] { return tonesWithPulses(kFaintPulses, 150); }, coresOf(kFaintPulses), 0, kRate, nullptr, 40},
         {"pulses through the de-emphasis (raw width 8, 4.6 times the RMS) in tones under a loud hiss, where no sample "
          "of the two-sided error stands out: found by the error matched to their shape, each core covered (one may "
          "end a little short in the hiss) and the range may run on over the tail, still 6 times the hiss",
