@@ -43,6 +43,9 @@ DetectorSettings settingsFor(int sampleRate, const DetectOptions& options) {
     settings.frontLead = static_cast<std::size_t>(rate / 5000);
     settings.tailFitSpan = static_cast<std::size_t>(2 * settings.slowDecay);
     settings.decayFitSpan = static_cast<std::size_t>(rate / 1400);
+    // At a low rate the de-emphasis' fast decay lasts under a sample: its
+    // pulse is the spike the two-sided error already matches.
+    if (rate < 32000) settings.pulseThreshold = 0;
     // At a low rate the sound curves more between samples, and a line across
     // a click departs from it more: there the line need only not add to the
     // departure.
@@ -53,6 +56,7 @@ DetectorSettings settingsFor(int sampleRate, const DetectOptions& options) {
     settings.longestPeriod = static_cast<std::size_t>(rate / 50);
     const double factor = std::pow(2.0, (5.0 - options.sensitivity) / 3.0);
     settings.threshold *= factor;
+    settings.pulseThreshold *= factor;
     settings.edgeThreshold *= factor;
     // In white Gaussian noise each step of sensitivity about doubles the
     // false alarms the energy of a few samples raises.

@@ -25,6 +25,7 @@ struct DetectorSettings {
 
     // Finding candidates.
     double threshold = 10;       // peak of the two-sided error, in robust deviations
+    double pulseThreshold = 10;  // the error matched to a de-emphasised pulse, in deviations (0: not looked for)
     double edgeThreshold = 5;    // the one-sided errors that mark a click's edges
     std::size_t edgeGap = 2;     // quiet samples an edge is followed across
     std::size_t tailShare = 25;  // percent of the width seen that the edge runs on by
@@ -78,6 +79,7 @@ struct DetectorSettings {
     double fastDecay = 0;          // ... and its fast one (75 us); by rate
     std::size_t decayFitSpan = 0;  // samples after the peak the two decays are fitted over (0.7 ms); by rate
     double decayFitLeaves = 0.05;  // the share of the damage's energy there the fit may leave
+    double pulseFitLeaves = 0.15;  // ... and for damage found by the pulse's shape alone
     std::size_t tailFitSpan = 0;   // samples after a range its slow decay is fitted over (6.4 ms); by rate
     double tailSignificance = 4;   // the fitted decay's amplitude, in squared deviations of its estimate
     double lineLeaves = 0;         // the share of the departure's energy the line may leave; by rate

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <iterator>
 #include <limits>
+#include <numeric>
 
 #include "ar_model.h"
 #include "decay_tail.h"
@@ -35,6 +36,60 @@ double rootMeanSquareOfCurvature(const std::vector<double>& x, std::size_t from,
         sum += curvature * curvature;
     }
     return std::sqrt(sum / static_cast<double>(to - from));
+}
+
+// The de-emphasis' two decays fitted by least squares to y[from, from + span]:
+// slow * s^i + fast * f^i, and the share of the energy they leave (1 where
+// they cannot be fitted).
+struct TwoDecays {
+    double slow = 0;
+    double fast = 0;
+    double leaves = 1;
+};
+
+TwoDecays fitTwoDecays(const std::vector<double>& y, std::size_t from, std::size_t span, double slowRatio,
+                       double fastRatio) {
+    // The normal equations of the least-squares fit.
+    double ss = 0;
+    double sf = 0;
+    double ff = 0;
+    double ys = 0;
+    double yf = 0;
+    double yy = 0;
+    double s = 1;
+    double f = 1;
+    for (std::size_t i = from; i <= from + span && i < y.size(); ++i) {
+        ss += s * s;
+        sf += s * f;
+        ff += f * f;
+        ys += y[i] * s;
+        yf += y[i] * f;
+        yy += y[i] * y[i];
+        s *= slowRatio;
+        f *= fastRatio;
+    }
+    const double determinant = ss * ff - sf * sf;
+    if (determinant <= 0 || yy <= 0) return {};
+    const double slow = (ys * ff - yf * sf) / determinant;
+    const double fast = (yf * ss - ys * sf) / determinant;
+    return {slow, fast, (yy - slow * ys - fast * yf) / yy};
+}
+
+// A cluster of values above a threshold, joined across fewer than gap
+// values below it: its strongest index, and the index after its last.
+struct Cluster {
+    std::size_t strongest;
+    std::size_t stop;
+};
+
+Cluster clusterFrom(const double* values, std::size_t first, std::size_t end, std::size_t gap, double threshold) {
+    Cluster cluster{first, first + 1};
+    for (std::size_t j = first + 1; j < end && j < cluster.stop + gap; ++j) {
+        if (values[j] <= threshold) continue;
+        cluster.stop = j + 1;
+        if (values[j] > values[cluster.strongest]) cluster.strongest = j;
+    }
+    return cluster;
 }
 
 }  // namespace
@@ -73,6 +128,108 @@ void WindowScanner::computeErrors(bool refit) {
             score_[i] = std::fabs(forward_[i]) / forwardScale_.at(i);
         }
     }
+}
+
+void WindowScanner::matchPulse() {
+    // A defect through a phono stage's de-emphasis (time constants 3180, 318
+    // and 75 us) is a spike falling fast, then slowly. Wide and weak, its
+    // two-sided error spreads over its edges and no one sample stands out;
+    // the error correlated with the whole shape as the model filters it
+    // gathers them. That is the two-sided error (already the correlation
+    // with the model) summed over the shape's two decays, each a recursion
+    // run backwards.
+    const std::size_t n = count_;
+    const auto p = static_cast<std::size_t>(settings_.order);
+    pulseScore_.assign(n, 0.0);
+    if (settings_.pulseThreshold <= 0 || n < 2 * p) return;
+    constexpr double kSlow = 3180e-6;
+    constexpr double kShelf = 318e-6;
+    constexpr double kFast = 75e-6;
+    const double slowGain = (kSlow - kShelf) / (kSlow - kFast) / settings_.slowDecay;
+    const double fastGain = (kShelf - kFast) / (kSlow - kFast) / settings_.fastDecay;
+    const double slow = std::exp(-1 / settings_.slowDecay);
+    const double fast = std::exp(-1 / settings_.fastDecay);
+    // The sum's deviation where the error is white of unit deviation: the
+    // energy of the pulse's own forward error (the model's order of silence
+    // before it, so that the error starts at the spike).
+    const auto length = static_cast<std::size_t>(5 * settings_.slowDecay);
+    std::vector<double> shape(p + length, 0.0);
+    double slowPart = slowGain;
+    double fastPart = fastGain;
+    for (std::size_t k = p; k < shape.size(); ++k) {
+        shape[k] = slowPart + fastPart;
+        slowPart *= slow;
+        fastPart *= fast;
+    }
+    std::vector<double> shapeError(shape.size());
+    forwardError(shape.data(), shape.size(), model_, shapeError.data());
+    const double energy = std::inner_product(shapeError.begin(), shapeError.end(), shapeError.begin(), 0.0);
+    if (energy <= 0) return;
+    const double norm = std::sqrt(energy);
+    const double floor = settings_.pulseThreshold * norm;
+    const double* scale = forwardScale_.bySample();
+    // The sums run on from one sample to the one before it: their scope is
+    // the loop's, not one pass's.
+    // cppcheck-suppress variableScope
+    double slowSum = 0;
+    // cppcheck-suppress variableScope
+    double fastSum = 0;
+    for (std::size_t k = p; k < n - p; ++k) {
+        const std::size_t i = n - 1 - k;  // from the end back
+        slowSum = matched_[i] + slow * slowSum;
+        fastSum = matched_[i] + fast * fastSum;
+        // Divided out only where it may start a candidate: the rest are 0.
+        const double sum = std::fabs(slowGain * slowSum + fastGain * fastSum);
+        if (sum > floor * scale[i]) pulseScore_[i] = sum / (norm * scale[i]);
+    }
+}
+
+void WindowScanner::findPulseCandidates(std::vector<Candidate>& found, const std::vector<Candidate>& before) const {
+    // Each cluster of samples above the threshold that no candidate found
+    // already explains starts one at its strongest.
+    const auto p = static_cast<std::size_t>(settings_.order);
+    const double threshold = settings_.pulseThreshold;
+    if (threshold <= 0) return;
+    const std::size_t known = found.size();
+    const std::size_t end = count_ > 2 * p ? count_ - 2 * p : 0;
+    std::size_t i = 2 * p;
+    while (i < end) {
+        if (pulseScore_[i] <= threshold) {
+            ++i;
+            continue;
+        }
+        const Cluster cluster = clusterFrom(pulseScore_.data(), i, end, p, threshold);
+        const std::size_t peak = cluster.strongest;
+        i = cluster.stop;
+        // Within the longest click of one found, the pulse matched is that
+        // click (its slow decay reaches back from it) or its own tail.
+        const std::size_t reach = settings_.maxWidth;
+        const auto near = [&](const Candidate& c) { return c.first <= peak + reach && c.last + reach >= peak; };
+        const bool covered = std::any_of(found.begin(), found.begin() + static_cast<std::ptrdiff_t>(known), near) ||
+                             std::any_of(before.begin(), before.end(), near);
+        if (covered) continue;
+        Candidate candidate = edgesAround(peak, pulseScore_[peak] * settings_.threshold / threshold);
+        candidate.byPulse = true;
+        found.push_back(candidate);
+        i = std::max(i, candidate.last + 1);
+    }
+}
+
+bool WindowScanner::fallsAsAPulse(const Candidate& candidate) const {
+    // Against what the sound before it predicts, the damage after its
+    // largest departure is the de-emphasis' two decays; an instrument's or a
+    // drum's attack, which the pulse's shape may match as well, falls
+    // otherwise.
+    const auto p = static_cast<std::size_t>(settings_.order);
+    if (candidate.first < p || candidate.first + settings_.maxWidth + p >= count_) return false;
+    const std::vector<double> away = departureFromBefore(candidate.first, settings_.maxWidth);
+    std::size_t peak = 0;
+    for (std::size_t i = 1; i <= candidate.last - candidate.first && i < away.size(); ++i) {
+        if (std::fabs(away[i]) > std::fabs(away[peak])) peak = i;
+    }
+    const TwoDecays fit = fitTwoDecays(away, peak, settings_.decayFitSpan, std::exp(-1 / settings_.slowDecay),
+                                       std::exp(-1 / settings_.fastDecay));
+    return fit.leaves <= settings_.pulseFitLeaves;
 }
 
 WindowScanner::Candidate WindowScanner::edgesAround(std::size_t peak, double score) const {
@@ -185,14 +342,9 @@ void WindowScanner::findWindowCandidates(std::vector<Candidate>& found, bool sha
             ++i;
             continue;
         }
-        std::size_t best = i;
-        std::size_t stop = i + 1;
-        for (std::size_t j = i + 1; j < end && j < stop + span; ++j) {
-            if (evidence[j] <= threshold) continue;
-            stop = j + 1;
-            if (evidence[j] > evidence[best]) best = j;
-        }
-        i = stop;
+        const Cluster cluster = clusterFrom(evidence, i, end, span, threshold);
+        const std::size_t best = cluster.strongest;
+        i = cluster.stop;
         bool covered = false;
         for (std::size_t k = 0; k < known && !covered; ++k) {
             covered = found[k].first <= best + span + p && found[k].last + p >= best;
@@ -473,37 +625,12 @@ std::size_t WindowScanner::fittedDecayEnd(const std::vector<double>& away, std::
     // two explain the damage there well.
     const std::size_t span = settings_.decayFitSpan;
     if (span == 0 || peak + span >= away.size()) return 0;
-    const double slow = std::exp(-1 / settings_.slowDecay);
-    const double fast = std::exp(-1 / settings_.fastDecay);
-    // The normal equations of the least-squares fit y = a s^i + b f^i.
-    double ss = 0;
-    double sf = 0;
-    double ff = 0;
-    double ys = 0;
-    double yf = 0;
-    double yy = 0;
-    double s = 1;
-    double f = 1;
-    for (std::size_t i = peak; i <= peak + span; ++i) {
-        const double y = away[i];
-        ss += s * s;
-        sf += s * f;
-        ff += f * f;
-        ys += y * s;
-        yf += y * f;
-        yy += y * y;
-        s *= slow;
-        f *= fast;
-    }
-    const double determinant = ss * ff - sf * sf;
-    if (determinant <= 0 || yy <= 0) return 0;
-    const double a = (ys * ff - yf * sf) / determinant;
-    const double b = (yf * ss - ys * sf) / determinant;
-    const double residual = yy - a * ys - b * yf;
-    if (residual > settings_.decayFitLeaves * yy) return 0;
+    const TwoDecays fit =
+        fitTwoDecays(away, peak, span, std::exp(-1 / settings_.slowDecay), std::exp(-1 / settings_.fastDecay));
+    if (fit.leaves > settings_.decayFitLeaves) return 0;
     // The slow part's level in the peak's sign, against the core's bound.
     const double bound = settings_.driftCoreOfPeak * std::fabs(away[peak]);
-    const double level = away[peak] > 0 ? a : -a;
+    const double level = away[peak] > 0 ? fit.slow : -fit.slow;
     if (level <= bound) return 0;
     // Lining a tail below the sound's own level removes more sound than damage.
     const std::size_t stretch = settings_.scaleStretch;
@@ -666,7 +793,9 @@ bool WindowScanner::confirm(Candidate& candidate, double deviation) const {
     const double evidence = !coreOnly ? 1.0 : drifting ? settings_.driftCoreEvidence : settings_.coreEvidence;
     const double needed = neededDeparture(candidate, whole, evidence);
     whole.score = std::min(whole.score, deviation / needed);
-    if (deviation < needed || repeatsAPeriodAway(candidate)) return false;
+    if (deviation < needed || (candidate.byPulse && !fallsAsAPulse(candidate)) || repeatsAPeriodAway(candidate)) {
+        return false;
+    }
     // The core's end followed on where the line then still helps; a range
     // whose line leaves the signal further from what the sound predicts
     // there than it was is not reported.
@@ -703,6 +832,7 @@ void WindowScanner::mergeInto(std::vector<Candidate>& candidates, const std::vec
             Candidate& back = merged.back();
             back.last = std::max(back.last, c.last);
             back.byEnergy = back.byEnergy && c.byEnergy;
+            back.byPulse = back.byPulse && c.byPulse;
             if (c.score > back.score) {
                 back.score = c.score;
                 back.peak = c.peak;
@@ -737,6 +867,13 @@ void WindowScanner::scan(const std::int16_t* samples, std::size_t count, const W
         mergeInto(candidates, fresh);
         if (fit + 1 < settings_.fits) fillCandidates(candidates);
     }
+    // Pulses found by their shape alone are looked for once, in the errors of
+    // the last fit, and draw no fit of their own: most are refused, and a fit
+    // costs a whole pass.
+    fresh.clear();
+    matchPulse();
+    findPulseCandidates(fresh, candidates);
+    mergeInto(candidates, fresh);
     if (candidates.empty()) return;
     // The final model, fitted with every candidate left out.
     fillCandidates(candidates);

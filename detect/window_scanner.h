@@ -43,8 +43,9 @@ private:
         std::size_t first;  // the damaged samples, window indices
         std::size_t last;
         std::size_t peak;
-        double score;   // peak score against the threshold
-        bool byEnergy;  // found by the energy of its samples only
+        double score;          // peak score against the threshold
+        bool byEnergy;         // found by the energy of its samples only
+        bool byPulse = false;  // found by the error matched to a de-emphasised pulse only
     };
 
     // The model and its errors for the window as cleaned so far; refit: the
@@ -52,6 +53,15 @@ private:
     void computeErrors(bool refit);
     void findCandidates(std::vector<Candidate>& found) const;
     void findEnergyCandidates(std::vector<Candidate>& found) const;
+    // The forward error correlated with a pulse through the de-emphasis as
+    // the model filters it, in deviations of that sum where the error is
+    // white; and the candidates it finds where no other was found.
+    void matchPulse();
+    // before: the candidates of the fits before.
+    void findPulseCandidates(std::vector<Candidate>& found, const std::vector<Candidate>& before) const;
+    // Whether the damage from the candidate's largest departure on falls as
+    // the de-emphasis' two decays do.
+    bool fallsAsAPulse(const Candidate& candidate) const;
     // One kind of evidence of a few samples together: their energy, or
     // their sum weighted by a click's shape.
     void findWindowCandidates(std::vector<Candidate>& found, bool shaped) const;
@@ -125,7 +135,8 @@ private:
     std::vector<double> rawError_;  // the forward error of the samples as they are, with the final model
     std::vector<double> matched_;   // the two-sided error: forward error filtered by the reversed model
     std::vector<double> score_;
-    NoiseEvidence noise_;  // of the forward error
+    std::vector<double> pulseScore_;  // the error matched to a de-emphasised pulse starting at each sample
+    NoiseEvidence noise_;             // of the forward error
     RobustScale forwardScale_;
     RobustScale matchedScale_;
 };

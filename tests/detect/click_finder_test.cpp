@@ -198,6 +198,7 @@ struct Case {
     std::size_t mayMiss = 0;     // ... but for this many, where the noise hides a click near the bound
     int rate = kRate;
     std::function<Signal()> makeOther = nullptr;  // another channel of the signal, where it has one
+    std::size_t runOn = 24;  // samples a range may run past its core; more where the tail stays loud over the sound
 };
 
 // Two channels of music-like tones, the second 0.8 of the first with a faint
@@ -367,6 +368,25 @@ std::vector<Case> cases() {
              for (const auto& [width, peak, at] : kWidePulses) cores.push_back(coreOf(deEmphasisedPulse(width, 1), at));
              return cores;
          }()},
+        {"pulses through the de-emphasis (raw width 8, 4.6 times the RMS) in tones under a loud hiss, where no sample "
+         "of the two-sided error stands out: found by the error matched to their shape, each core covered (one may "
+         "end a little short in the hiss) and the range may run on over the tail, still 6 times the hiss",
+         [] {
+             Signal s = tones(second, 2550, 300, 900, 1330);
+             const Signal hiss = noise(second, 300, 12);
+             for (std::size_t n = 0; n < s.size(); ++n) s[n] += hiss[n];
+             for (const std::size_t at : {5000u, 16000u, 27000u}) {
+                 const Signal pulse = deEmphasisedPulse(8, at == 16000u ? -9000 : 9000);
+                 for (std::size_t n = 0; n < pulse.size(); ++n) s[at + n] += pulse[n];
+             }
+             return s;
+         },
+         {coreOf(deEmphasisedPulse(8, 1), 5000), coreOf(deEmphasisedPulse(8, 1), 16000),
+          coreOf(deEmphasisedPulse(8, 1), 27000)},
+         1,
+         kRate,
+         nullptr,
+         40},
         {"defects that rise and fall softly, through the de-emphasis in loud music-like tones: each range reaches the "
          "end of the core by the slow decay fitted after it",
          [] {
@@ -560,7 +580,7 @@ TEST(ClickFinder, CoversEachKnownClickAndNothingElse) {
             const SampleSpan replaced = replacedBy({covering->first, covering->last});
             EXPECT_TRUE(replaced.first <= d.first || covering->first == 0) << covering->first;
             EXPECT_TRUE(replaced.last >= last || covering->last == samples.size() - 1) << covering->last;
-            EXPECT_LE(covering->last - covering->first, d.width + 24) << covering->first << ":" << covering->last;
+            EXPECT_LE(covering->last - covering->first, d.width + c.runOn) << covering->first << ":" << covering->last;
             EXPECT_GT(covering->score, 1.0);
         }
         for (const Click& k : found) {
