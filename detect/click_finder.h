@@ -137,6 +137,12 @@
 // half as far in energy, but for a click as loud as the sound's loudest: a
 // line across a sound's own shape leaves much of it, one across damage
 // little); a range followed on whose line fails is tried as it was found.
+// At 32 kHz and up the line must also gain at least 0.9 of the energy by
+// which the same interpolation misses the sound itself across as many
+// samples just before the selection: across a loud noise-like stretch (a
+// glitch in an electronic loop, a wash) the guess misses by about the
+// sound's energy, and a line there removes as much sound as damage. The
+// wider a range, the more the guess misses, the more the line must gain.
 // At the very start and end of the signal only a one-sided error is there
 // to judge by, and the range runs to that end.
 //

@@ -50,6 +50,7 @@ DetectorSettings settingsFor(int sampleRate, const DetectOptions& options) {
     // a click departs from it more: there the line need only not add to the
     // departure.
     settings.lineLeaves = rate >= 32000 ? 0.5 : 1.0;
+    settings.lineGainOverMiss = rate >= 32000 ? 0.9 : 0.0;
     settings.textureSpan = static_cast<std::size_t>(rate / 50);
     settings.shortestPeriod = static_cast<std::size_t>(rate / 500);
     settings.longestPeriod = static_cast<std::size_t>(rate / 50);

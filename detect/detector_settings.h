@@ -85,6 +85,7 @@ struct DetectorSettings {
     std::size_t tailFitSpan = 0;   // samples after a range its slow decay is fitted over (6.4 ms); by rate
     double tailSignificance = 4;   // the fitted decay's amplitude, in squared deviations of its estimate
     double lineLeaves = 0;         // the share of the departure's energy the line may leave; by rate
+    double lineGainOverMiss = 0;   // the energy the line must gain, against what the interpolation misses by
     std::size_t tailGap = 4;       // quiet samples a tail is followed across
     std::size_t tailPad = 40;      // percent of the width found that the range runs on by
 };

@@ -672,7 +672,26 @@ bool WindowScanner::lineBringsCloser(const Candidate& whole, double leaves, bool
         before += (signal_[n] - expected) * (signal_[n] - expected);
         after += (repaired - expected) * (repaired - expected);
     }
-    return after <= leaves * before;
+    // The interpolation is only a guess of the sound: across a stretch of
+    // noise-like sound as wide it misses by about the sound's own energy,
+    // and a line there removes that much of the sound with the damage. The
+    // line must gain more than the guess itself may miss by.
+    return after <= leaves * before && before - after >= settings_.lineGainOverMiss * interpolationMiss(from, to);
+}
+
+double WindowScanner::interpolationMiss(std::size_t from, std::size_t to) const {
+    // The same interpolation across as many samples of the sound just
+    // before the selection (the clicks found so far filled), against the
+    // samples themselves; 0 where the window holds too little before it.
+    const auto p = static_cast<std::size_t>(settings_.order);
+    const std::size_t width = to - from - 1;
+    if (settings_.lineGainOverMiss <= 0 || from < width + 2 * p) return 0;
+    const std::size_t first = from - p - width;
+    const std::vector<double> guess = interpolateGap(cleaned_.data(), count_, model_, first, first + width - 1);
+    double miss = 0;
+    for (std::size_t i = 0; i < guess.size(); ++i)
+        miss += (cleaned_[first + i] - guess[i]) * (cleaned_[first + i] - guess[i]);
+    return miss;
 }
 
 double WindowScanner::departure(const Candidate& candidate) const {

@@ -114,6 +114,9 @@ private:
     // With decayAfter, the interpolation takes the de-emphasis' slow decay
     // out of the samples after the range first (decay_tail.h).
     bool lineBringsCloser(const Candidate& whole, double leaves, bool decayAfter) const;
+    // How far the AR interpolation misses the sound itself (energy) across
+    // as many samples as the selection (from, to) changes, just before it.
+    double interpolationMiss(std::size_t from, std::size_t to) const;
     // How far the samples depart from their AR interpolation across the
     // candidate; -1 where one side lacks the context.
     double departure(const Candidate& candidate) const;

@@ -555,6 +555,15 @@ std::vector<Case> cases() {
          0,
          kRate,
          [] { return correlatedChannel(1, -0.5); }},
+        {"snares' loud hiss out of quiet tones (white, falling over 2 and 3 ms) draws no range inside the decay, "
+         "where the interpolation misses the hiss before a line as much as the line gains",
+         [] {
+             Signal s = tones(second, 1500, 220, 600, 700);
+             addBurst(s, 5000, 18000, 2, 0, 6);
+             addBurst(s, 25000, 18000, 3, 0, 5001);
+             return s;
+         },
+         {}},
         {"a plosive burst in speech-like tones does not fire",
          [] {
              Signal s = sine(second, 500, 150);
