@@ -59,7 +59,10 @@
 // times, or 0.9 of its loudest sample if that is less: a click as loud as a
 // tone's peak is plain; one found by its energy alone, 3 times; where the
 // sound starts at it, the level after three times that before, 3.5 times
-// the level after, for a drum hit's attack departs as a click does); (2) no
+// the level after, for a drum hit's attack departs as a click does; at
+// 32 kHz and up, four fifths of that where the damage after its peak falls
+// as the de-emphasis' two decays do, leaving at most 5 % of its energy, and
+// the high-frequency level after it holds, as below); (2) no
 // pulse of like energy lies one period (2 to 20 ms) away that a pitch
 // predictor would cancel it with (a period shorter than the longest click,
 // as at a low rate, only where the pulses go on: one more a period beyond,
@@ -92,7 +95,11 @@
 // whatever the rate) is a sound, not a click, unless its core (down to a
 // quarter of its peak) is at most half the longest click and departs 3.5
 // times more than a click must: a pulse through a phono stage's
-// de-emphasis, whose low tail is left as it is. Such a tail drifts back
+// de-emphasis, whose low tail is left as it is. Where the damage after its
+// peak falls as the de-emphasis' two decays do (fitted as for a pulse found
+// by its shape) and the high-frequency level after the core holds (as
+// below), it needs only a click's departure: a drum's or a pluck's body
+// does neither. Such a tail drifts back
 // slowly under a sound that goes on unchanged, and the interpolation across
 // the spike leans on it: so the core is also followed against the
 // extrapolation of the sound before it, down to 0.23 of its peak (where the

@@ -52,6 +52,7 @@ struct DetectorSettings {
     double plainShare = 0.9;            // ... or this share of the loudest sample around, if smaller
     double onsetRise = 3;               // the level after at least this many times the level before: an onset
     double onsetDeviationRatio = 3.5;   // ... where the departure needed is this, against the level after
+    double pulseDeviationShare = 0.8;   // ... this share of it where the damage falls as a de-emphasised pulse's
     std::size_t shortestPeriod = 0;     // of the pitch predictor; by rate
     std::size_t longestPeriod = 0;      // by rate
     double periodicShare = 0.5;         // a pulse a period away, of like energy, that explains this much of it
@@ -59,10 +60,11 @@ struct DetectorSettings {
     double textureRatio = 1.5;          // how far a click in a texture stands out of the largest other
 
     // Following the tail.
-    double tailThreshold = 3;   // departure from the interpolation, in deviations of the error
-    double tailOfPeak = 0.1;    // ... and as a share of the click's largest departure
-    double coreOfPeak = 0.25;   // ... where the tail outlasts the longest click: its core only
-    double coreEvidence = 3.5;  // ... which must then depart this many times more
+    double tailThreshold = 3;      // departure from the interpolation, in deviations of the error
+    double tailOfPeak = 0.1;       // ... and as a share of the click's largest departure
+    double coreOfPeak = 0.25;      // ... where the tail outlasts the longest click: its core only
+    double coreEvidence = 3.5;     // ... which must then depart this many times more
+    double pulseCoreEvidence = 1;  // ... or this, where it falls as a de-emphasised pulse's and the sound holds
     // A pulse through a phono stage's de-emphasis, its tail drifting back
     // slowly under the sound (window_scanner.cpp, driftingCore).
     double driftCoreOfPeak = 0.23;        // its core: down to this share of its peak (a margin on a quarter)

@@ -215,7 +215,7 @@ void WindowScanner::findPulseCandidates(std::vector<Candidate>& found, const std
     }
 }
 
-bool WindowScanner::fallsAsAPulse(const Candidate& candidate) const {
+bool WindowScanner::fallsAsAPulse(const Candidate& candidate, double leaves) const {
     // Against what the sound before it predicts, the damage after its
     // largest departure is the de-emphasis' two decays; an instrument's or a
     // drum's attack, which the pulse's shape may match as well, falls
@@ -229,7 +229,7 @@ bool WindowScanner::fallsAsAPulse(const Candidate& candidate) const {
     }
     const TwoDecays fit = fitTwoDecays(away, peak, settings_.decayFitSpan, std::exp(-1 / settings_.slowDecay),
                                        std::exp(-1 / settings_.fastDecay));
-    return fit.leaves <= settings_.pulseFitLeaves;
+    return fit.leaves <= leaves;
 }
 
 WindowScanner::Candidate WindowScanner::edgesAround(std::size_t peak, double score) const {
@@ -790,10 +790,28 @@ bool WindowScanner::confirm(Candidate& candidate, double deviation) const {
     // reason: interpolated across its first samples only, the line leans on
     // the damage after them.
     deviation = std::max(deviation, departure(whole));
-    const double evidence = !coreOnly ? 1.0 : drifting ? settings_.driftCoreEvidence : settings_.coreEvidence;
-    const double needed = neededDeparture(candidate, whole, evidence);
+    // A core whose damage after its peak falls as a de-emphasised pulse's
+    // two decays do, with the high-frequency level after it held, is a pop's:
+    // a drum's or a pluck's body does neither, and such a core needs less.
+    const bool pulseCore = coreOnly && !drifting && fallsAsAPulse(candidate, settings_.pulseFitLeaves) &&
+                           steadyAcross(candidate.first, whole.last + 1);
+    const double evidence = !coreOnly   ? 1.0
+                            : drifting  ? settings_.driftCoreEvidence
+                            : pulseCore ? settings_.pulseCoreEvidence
+                                        : settings_.coreEvidence;
+    double needed = neededDeparture(candidate, whole, evidence);
+    // A click whose damage after its peak falls closely as a de-emphasised
+    // pulse's two decays do, the high-frequency level after it held, needs a
+    // little less (at rates where the pulse's shape tells: its fall lasts
+    // some samples).
+    const double pulseNeeded = settings_.pulseDeviationShare * needed;
+    if (!coreOnly && settings_.pulseThreshold > 0 && deviation < needed && deviation >= pulseNeeded &&
+        fallsAsAPulse(candidate, settings_.decayFitLeaves) && steadyAcross(candidate.first, whole.last + 1)) {
+        needed = pulseNeeded;
+    }
     whole.score = std::min(whole.score, deviation / needed);
-    if (deviation < needed || (candidate.byPulse && !fallsAsAPulse(candidate)) || repeatsAPeriodAway(candidate)) {
+    if (deviation < needed || (candidate.byPulse && !fallsAsAPulse(candidate, settings_.pulseFitLeaves)) ||
+        repeatsAPeriodAway(candidate)) {
         return false;
     }
     // The core's end followed on where the line then still helps; a range

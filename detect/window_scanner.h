@@ -61,7 +61,7 @@ private:
     void findPulseCandidates(std::vector<Candidate>& found, const std::vector<Candidate>& before) const;
     // Whether the damage from the candidate's largest departure on falls as
     // the de-emphasis' two decays do.
-    bool fallsAsAPulse(const Candidate& candidate) const;
+    bool fallsAsAPulse(const Candidate& candidate, double leaves) const;
     // One kind of evidence of a few samples together: their energy, or
     // their sum weighted by a click's shape.
     void findWindowCandidates(std::vector<Candidate>& found, bool shaped) const;

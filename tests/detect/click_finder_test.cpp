@@ -153,6 +153,27 @@ const WidePulse kWidePulses[] = {{7, -18000, 5000}, {8, 15000, 16000}, {7, 16000
 // Defects of raw width 8 to 10 samples that rise and fall softly (see
 // deEmphasisedPulse), in the same form.
 const WidePulse kSoftDefects[] = {{9, 10000, 8000}, {9, 14000, 18000}, {10, -13000, 28000}, {8, -14000, 38000}};
+// Pulses of raw width 5 at 2.6 to 3.7 times the RMS of the tones below:
+// their low tails outlast the longest click, a quarter of their peaks stands
+// below the sound's level.
+// Pulses of raw width 3 at 1.6 and 1.7 times the RMS of the tones below, in a
+// loud hiss: their tails end within the longest click.
+const WidePulse kFaintPulses[] = {{3, 3300, 14000}, {3, 3500, 24000}};
+const WidePulse kLowPulses[] = {
+    {5, 5000, 4000}, {5, 6000, 14000}, {5, -6000, 19000}, {5, 7000, 24000}, {5, -7000, 29000}};
+
+// Music-like tones with a little noise, the pulses added.
+template <std::size_t count>
+Signal tonesWithPulses(const WidePulse (&pulses)[count], double hissDeviation = 30) {
+    Signal s = tones(kRate, 2550, 300, 900, 1330);
+    const Signal hiss = noise(kRate, hissDeviation, 12);
+    for (std::size_t n = 0; n < s.size(); ++n) s[n] += hiss[n];
+    for (const auto& [width, peak, at] : pulses) {
+        const Signal pulse = deEmphasisedPulse(width, peak);
+        for (std::size_t n = 0; n < pulse.size(); ++n) s[at + n] += pulse[n];
+    }
+    return s;
+}
 
 Damage coreOf(const Signal& pulse, std::size_t at) {
     const double peak =
@@ -165,6 +186,13 @@ Damage coreOf(const Signal& pulse, std::size_t at) {
         last = n;
     }
     return {at + first, last - first + 1};
+}
+
+template <std::size_t count>
+std::vector<Damage> coresOf(const WidePulse (&pulses)[count], bool softFront = false) {
+    std::vector<Damage> cores;
+    for (const auto& [width, peak, at] : pulses) cores.push_back(coreOf(deEmphasisedPulse(width, 1, softFront), at));
+    return cores;
 }
 
 std::vector<std::int16_t> quantised(const Signal& s) {
@@ -353,21 +381,15 @@ std::vector<Case> cases() {
           coreOf(deEmphasisedPulse(5, 1), 30000)}},
         {"wider pulses through the de-emphasis (cores of 1.3 to 1.5 ms, 6 to 10 times the RMS) in music-like tones "
          "with a little noise: each core covered, though the prediction strays before it ends",
-         [] {
-             Signal s = tones(second, 2550, 300, 900, 1330);
-             const Signal hiss = noise(second, 30, 12);
-             for (std::size_t n = 0; n < s.size(); ++n) s[n] += hiss[n];
-             for (const auto& [width, peak, at] : kWidePulses) {
-                 const Signal pulse = deEmphasisedPulse(width, peak);
-                 for (std::size_t n = 0; n < pulse.size(); ++n) s[at + n] += pulse[n];
-             }
-             return s;
-         },
-         [] {
-             std::vector<Damage> cores;
-             for (const auto& [width, peak, at] : kWidePulses) cores.push_back(coreOf(deEmphasisedPulse(width, 1), at));
-             return cores;
-         }()},
+         [] { return tonesWithPulses(kWidePulses); }, coresOf(kWidePulses)},
+        {"low pulses through the de-emphasis (2.6 to 3.7 times the RMS) in music-like tones with a little noise: "
+         "their tails outlast the longest click and fall as the two decays do while the sound holds, so each core is "
+         "covered with no more evidence than a click's",
+         [] { return tonesWithPulses(kLowPulses); }, coresOf(kLowPulses), 0, kRate, nullptr, 40},
+        {"faint pulses through the de-emphasis (1.6 and 1.7 times the RMS) in music-like tones under a loud hiss: "
+         "the damage after each peak falls as the two decays do while the sound holds, so a little less than a "
+         "click's departure finds each core",
+         [] { return tonesWithPulses(kFaintPulses, 150); }, coresOf(kFaintPulses), 0, kRate, nullptr, 40},
         {"pulses through the de-emphasis (raw width 8, 4.6 times the RMS) in tones under a loud hiss, where no sample "
          "of the two-sided error stands out: found by the error matched to their shape, each core covered (one may "
          "end a little short in the hiss) and the range may run on over the tail, still 6 times the hiss",
@@ -397,13 +419,7 @@ std::vector<Case> cases() {
              }
              return s;
          },
-         [] {
-             std::vector<Damage> cores;
-             for (const auto& [width, peak, at] : kSoftDefects) {
-                 cores.push_back(coreOf(deEmphasisedPulse(width, 1, true), at));
-             }
-             return cores;
-         }()},
+         coresOf(kSoftDefects, true)},
         {"a kick drum's thump (a sharp attack, then a low body) in a quiet tone does not fire",
          [] {
              Signal s = sine(second, 300, 440);
