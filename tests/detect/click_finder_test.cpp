@@ -156,11 +156,14 @@ const WidePulse kSoftDefects[] = {{9, 10000, 8000}, {9, 14000, 18000}, {10, -130
 // Pulses of raw width 5 at 2.6 to 3.7 times the RMS of the tones below:
 // their low tails outlast the longest click, a quarter of their peaks stands
 // below the sound's level.
+const WidePulse kLowPulses[] = {
+    {5, 5000, 4000}, {5, 6000, 14000}, {5, -6000, 19000}, {5, 7000, 24000}, {5, -7000, 29000}};
 // Pulses of raw width 3 at 1.6 and 1.7 times the RMS of the tones below, in a
 // loud hiss: their tails end within the longest click.
 const WidePulse kFaintPulses[] = {{3, 3300, 14000}, {3, 3500, 24000}};
-const WidePulse kLowPulses[] = {
-    {5, 5000, 4000}, {5, 6000, 14000}, {5, -6000, 19000}, {5, 7000, 24000}, {5, -7000, 29000}};
+// Pulses of raw width 8 at 4.6 times the RMS of the tones below, in a louder
+// hiss still.
+const WidePulse kHissPulses[] = {{8, 9000, 5000}, {8, -9000, 16000}, {8, 9000, 27000}};
 
 // Music-like tones with a little noise, the pulses added.
 template <std::size_t count>
@@ -393,22 +396,7 @@ std::vector<Case> cases() {
         {"pulses through the de-emphasis (raw width 8, 4.6 times the RMS) in tones under a loud hiss, where no sample "
          "of the two-sided error stands out: found by the error matched to their shape, each core covered (one may "
          "end a little short in the hiss) and the range may run on over the tail, still 6 times the hiss",
-         [] {
-             Signal s = tones(second, 2550, 300, 900, 1330);
-             const Signal hiss = noise(second, 300, 12);
-             for (std::size_t n = 0; n < s.size(); ++n) s[n] += hiss[n];
-             for (const std::size_t at : {5000u, 16000u, 27000u}) {
-                 const Signal pulse = deEmphasisedPulse(8, at == 16000u ? -9000 : 9000);
-                 for (std::size_t n = 0; n < pulse.size(); ++n) s[at + n] += pulse[n];
-             }
-             return s;
-         },
-         {coreOf(deEmphasisedPulse(8, 1), 5000), coreOf(deEmphasisedPulse(8, 1), 16000),
-          coreOf(deEmphasisedPulse(8, 1), 27000)},
-         1,
-         kRate,
-         nullptr,
-         40},
+         [] { return tonesWithPulses(kHissPulses, 300); }, coresOf(kHissPulses), 1, kRate, nullptr, 40},
         {"defects that rise and fall softly, through the de-emphasis in loud music-like tones: each range reaches the "
          "end of the core by the slow decay fitted after it",
          [] {
