@@ -26,6 +26,15 @@ double largestMagnitude(const std::vector<double>& x, std::size_t from, std::siz
     return largest;
 }
 
+// The index of the largest magnitude of x[0, last] (within x).
+std::size_t largestAt(const std::vector<double>& x, std::size_t last) {
+    std::size_t peak = 0;
+    for (std::size_t i = 1; i <= last && i < x.size(); ++i) {
+        if (std::fabs(x[i]) > std::fabs(x[peak])) peak = i;
+    }
+    return peak;
+}
+
 // The RMS of the second difference of x over [from, to): the sound's
 // high-frequency level, blind to a slow drift under it.
 double rootMeanSquareOfCurvature(const std::vector<double>& x, std::size_t from, std::size_t to) {
@@ -38,17 +47,19 @@ double rootMeanSquareOfCurvature(const std::vector<double>& x, std::size_t from,
     return std::sqrt(sum / static_cast<double>(to - from));
 }
 
-// The de-emphasis' two decays fitted by least squares to y[from, from + span]:
-// slow * s^i + fast * f^i, and the share of the energy they leave (1 where
-// they cannot be fitted).
+// The de-emphasis' two decays (time constants in samples) fitted by least
+// squares to y[from, from + span]: slow * s^i + fast * f^i, and the share of
+// the energy they leave (1 where they cannot be fitted).
 struct TwoDecays {
     double slow = 0;
     double fast = 0;
     double leaves = 1;
 };
 
-TwoDecays fitTwoDecays(const std::vector<double>& y, std::size_t from, std::size_t span, double slowRatio,
-                       double fastRatio) {
+TwoDecays fitTwoDecays(const std::vector<double>& y, std::size_t from, std::size_t span, double slowDecay,
+                       double fastDecay) {
+    const double slowRatio = std::exp(-1 / slowDecay);
+    const double fastRatio = std::exp(-1 / fastDecay);
     // The normal equations of the least-squares fit.
     double ss = 0;
     double sf = 0;
@@ -223,13 +234,8 @@ bool WindowScanner::fallsAsAPulse(const Candidate& candidate, double leaves) con
     const auto p = static_cast<std::size_t>(settings_.order);
     if (candidate.first < p || candidate.first + settings_.maxWidth + p >= count_) return false;
     const std::vector<double> away = departureFromBefore(candidate.first, settings_.maxWidth);
-    std::size_t peak = 0;
-    for (std::size_t i = 1; i <= candidate.last - candidate.first && i < away.size(); ++i) {
-        if (std::fabs(away[i]) > std::fabs(away[peak])) peak = i;
-    }
-    const TwoDecays fit = fitTwoDecays(away, peak, settings_.decayFitSpan, std::exp(-1 / settings_.slowDecay),
-                                       std::exp(-1 / settings_.fastDecay));
-    return fit.leaves <= leaves;
+    const std::size_t peak = largestAt(away, candidate.last - candidate.first);
+    return fitTwoDecays(away, peak, settings_.decayFitSpan, settings_.slowDecay, settings_.fastDecay).leaves <= leaves;
 }
 
 WindowScanner::Candidate WindowScanner::edgesAround(std::size_t peak, double score) const {
@@ -503,10 +509,7 @@ bool WindowScanner::driftingCore(Candidate& core, bool tailOutlasts) const {
     const std::size_t reach = std::min(core.first + settings_.maxWidth, count_);
     if (core.first < span + p || reach <= core.last + 1) return false;
     const std::vector<double> away = departureFromBefore(core.first, reach - core.first);
-    std::size_t peak = 0;
-    for (std::size_t i = 1; i <= core.last - core.first; ++i) {
-        if (std::fabs(away[i]) > std::fabs(away[peak])) peak = i;
-    }
+    const std::size_t peak = largestAt(away, core.last - core.first);
     // The prediction strays from the sound as it goes on, by about the
     // sound's own level: the core is told from it only where a quarter of
     // the spike stands above that level.
@@ -561,10 +564,7 @@ WindowScanner::CoreEnds WindowScanner::reachCoreEnd(const Candidate& whole) cons
     const std::size_t reach = std::min(whole.first + settings_.maxWidth - 1, count_ - p);
     if (reach <= whole.last + 1) return asFound;
     const std::vector<double> away = departureFromBefore(whole.first, reach - whole.first);
-    std::size_t peak = 0;
-    for (std::size_t i = 1; i <= whole.last - whole.first; ++i) {
-        if (std::fabs(away[i]) > std::fabs(away[peak])) peak = i;
-    }
+    const std::size_t peak = largestAt(away, whole.last - whole.first);
     const double share = settings_.driftCoreOfPeak * away[peak];
     // The prediction strays from the sound by about its own level, and
     // swings with it: the damage is judged by its mean over a few samples.
@@ -601,16 +601,12 @@ std::size_t WindowScanner::decayTailEnd(const Candidate& whole) const {
         const double damage = signal_[origin + i] - tail.gap[i];
         if (std::fabs(damage) > std::fabs(peak)) peak = damage;
     }
-    const double bound = settings_.driftCoreOfPeak * std::fabs(peak);
-    const double level = peak > 0 ? tail.amplitude : -tail.amplitude;
-    if (tail.significance < settings_.tailSignificance || level <= bound) return whole.last;
-    const std::size_t stretch = settings_.scaleStretch;
-    if (whole.first < stretch || bound < rootMeanSquare(cleaned_, whole.first - stretch, whole.first)) {
-        return whole.last;
-    }
+    if (tail.significance < settings_.tailSignificance) return whole.last;
+    const double decayReach = slowDecayReach(peak, tail.amplitude, whole.first);
+    if (decayReach < 0) return whole.last;
     // A core that would run well past the longest click is no click's
     // (the fitted level is noisy: a quarter of it is let pass, and cut).
-    const std::size_t end = whole.last + 1 + static_cast<std::size_t>(settings_.slowDecay * std::log(level / bound));
+    const std::size_t end = whole.last + 1 + static_cast<std::size_t>(decayReach);
     if (end > reach + settings_.maxWidth / 4) return whole.last;
     return steadyAcross(whole.first, std::min(end, reach)) ? std::min(end, reach) : whole.last;
 }
@@ -625,18 +621,22 @@ std::size_t WindowScanner::fittedDecayEnd(const std::vector<double>& away, std::
     // two explain the damage there well.
     const std::size_t span = settings_.decayFitSpan;
     if (span == 0 || peak + span >= away.size()) return 0;
-    const TwoDecays fit =
-        fitTwoDecays(away, peak, span, std::exp(-1 / settings_.slowDecay), std::exp(-1 / settings_.fastDecay));
+    const TwoDecays fit = fitTwoDecays(away, peak, span, settings_.slowDecay, settings_.fastDecay);
     if (fit.leaves > settings_.decayFitLeaves) return 0;
-    // The slow part's level in the peak's sign, against the core's bound.
-    const double bound = settings_.driftCoreOfPeak * std::fabs(away[peak]);
-    const double level = away[peak] > 0 ? fit.slow : -fit.slow;
-    if (level <= bound) return 0;
+    const double reach = slowDecayReach(away[peak], fit.slow, first);
+    if (reach < 0) return 0;
+    return std::min(away.size() - 1, peak + static_cast<std::size_t>(reach) + 1);
+}
+
+double WindowScanner::slowDecayReach(double peak, double slowLevel, std::size_t first) const {
+    // The slow decay's level in the peak's sign, against the core's bound.
+    const double bound = settings_.driftCoreOfPeak * std::fabs(peak);
+    const double level = peak > 0 ? slowLevel : -slowLevel;
+    if (bound <= 0 || level <= bound) return -1;
     // Lining a tail below the sound's own level removes more sound than damage.
     const std::size_t stretch = settings_.scaleStretch;
-    if (first < stretch || bound < rootMeanSquare(cleaned_, first - stretch, first)) return 0;
-    const double reach = settings_.slowDecay * std::log(level / bound);
-    return std::min(away.size() - 1, peak + static_cast<std::size_t>(reach) + 1);
+    if (first < stretch || bound < rootMeanSquare(cleaned_, first - stretch, first)) return -1;
+    return settings_.slowDecay * std::log(level / bound);
 }
 
 bool WindowScanner::lineBringsCloser(const Candidate& whole, double leaves, bool decayAfter) const {

@@ -109,6 +109,11 @@ private:
     // Where the slow decay fitted to the damage just after its peak falls
     // below the core's bound (an index into away), or 0 where it does not fit.
     std::size_t fittedDecayEnd(const std::vector<double>& away, std::size_t peak, std::size_t first) const;
+    // How many samples the de-emphasis' slow decay, of level slowLevel where
+    // the damage's peak is peak, stays above the core's bound; -1 where it
+    // never does, or where that bound lies below the sound's level before
+    // first.
+    double slowDecayReach(double peak, double slowLevel, std::size_t first) const;
     // Whether the repair's line across the range leaves no more than leaves
     // of the energy by which its samples depart from their AR interpolation.
     // With decayAfter, the interpolation takes the de-emphasis' slow decay
