@@ -85,6 +85,13 @@
 // candidate is the music's own event, heard in both channels as they hold
 // around it; a click of one channel, or of both with its own amplitude
 // ratio or sign, departs from that prediction (channel_match.h).
+// A range wider than half the longest click needs 1.2 times a click's
+// departure, unless its damage falls as the de-emphasis' two decays do: the
+// wider the range, the more of a sound's own shape its line removes. And a
+// range whose largest departure comes a quarter of a millisecond or more
+// after its start, the sound's high-frequency level after it 4 times that
+// before, is a sound's attack (a consonant's burst): a click jumps to its
+// largest at once, and the sound after it is the sound before.
 //
 // Edges. A click decays into the signal, below what the errors can tell:
 // the range is followed on while the samples after it depart from the

@@ -51,6 +51,7 @@ DetectorSettings settingsFor(int sampleRate, const DetectOptions& options) {
     // departure.
     settings.lineLeaves = rate >= 32000 ? 0.5 : 1.0;
     settings.lineGainOverMiss = rate >= 32000 ? 0.9 : 0.0;
+    settings.attackFront = static_cast<std::size_t>(rate / 4000);
     settings.textureSpan = static_cast<std::size_t>(rate / 50);
     settings.shortestPeriod = static_cast<std::size_t>(rate / 500);
     settings.longestPeriod = static_cast<std::size_t>(rate / 50);

@@ -56,6 +56,8 @@ struct DetectorSettings {
     std::size_t shortestPeriod = 0;     // of the pitch predictor; by rate
     std::size_t longestPeriod = 0;      // by rate
     double periodicShare = 0.5;         // a pulse a period away, of like energy, that explains this much of it
+    std::size_t attackFront = 0;        // from a range's start to its largest departure (0.25 ms): an attack; by rate
+    double attackRise = 4;              // ... where the high-frequency level after is this many times that before
     std::size_t textureSpan = 0;        // candidates crowding this far on either side make a texture; by rate
     double textureRatio = 1.5;          // how far a click in a texture stands out of the largest other
 
@@ -64,6 +66,7 @@ struct DetectorSettings {
     double tailOfPeak = 0.1;       // ... and as a share of the click's largest departure
     double coreOfPeak = 0.25;      // ... where the tail outlasts the longest click: its core only
     double coreEvidence = 3.5;     // ... which must then depart this many times more
+    double wideEvidence = 1.2;     // a range over half the longest click, unless it falls as a pulse's
     double pulseCoreEvidence = 1;  // ... or this, where it falls as a de-emphasised pulse's and the sound holds
     // A pulse through a phono stage's de-emphasis, its tail drifting back
     // slowly under the sound (window_scanner.cpp, driftingCore).

@@ -538,16 +538,31 @@ bool WindowScanner::driftingCore(Candidate& core, bool tailOutlasts) const {
     return true;
 }
 
-bool WindowScanner::steadyAcross(std::size_t first, std::size_t last) const {
-    // A drum hit, a pluck or a consonant raises the high-frequency level for
-    // tens of milliseconds after it; the drift of a tail does not.
+WindowScanner::HighFrequencyLevels WindowScanner::highFrequencyAround(std::size_t first, std::size_t last) const {
+    // The second difference is blind to a slow drift under the sound: a
+    // drum hit, a pluck or a consonant raises it for tens of milliseconds
+    // after it, the drift of a pulse's tail does not.
     const auto p = static_cast<std::size_t>(settings_.order);
     const std::size_t span = settings_.scaleStretch;
     const std::size_t after = last + p;
-    if (first < span + p || after + span + 1 > count_) return false;
-    const double levelBefore = rootMeanSquareOfCurvature(cleaned_, first - span - p, first - p);
-    const double levelAfter = rootMeanSquareOfCurvature(cleaned_, after, after + span);
-    return levelAfter <= settings_.driftRise * levelBefore;
+    if (first < span + p || after + span + 1 > count_) return {};
+    return {rootMeanSquareOfCurvature(cleaned_, first - span - p, first - p),
+            rootMeanSquareOfCurvature(cleaned_, after, after + span), true};
+}
+
+bool WindowScanner::steadyAcross(std::size_t first, std::size_t last) const {
+    const HighFrequencyLevels levels = highFrequencyAround(first, last);
+    return levels.measured && levels.after <= settings_.driftRise * levels.before;
+}
+
+bool WindowScanner::isAttack(const Candidate& whole, std::size_t largestAt) const {
+    // A consonant's burst builds up over some samples to its largest and
+    // goes on in a sound whose high-frequency level stands many times above
+    // that before it; a click jumps to its largest at once, and the sound
+    // after it is the sound before. Lining an attack flattens it.
+    if (largestAt < whole.first + settings_.attackFront) return false;
+    const HighFrequencyLevels levels = highFrequencyAround(whole.first, whole.last + 1);
+    return levels.measured && levels.after >= settings_.attackRise * levels.before;
 }
 
 WindowScanner::CoreEnds WindowScanner::reachCoreEnd(const Candidate& whole) const {
@@ -694,15 +709,20 @@ double WindowScanner::interpolationMiss(std::size_t from, std::size_t to) const 
     return miss;
 }
 
-double WindowScanner::departure(const Candidate& candidate) const {
+WindowScanner::Departure WindowScanner::largestDeparture(const Candidate& candidate) const {
     const auto p = static_cast<std::size_t>(settings_.order);
-    if (candidate.first < p || candidate.last + p >= count_) return -1;
+    if (candidate.first < p || candidate.last + p >= count_) return {-1, candidate.first};
     const std::vector<double> gap = interpolateGap(cleaned_.data(), count_, model_, candidate.first, candidate.last);
-    double deviation = 0;
+    Departure largest{0, candidate.first};
     for (std::size_t i = 0; i < gap.size(); ++i) {
-        deviation = std::max(deviation, std::fabs(signal_[candidate.first + i] - gap[i]));
+        const double size = std::fabs(signal_[candidate.first + i] - gap[i]);
+        if (size > largest.size) largest = {size, candidate.first + i};
     }
-    return deviation;
+    return largest;
+}
+
+double WindowScanner::departure(const Candidate& candidate) const {
+    return largestDeparture(candidate).size;
 }
 
 bool WindowScanner::standsOutOfTexture(std::size_t index, const std::vector<Candidate>& candidates,
@@ -789,13 +809,19 @@ bool WindowScanner::confirm(Candidate& candidate, double deviation) const {
     // ... and the departure is measured across all of it, for the same
     // reason: interpolated across its first samples only, the line leans on
     // the damage after them.
-    deviation = std::max(deviation, departure(whole));
+    const Departure across = largestDeparture(whole);
+    deviation = std::max(deviation, across.size);
     // A core whose damage after its peak falls as a de-emphasised pulse's
     // two decays do, with the high-frequency level after it held, is a pop's:
     // a drum's or a pluck's body does neither, and such a core needs less.
     const bool pulseCore = coreOnly && !drifting && fallsAsAPulse(candidate, settings_.pulseFitLeaves) &&
                            steadyAcross(candidate.first, whole.last + 1);
-    const double evidence = !coreOnly   ? 1.0
+    // The wider a range, the more of a sound's own shape its line may
+    // remove: one over half the longest click must stand out more, unless
+    // its damage falls as a pulse through the de-emphasis does.
+    const bool wide = !coreOnly && whole.last - whole.first + 1 > settings_.maxWidth / 2 &&
+                      !fallsAsAPulse(candidate, settings_.pulseFitLeaves);
+    const double evidence = !coreOnly   ? (wide ? settings_.wideEvidence : 1.0)
                             : drifting  ? settings_.driftCoreEvidence
                             : pulseCore ? settings_.pulseCoreEvidence
                                         : settings_.coreEvidence;
@@ -811,7 +837,7 @@ bool WindowScanner::confirm(Candidate& candidate, double deviation) const {
     }
     whole.score = std::min(whole.score, deviation / needed);
     if (deviation < needed || (candidate.byPulse && !fallsAsAPulse(candidate, settings_.pulseFitLeaves)) ||
-        repeatsAPeriodAway(candidate)) {
+        isAttack(whole, across.at) || repeatsAPeriodAway(candidate)) {
         return false;
     }
     // The core's end followed on where the line then still helps; a range

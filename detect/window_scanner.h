@@ -89,9 +89,21 @@ private:
     // Whether the candidate is the core of a pulse whose low tail drifts
     // back slowly under an unchanged sound; if so, core ends with it.
     bool driftingCore(Candidate& core, bool tailOutlasts) const;
-    // Whether the sound's high-frequency level after last (past the
-    // model's order) stays within driftRise of that before first.
+    // The sound's high-frequency level (the RMS of its second difference)
+    // before first and after last, past the model's order on each side;
+    // not measured where the window holds too little around.
+    struct HighFrequencyLevels {
+        double before = 0;
+        double after = 0;
+        bool measured = false;
+    };
+    HighFrequencyLevels highFrequencyAround(std::size_t first, std::size_t last) const;
+    // Whether the sound's high-frequency level after last stays within
+    // driftRise of that before first.
     bool steadyAcross(std::size_t first, std::size_t last) const;
+    // Whether the range whole, its largest departure at largestAt, is a
+    // sound's attack rather than a click.
+    bool isAttack(const Candidate& whole, std::size_t largestAt) const;
     // A confirmed range's last sample, followed on to where the damage,
     // against what the sound before it predicts, falls below a quarter of
     // its peak (byMean); byDecay at least as far as the de-emphasis' decay
@@ -123,7 +135,12 @@ private:
     // as many samples as the selection (from, to) changes, just before it.
     double interpolationMiss(std::size_t from, std::size_t to) const;
     // How far the samples depart from their AR interpolation across the
-    // candidate; -1 where one side lacks the context.
+    // candidate, and where the most; -1 where one side lacks the context.
+    struct Departure {
+        double size;
+        std::size_t at;
+    };
+    Departure largestDeparture(const Candidate& candidate) const;
     double departure(const Candidate& candidate) const;
     bool standsOutOfTexture(std::size_t index, const std::vector<Candidate>& candidates,
                             const std::vector<double>& departures) const;

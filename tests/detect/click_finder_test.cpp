@@ -267,6 +267,28 @@ Signal voicedPairs(std::size_t length) {
     return s;
 }
 
+// A voice's low tone at a telephone rate (8 kHz) over a faint noise floor,
+// and three consonants' bursts: each builds up over a millisecond to a
+// peak 15 times the tone's RMS, falls within another, and goes on in a
+// hiss (the noise near the top of the band) for 40 ms. Before the hiss the
+// sound is smooth; after the burst it is rough.
+Signal consonantBursts(std::size_t length) {
+    constexpr double kVoiceRate = 8000;
+    Signal s = noise(length, 20, 6);
+    for (std::size_t n = 0; n < length; ++n)
+        s[n] += 600 * std::sin(2 * kPi * 150 * static_cast<double>(n) / kVoiceRate);
+    Noise hiss(17);
+    for (const std::size_t at : {6000u, 14000u, 22000u}) {
+        for (std::size_t j = 0; j < 320; ++j) {
+            const double t = static_cast<double>(j);
+            const double rise = t < 8 ? t / 8 : std::exp(-(t - 8) / 4);
+            const double envelope = 6500 * rise + 900 * std::min(1.0, t / 8) * std::exp(-t / 160);
+            s[at + j] += envelope * (j % 2 == 0 ? 1 : -1) * std::fabs(hiss.next());
+        }
+    }
+    return s;
+}
+
 // Ten seconds of white or pink noise of RMS 1000 with two clicks a second,
 // each a short fall of 4 samples from the given peak (0: clean), signs
 // alternating. A matched filter sees a click of 5 times the RMS at 6.5
@@ -499,6 +521,11 @@ std::vector<Case> cases() {
          scratchOverNoise,
          {{kScratchAt, 6}, {kScratchAt + kRevolution, 6}, {kScratchAt + 2 * kRevolution, 6}}},
         {"the pulses of a voice at 8 kHz draw no range", [] { return voicedPairs(4 * 8000); }, {}, 0, 8000},
+        {"consonants' bursts at 8 kHz, building up to their peaks and going on in a hiss, draw no range",
+         [] { return consonantBursts(4 * 8000); },
+         {},
+         0,
+         8000},
         {"a click at 4 kHz, where the energy of a tenth of a millisecond has no sample to sum",
          [] {
              Signal s = sine(4 * 4000, 3000, 1500);
