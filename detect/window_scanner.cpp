@@ -602,7 +602,10 @@ std::size_t WindowScanner::decayTailEnd(const Candidate& whole) const {
         if (std::fabs(damage) > std::fabs(peak)) peak = damage;
     }
     if (tail.significance < settings_.tailSignificance) return whole.last;
-    const double decayReach = slowDecayReach(peak, tail.amplitude, whole.first);
+    // The decay is fitted over the stretch after the range, not read from a
+    // few samples of it: a bound a little below the sound's level is still
+    // told from it, and the line's judge (with the decay taken out) decides.
+    const double decayReach = slowDecayReach(peak, tail.amplitude, whole.first, settings_.tailBoundFloor);
     if (decayReach < 0) return whole.last;
     // A core that would run well past the longest click is no click's
     // (the fitted level is noisy: a quarter of it is let pass, and cut).
@@ -628,14 +631,14 @@ std::size_t WindowScanner::fittedDecayEnd(const std::vector<double>& away, std::
     return std::min(away.size() - 1, peak + static_cast<std::size_t>(reach) + 1);
 }
 
-double WindowScanner::slowDecayReach(double peak, double slowLevel, std::size_t first) const {
+double WindowScanner::slowDecayReach(double peak, double slowLevel, std::size_t first, double floor) const {
     // The slow decay's level in the peak's sign, against the core's bound.
     const double bound = settings_.driftCoreOfPeak * std::fabs(peak);
     const double level = peak > 0 ? slowLevel : -slowLevel;
     if (bound <= 0 || level <= bound) return -1;
     // Lining a tail below the sound's own level removes more sound than damage.
     const std::size_t stretch = settings_.scaleStretch;
-    if (first < stretch || bound < rootMeanSquare(cleaned_, first - stretch, first)) return -1;
+    if (first < stretch || bound < floor * rootMeanSquare(cleaned_, first - stretch, first)) return -1;
     return settings_.slowDecay * std::log(level / bound);
 }
 
