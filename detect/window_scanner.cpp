@@ -836,11 +836,27 @@ bool WindowScanner::confirm(Candidate& candidate, double deviation) const {
         Candidate reached = whole;
         reached.last = last;
         if (lineBringsCloser(reached, leaves, last > ends.byDecay)) {
-            candidate = reached;
+            candidate = startedEarlier(reached, leaves, last > ends.byDecay);
             return true;
         }
     }
     return false;
+}
+
+WindowScanner::Candidate WindowScanner::startedEarlier(const Candidate& range, double leaves, bool decayAfter) const {
+    // The forward error stands out only once a click's rise does: the sample
+    // before the found start, where it already departs by half as much, is
+    // the rise's foot, and the line would keep it as its end. The range
+    // starts there where the line then still helps; a range is only ever
+    // moved, never confirmed by it.
+    const auto p = static_cast<std::size_t>(settings_.order);
+    if (range.first <= p) return range;
+    const std::size_t before = range.first - 1;
+    const double lead = settings_.startLeadShare * settings_.edgeThreshold * forwardScale_.at(before);
+    if (std::fabs(forward_[before]) <= lead) return range;
+    Candidate earlier = range;
+    earlier.first = before;
+    return lineBringsCloser(earlier, leaves, decayAfter) ? earlier : range;
 }
 
 void WindowScanner::mergeInto(std::vector<Candidate>& candidates, const std::vector<Candidate>& fresh) const {

@@ -119,6 +119,9 @@ private:
     // With decayAfter, the interpolation takes the de-emphasis' slow decay
     // out of the samples after the range first (decay_tail.h).
     bool lineBringsCloser(const Candidate& whole, double leaves, bool decayAfter) const;
+    // The confirmed range started a sample earlier where the forward error
+    // there already carries the click's rise and the line still helps.
+    Candidate startedEarlier(const Candidate& range, double leaves, bool decayAfter) const;
     // How far the AR interpolation misses the sound itself (energy) across
     // as many samples as the selection (from, to) changes, just before it.
     double interpolationMiss(std::size_t from, std::size_t to) const;
