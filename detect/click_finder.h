@@ -134,12 +134,17 @@
 // amplitude there is fitted with the AR interpolation across the range
 // (starting 0.2 ms early, where a soft front begins) over 6.4 ms, and the
 // end runs on to where it falls to 0.23 of the peak, where the fit stands
-// 2 deviations clear, the end lies at most a quarter of the longest click
-// past it (cut to it) and the high-frequency level after stays as above;
-// the line across that range is judged against the interpolation with the
-// decay taken out of the samples after it. And the repair's line, drawn
-// between the samples it keeps, is judged against the AR interpolation
-// across the samples it changes: a range is reported only where the line
+// 2 deviations clear, 0.23 of the peak stands at least 0.8 of the sound's
+// RMS before it (fitted over 6.4 ms, a decay a little below the sound's
+// level is still told from it), the end lies at most a quarter of the
+// longest click past it (cut to it) and the high-frequency level after
+// stays as above; the line across that range is judged against the
+// interpolation with the decay taken out of the samples after it. A
+// confirmed range starts a sample earlier where the forward error there
+// already departs by half the edge's threshold (the foot of the click's
+// rise, which the line would otherwise keep as its end) and the line then
+// still helps. And the repair's line, drawn between the samples it keeps,
+// is judged against the AR interpolation across the samples it changes: a range is reported only where the line
 // leaves them no further from it than they were (at 32 kHz and up at most
 // half as far in energy, but for a click as loud as the sound's loudest: a
 // line across a sound's own shape leaves much of it, one across damage

@@ -617,7 +617,10 @@ std::size_t WindowScanner::decayTailEnd(const Candidate& whole) const {
         if (std::fabs(damage) > std::fabs(peak)) peak = damage;
     }
     if (tail.significance < settings_.tailSignificance) return whole.last;
-    const double decayReach = slowDecayReach(peak, tail.amplitude, whole.first);
+    // The decay is fitted over the stretch after the range, not read from a
+    // few samples of it: a bound a little below the sound's level is still
+    // told from it, and the line's judge (with the decay taken out) decides.
+    const double decayReach = slowDecayReach(peak, tail.amplitude, whole.first, settings_.tailBoundFloor);
     if (decayReach < 0) return whole.last;
     // A core that would run well past the longest click is no click's
     // (the fitted level is noisy: a quarter of it is let pass, and cut).
@@ -643,14 +646,14 @@ std::size_t WindowScanner::fittedDecayEnd(const std::vector<double>& away, std::
     return std::min(away.size() - 1, peak + static_cast<std::size_t>(reach) + 1);
 }
 
-double WindowScanner::slowDecayReach(double peak, double slowLevel, std::size_t first) const {
+double WindowScanner::slowDecayReach(double peak, double slowLevel, std::size_t first, double floor) const {
     // The slow decay's level in the peak's sign, against the core's bound.
     const double bound = settings_.driftCoreOfPeak * std::fabs(peak);
     const double level = peak > 0 ? slowLevel : -slowLevel;
     if (bound <= 0 || level <= bound) return -1;
     // Lining a tail below the sound's own level removes more sound than damage.
     const std::size_t stretch = settings_.scaleStretch;
-    if (first < stretch || bound < rootMeanSquare(cleaned_, first - stretch, first)) return -1;
+    if (first < stretch || bound < floor * rootMeanSquare(cleaned_, first - stretch, first)) return -1;
     return settings_.slowDecay * std::log(level / bound);
 }
 
@@ -859,11 +862,27 @@ bool WindowScanner::confirm(Candidate& candidate, double deviation) const {
         Candidate reached = whole;
         reached.last = last;
         if (lineBringsCloser(reached, leaves, last > ends.byDecay)) {
-            candidate = reached;
+            candidate = startedEarlier(reached, leaves, last > ends.byDecay);
             return true;
         }
     }
     return false;
+}
+
+WindowScanner::Candidate WindowScanner::startedEarlier(const Candidate& range, double leaves, bool decayAfter) const {
+    // The forward error stands out only once a click's rise does: the sample
+    // before the found start, where it already departs by half as much, is
+    // the rise's foot, and the line would keep it as its end. The range
+    // starts there where the line then still helps; a range is only ever
+    // moved, never confirmed by it.
+    const auto p = static_cast<std::size_t>(settings_.order);
+    if (range.first <= p) return range;
+    const std::size_t before = range.first - 1;
+    const double lead = settings_.startLeadShare * settings_.edgeThreshold * forwardScale_.at(before);
+    if (std::fabs(forward_[before]) <= lead) return range;
+    Candidate earlier = range;
+    earlier.first = before;
+    return lineBringsCloser(earlier, leaves, decayAfter) ? earlier : range;
 }
 
 void WindowScanner::mergeInto(std::vector<Candidate>& candidates, const std::vector<Candidate>& fresh) const {

@@ -123,14 +123,17 @@ private:
     std::size_t fittedDecayEnd(const std::vector<double>& away, std::size_t peak, std::size_t first) const;
     // How many samples the de-emphasis' slow decay, of level slowLevel where
     // the damage's peak is peak, stays above the core's bound; -1 where it
-    // never does, or where that bound lies below the sound's level before
-    // first.
-    double slowDecayReach(double peak, double slowLevel, std::size_t first) const;
+    // never does, or where that bound lies below floor times the sound's
+    // level before first.
+    double slowDecayReach(double peak, double slowLevel, std::size_t first, double floor = 1) const;
     // Whether the repair's line across the range leaves no more than leaves
     // of the energy by which its samples depart from their AR interpolation.
     // With decayAfter, the interpolation takes the de-emphasis' slow decay
     // out of the samples after the range first (decay_tail.h).
     bool lineBringsCloser(const Candidate& whole, double leaves, bool decayAfter) const;
+    // The confirmed range started a sample earlier where the forward error
+    // there already carries the click's rise and the line still helps.
+    Candidate startedEarlier(const Candidate& range, double leaves, bool decayAfter) const;
     // How far the AR interpolation misses the sound itself (energy) across
     // as many samples as the selection (from, to) changes, just before it.
     double interpolationMiss(std::size_t from, std::size_t to) const;

@@ -22,7 +22,8 @@ function median(group) { return group in remaining ? sprintf("%5.1f", medianOf(r
     }
     for (key in f) if (key != "det" && key != "mat" && key != "file" && key != "sens" && key != "rem") add(group, key, f[key])
     add(group, "files", 1)
-    if (f["errout"] >= f["errin"]) add(group, "worsefile", 1)
+    # As numbers: compared as strings, 9.8e+11 stands above 1.2e+12.
+    if (f["errout"] + 0 >= f["errin"] + 0) add(group, "worsefile", 1)
     if (f["rem"] != "none") appendTo(remaining, group, f["rem"])
   }
 }

@@ -153,6 +153,9 @@ const WidePulse kWidePulses[] = {{7, -18000, 5000}, {8, 15000, 16000}, {7, 16000
 // Defects of raw width 8 to 10 samples that rise and fall softly (see
 // deEmphasisedPulse), in the same form.
 const WidePulse kSoftDefects[] = {{9, 10000, 8000}, {9, 14000, 18000}, {10, -13000, 28000}, {8, -14000, 38000}};
+// ... and at 3.9 to 4.2 times the RMS of the tones below: a quarter of each
+// peak lies a little below the sound's level.
+const WidePulse kLowSoftDefects[] = {{8, -8000, 18000}, {10, -7500, 28000}, {8, 7600, 38000}};
 // Pulses of raw width 5 at 2.6 to 3.7 times the RMS of the tones below:
 // their low tails outlast the longest click, a quarter of their peaks stands
 // below the sound's level.
@@ -164,6 +167,17 @@ const WidePulse kFaintPulses[] = {{3, 3300, 14000}, {3, 3500, 24000}};
 // Pulses of raw width 8 at 4.6 times the RMS of the tones below, in a louder
 // hiss still.
 const WidePulse kHissPulses[] = {{8, 9000, 5000}, {8, -9000, 16000}, {8, 9000, 27000}};
+
+// Loud music-like tones, the defects added with a soft front.
+template <std::size_t count>
+Signal tonesWithSoftDefects(const WidePulse (&defects)[count]) {
+    Signal s = tones(kRate, 2550, 300, 900, 1330);
+    for (const auto& [width, peak, at] : defects) {
+        const Signal pulse = deEmphasisedPulse(width, peak, true);
+        for (std::size_t n = 0; n < pulse.size(); ++n) s[at + n] += pulse[n];
+    }
+    return s;
+}
 
 // Music-like tones with a little noise, the pulses added.
 template <std::size_t count>
@@ -421,15 +435,10 @@ std::vector<Case> cases() {
          [] { return tonesWithPulses(kHissPulses, 300); }, coresOf(kHissPulses), 1, kRate, nullptr, 40},
         {"defects that rise and fall softly, through the de-emphasis in loud music-like tones: each range reaches the "
          "end of the core by the slow decay fitted after it",
-         [] {
-             Signal s = tones(second, 2550, 300, 900, 1330);
-             for (const auto& [width, peak, at] : kSoftDefects) {
-                 const Signal pulse = deEmphasisedPulse(width, peak, true);
-                 for (std::size_t n = 0; n < pulse.size(); ++n) s[at + n] += pulse[n];
-             }
-             return s;
-         },
-         coresOf(kSoftDefects, true)},
+         [] { return tonesWithSoftDefects(kSoftDefects); }, coresOf(kSoftDefects, true)},
+        {"fainter soft defects (3.9 to 4.2 times the RMS), a quarter of each peak a little below the sound's level: "
+         "the slow decay fitted after each range still tells it from the sound, and the range reaches the core's end",
+         [] { return tonesWithSoftDefects(kLowSoftDefects); }, coresOf(kLowSoftDefects, true)},
         {"a kick drum's thump (a sharp attack, then a low body) in a quiet tone does not fire",
          [] {
              Signal s = sine(second, 300, 440);
