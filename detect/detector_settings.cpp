@@ -52,6 +52,10 @@ DetectorSettings settingsFor(int sampleRate, const DetectOptions& options) {
     settings.lineLeaves = rate >= 32000 ? 0.5 : 1.0;
     settings.lineGainOverMiss = rate >= 32000 ? 0.9 : 0.0;
     settings.attackFront = static_cast<std::size_t>(rate / 4000);
+    // A drum's or a loop's tone under its attack swings slower than about
+    // 6 kHz, a sharp click's ring faster. At a low rate the sound's tones
+    // fill the band, and swinging tells nothing.
+    settings.wideSwing.shortestPeriod = rate >= 32000 ? static_cast<std::size_t>(rate / 6000) : 0;
     settings.textureSpan = static_cast<std::size_t>(rate / 50);
     settings.shortestPeriod = static_cast<std::size_t>(rate / 500);
     settings.longestPeriod = static_cast<std::size_t>(rate / 50);

@@ -6,6 +6,7 @@
 #include <cstddef>
 
 #include "click.h"
+#include "line_swing.h"
 
 namespace tesmora::detect {
 
@@ -68,6 +69,7 @@ struct DetectorSettings {
     double coreEvidence = 3.5;     // ... which must then depart this many times more
     double wideEvidence = 1.2;     // a range over half the longest click, unless it falls as a pulse's
     double pulseCoreEvidence = 1;  // ... or this, where it falls as a de-emphasised pulse's and the sound holds
+    SwingRule wideSwing;           // ... and none whose samples swing across its line as a sound's do
     // A pulse through a phono stage's de-emphasis, its tail drifting back
     // slowly under the sound (window_scanner.cpp, driftingCore).
     double driftCoreOfPeak = 0.23;        // its core: down to this share of its peak (a margin on a quarter)

@@ -8,6 +8,7 @@
 
 #include "ar_model.h"
 #include "decay_tail.h"
+#include "line_swing.h"
 
 namespace tesmora::detect {
 
@@ -824,6 +825,10 @@ bool WindowScanner::confirm(Candidate& candidate, double deviation) const {
     // its damage falls as a pulse through the de-emphasis does.
     const bool wide = !coreOnly && whole.last - whole.first + 1 > settings_.maxWidth / 2 &&
                       !fallsAsAPulse(candidate, settings_.pulseFitLeaves);
+    // Such a range whose samples swing to and fro across the line, slower
+    // than a click rings and not dying away, is the sound's own tone (a
+    // drum's body under its attack, a loop's): the line would flatten it.
+    if (wide && swingsAcrossLine(signal_, whole.first, whole.last, settings_.wideSwing)) return false;
     const double evidence = !coreOnly   ? (wide ? settings_.wideEvidence : 1.0)
                             : drifting  ? settings_.driftCoreEvidence
                             : pulseCore ? settings_.pulseCoreEvidence
