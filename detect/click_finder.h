@@ -87,11 +87,16 @@
 // ratio or sign, departs from that prediction (channel_match.h).
 // A range wider than half the longest click needs 1.2 times a click's
 // departure, unless its damage falls as the de-emphasis' two decays do: the
-// wider the range, the more of a sound's own shape its line removes. And a
-// range whose largest departure comes a quarter of a millisecond or more
-// after its start, the sound's high-frequency level after it 4 times that
-// before, is a sound's attack (a consonant's burst): a click jumps to its
-// largest at once, and the sound after it is the sound before.
+// wider the range, the more of a sound's own shape its line removes; at
+// 32 kHz and up such a range is refused outright where its samples swing
+// across the line at least twice a period, slower than a click rings (a
+// period of 1/6000 s or more), building up or swelling again where a
+// click's ring dies away from its first lobes: a drum's body under its
+// attack, a loop's tone (line_swing.h). And a range whose largest
+// departure comes a quarter of a millisecond or more after its start, the
+// sound's high-frequency level after it 4 times that before, is a sound's
+// attack (a consonant's burst): a click jumps to its largest at once, and
+// the sound after it is the sound before.
 //
 // Edges. A click decays into the signal, below what the errors can tell:
 // the range is followed on while the samples after it depart from the
