@@ -51,6 +51,32 @@
 // of its energy): an instrument's or a drum's attack, which the shape
 // matches as well, falls otherwise.
 //
+// In a signal of two channels or more, the same window of the channel this
+// one is paired with (the partner) is read alongside. Music is strongly
+// correlated between the channels; in loud music a small click's error
+// hides in the music's own error, but not in what is left of it once the
+// share the partner's error explains is taken out (the partner's two-sided
+// error through this channel's model, times the least-squares gain over the
+// samples where this channel's error stands out little). Where what is left
+// stands above the threshold against its own robust scale, this channel's
+// error exceeds the partner's share (else the partner's own click shows
+// there), this channel's error alone does not (its own search judges that
+// damage) and no candidate lies within the merge gap, a candidate starts,
+// its edges found in the errors less the partner's share. They are looked
+// for in the first fit only (a second channel's errors cost nearly as much
+// as this one's) and draw no fit: this channel's own search goes as it would
+// alone. Such a candidate is judged in the cancelled sound (this channel less
+// the gain times the partner, its own candidates interpolated): its departure
+// from the interpolation there against that sound's level, as (1) judges a
+// click against the channel's own; the pitch check (2) as any click's; the
+// repair's line against the partner's share with the cancelled sound
+// interpolated across, a far closer guess of what the channel held than its
+// own interpolation, and no further from the channel's own interpolation
+// either; a wide one, or a sound's attack, as any click's; and it is
+// followed on as any click. The search is spared in windows where the
+// partner's forward error explains less than half the energy of this
+// channel's: what it leaves there is about this channel's own error.
+//
 // Judging. A percussive onset, a plosive, the pulse of a voiced or bowed
 // sound surprise the model too. So a candidate is kept only when (1) its
 // samples depart from their AR interpolation by more than 2.5 times the signal's
@@ -260,6 +286,7 @@ std::vector<Click> findClicks(std::uint64_t length, int sampleRate, const Detect
     const DetectorSettings settings = settingsFor(sampleRate, options);
     WindowScanner scanner(settings);
     std::vector<std::int16_t> window(settings.blockSize + 2 * settings.margin);
+    std::vector<std::int16_t> partnerWindow(window.size());
     std::vector<Damage> runs;
     std::vector<Damage> found;
     LoopEcho echo(sampleRate);
@@ -271,9 +298,12 @@ std::vector<Click> findClicks(std::uint64_t length, int sampleRate, const Detect
         const std::uint64_t start = block > settings.margin ? block - settings.margin : 0;
         const std::uint64_t end = std::min<std::uint64_t>(length, block + settings.blockSize + settings.margin);
         const std::size_t got = read(start, window.data(), static_cast<std::size_t>(end - start));
+        // The same window of the partner channel, where there is one: damage
+        // of this channel alone is looked for against it too.
+        const bool paired = got > 0 && readOther(start, partnerWindow.data(), got) == got;
         const WindowPlace place{start, block, std::min<std::uint64_t>(length, block + settings.blockSize), length};
         found.clear();
-        scanner.scan(window.data(), got, place, found);
+        scanner.scan(window.data(), got, place, found, paired ? partnerWindow.data() : nullptr);
         for (const Damage& damage : found) {
             if (!otherChannelPredicts(match, damage.span, length, read, readOther, samples, other) &&
                 !comesBackInLoop(echo, damage.span, length, read, around, window.size())) {

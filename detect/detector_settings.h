@@ -61,6 +61,8 @@ struct DetectorSettings {
     double attackRise = 4;              // ... where the high-frequency level after is this many times that before
     std::size_t textureSpan = 0;        // candidates crowding this far on either side make a texture; by rate
     double textureRatio = 1.5;          // how far a click in a texture stands out of the largest other
+    double partnerShare = 0.5;          // searched against the partner channel where its forward error
+                                        // explains this share of the energy of this channel's
 
     // Following the tail.
     double tailThreshold = 3;      // departure from the interpolation, in deviations of the error

@@ -87,12 +87,7 @@ TwoDecays fitTwoDecays(const std::vector<double>& y, std::size_t from, std::size
     return {slow, fast, (yy - slow * ys - fast * yf) / yy};
 }
 
-// A cluster of values above a threshold, joined across fewer than gap
-// values below it: its strongest index, and the index after its last.
-struct Cluster {
-    std::size_t strongest;
-    std::size_t stop;
-};
+}  // namespace
 
 Cluster clusterFrom(const double* values, std::size_t first, std::size_t end, std::size_t gap, double threshold) {
     Cluster cluster{first, first + 1};
@@ -103,8 +98,6 @@ Cluster clusterFrom(const double* values, std::size_t first, std::size_t end, st
     }
     return cluster;
 }
-
-}  // namespace
 
 void WindowScanner::computeErrors(bool refit) {
     const std::size_t n = count_;
@@ -239,18 +232,30 @@ bool WindowScanner::fallsAsAPulse(const Candidate& candidate, double leaves) con
     return fitTwoDecays(away, peak, settings_.decayFitSpan, settings_.slowDecay, settings_.fastDecay).leaves <= leaves;
 }
 
-WindowScanner::Candidate WindowScanner::edgesAround(std::size_t peak, double score) const {
+WindowScanner::Candidate WindowScanner::edgesAround(std::size_t peak, double score, bool againstPartner) const {
     const std::size_t n = count_;
     const auto p = static_cast<std::size_t>(settings_.order);
     const std::size_t width = settings_.maxWidth;
     const double edge = settings_.edgeThreshold;
+    // Against the partner, the errors are this channel's less the partner's
+    // share, and their scale shrinks as the two-sided one does.
+    const double gain = againstPartner ? partnerGain_ : 0.0;
+    const auto scaleAt = [&](std::size_t i) {
+        const double scale = forwardScale_.at(i);
+        return againstPartner ? scale * cancelledScale_.at(i) / matchedScale_.at(i) : scale;
+    };
+    const auto backwardAt = [&](std::size_t i) {
+        const double own = backwardErrorAt(cleaned_.data(), n, model_, i);
+        return againstPartner ? own - gain * backwardErrorAt(partner_.data(), n, model_, i) : own;
+    };
     // The forward error rises where the damage starts (it sees only the
     // samples before), the backward error falls where it ends: each is
     // followed out from the peak across gaps of a few quiet samples.
     std::size_t first = peak;
     std::size_t quiet = 0;
     for (std::size_t i = peak; i + width > peak && i >= p && quiet <= settings_.edgeGap; --i) {
-        if (std::fabs(forward_[i]) > edge * forwardScale_.at(i)) {
+        const double forward = againstPartner ? forward_[i] - gain * partnerForward_[i] : forward_[i];
+        if (std::fabs(forward) > edge * scaleAt(i)) {
             first = i;
             quiet = 0;
         } else {
@@ -261,7 +266,7 @@ WindowScanner::Candidate WindowScanner::edgesAround(std::size_t peak, double sco
     std::size_t last = peak;
     quiet = 0;
     for (std::size_t i = peak; i < peak + width && i + p < n && quiet <= settings_.edgeGap; ++i) {
-        if (std::fabs(backwardErrorAt(cleaned_.data(), n, model_, i)) > edge * forwardScale_.at(i)) {
+        if (std::fabs(backwardAt(i)) > edge * scaleAt(i)) {
             last = i;
             quiet = 0;
         } else {
@@ -675,10 +680,16 @@ bool WindowScanner::lineBringsCloser(const Candidate& whole, double leaves, bool
     const auto to = static_cast<std::size_t>(selection.last);
     // A range followed on by the slow decay after it: the samples after it
     // still carry that decay, and the interpolation would lean on it.
+    // Damage found against the partner is judged against the partner's
+    // share with the sound both leave interpolated: in loud music far closer
+    // to what the channel held than its own interpolation.
+    const bool againstPartner = whole.byPartner && !cancelledSound_.empty();
     const std::size_t tailSpan = settings_.tailFitSpan;
     const std::vector<double> guess =
-        decayAfter ? fitDecayTail(cleaned_.data(), count_, model_, from + 1, to - 1, tailSpan, settings_.slowDecay).gap
-                   : interpolateGap(cleaned_.data(), count_, model_, from + 1, to - 1);
+        againstPartner ? guessFromPartner(from + 1, to - 1)
+        : decayAfter
+            ? fitDecayTail(cleaned_.data(), count_, model_, from + 1, to - 1, tailSpan, settings_.slowDecay).gap
+            : interpolateGap(cleaned_.data(), count_, model_, from + 1, to - 1);
     if (guess.size() != to - from - 1) return false;
     const double slope = (signal_[to] - signal_[from]) / static_cast<double>(to - from);
     double before = 0;
@@ -695,10 +706,12 @@ bool WindowScanner::lineBringsCloser(const Candidate& whole, double leaves, bool
     // noise-like sound as wide it misses by about the sound's own energy,
     // and a line there removes that much of the sound with the damage. The
     // line must gain more than the guess itself may miss by.
-    return after <= leaves * before && before - after >= settings_.lineGainOverMiss * interpolationMiss(from, to);
+    return after <= leaves * before &&
+           before - after >=
+               settings_.lineGainOverMiss * interpolationMiss(from, to, againstPartner ? cancelledSound_ : cleaned_);
 }
 
-double WindowScanner::interpolationMiss(std::size_t from, std::size_t to) const {
+double WindowScanner::interpolationMiss(std::size_t from, std::size_t to, const std::vector<double>& sound) const {
     // The same interpolation across as many samples of the sound just
     // before the selection (the clicks found so far filled), against the
     // samples themselves; 0 where the window holds too little before it.
@@ -706,10 +719,10 @@ double WindowScanner::interpolationMiss(std::size_t from, std::size_t to) const 
     const std::size_t width = to - from - 1;
     if (settings_.lineGainOverMiss <= 0 || from < width + 2 * p) return 0;
     const std::size_t first = from - p - width;
-    const std::vector<double> guess = interpolateGap(cleaned_.data(), count_, model_, first, first + width - 1);
+    const std::vector<double> guess = interpolateGap(sound.data(), count_, model_, first, first + width - 1);
     double miss = 0;
     for (std::size_t i = 0; i < guess.size(); ++i)
-        miss += (cleaned_[first + i] - guess[i]) * (cleaned_[first + i] - guess[i]);
+        miss += (sound[first + i] - guess[i]) * (sound[first + i] - guess[i]);
     return miss;
 }
 
@@ -747,15 +760,16 @@ bool WindowScanner::standsOutOfTexture(std::size_t index, const std::vector<Cand
     return crowd < 2 || departures[index] >= settings_.textureRatio * largest;
 }
 
-double WindowScanner::neededDeparture(const Candidate& candidate, const Candidate& whole, double evidence) const {
+double WindowScanner::neededDeparture(const Candidate& candidate, const Candidate& whole, double evidence,
+                                      const std::vector<double>& sound) const {
     // A click departs from what the signal around it predicts for its place
     // by more than the signal's own level; an onset or a plosive does not,
     // because the loud signal after it is part of that level.
     const std::size_t span = settings_.scaleStretch;
     const std::size_t beforeFrom = candidate.first > span ? candidate.first - span : 0;
     const std::size_t afterEnd = std::min(count_, whole.last + 1 + span);
-    const double before = rootMeanSquare(cleaned_, beforeFrom, candidate.first);
-    const double after = rootMeanSquare(cleaned_, whole.last + 1, afterEnd);
+    const double before = rootMeanSquare(sound, beforeFrom, candidate.first);
+    const double after = rootMeanSquare(sound, whole.last + 1, afterEnd);
     const double level = std::max(before, after);
     // Where the sound keeps its level across the candidate there is no onset
     // to mistake for a click, and a smaller departure is one.
@@ -764,8 +778,8 @@ double WindowScanner::neededDeparture(const Candidate& candidate, const Candidat
     if (steady) {
         // A click as loud as the loudest of a steady sound around it is
         // plain, though a tone's peak stands little above its RMS.
-        const double loudest = std::max(largestMagnitude(cleaned_, beforeFrom, candidate.first),
-                                        largestMagnitude(cleaned_, whole.last + 1, afterEnd));
+        const double loudest = std::max(largestMagnitude(sound, beforeFrom, candidate.first),
+                                        largestMagnitude(sound, whole.last + 1, afterEnd));
         needed = std::min(needed, settings_.plainShare * loudest);
     }
     // Where the sound starts at the candidate (a drum hit, a pluck, a
@@ -833,7 +847,7 @@ bool WindowScanner::confirm(Candidate& candidate, double deviation) const {
                             : drifting  ? settings_.driftCoreEvidence
                             : pulseCore ? settings_.pulseCoreEvidence
                                         : settings_.coreEvidence;
-    double needed = neededDeparture(candidate, whole, evidence);
+    double needed = neededDeparture(candidate, whole, evidence, cleaned_);
     // A click whose damage after its peak falls closely as a de-emphasised
     // pulse's two decays do, the high-frequency level after it held, needs a
     // little less (at rates where the pulse's shape tells: its fall lasts
@@ -848,6 +862,10 @@ bool WindowScanner::confirm(Candidate& candidate, double deviation) const {
         isAttack(whole, across.at) || repeatsAPeriodAway(candidate)) {
         return false;
     }
+    return lineAcrossReachedCore(candidate, whole, deviation);
+}
+
+bool WindowScanner::lineAcrossReachedCore(Candidate& candidate, const Candidate& whole, double deviation) const {
     // The core's end followed on where the line then still helps; a range
     // whose line leaves the signal further from what the sound predicts
     // there than it was is not reported.
@@ -901,6 +919,7 @@ void WindowScanner::mergeInto(std::vector<Candidate>& candidates, const std::vec
             back.last = std::max(back.last, c.last);
             back.byEnergy = back.byEnergy && c.byEnergy;
             back.byPulse = back.byPulse && c.byPulse;
+            back.byPartner = back.byPartner && c.byPartner;
             if (c.score > back.score) {
                 back.score = c.score;
                 back.peak = c.peak;
@@ -913,9 +932,14 @@ void WindowScanner::mergeInto(std::vector<Candidate>& candidates, const std::vec
 }
 
 void WindowScanner::scan(const std::int16_t* samples, std::size_t count, const WindowPlace& place,
-                         std::vector<Damage>& found) {
+                         std::vector<Damage>& found, const std::int16_t* partner) {
     count_ = count;
     signal_.assign(samples, samples + count);
+    if (partner != nullptr) {
+        partner_.assign(partner, partner + count);
+    } else {
+        partner_.clear();
+    }
     cleaned_ = signal_;
     for (auto* buffer : {&forward_, &matched_, &score_}) buffer->assign(count, 0.0);
     atStart_ = place.start == 0;
@@ -923,11 +947,19 @@ void WindowScanner::scan(const std::int16_t* samples, std::size_t count, const W
 
     std::vector<Candidate> candidates;
     std::vector<Candidate> fresh;
+    // Damage found against the partner is kept apart: it draws no fit, so
+    // that this channel's own search goes as it would alone.
+    std::vector<Candidate> againstPartner;
     for (int fit = 0; fit < settings_.fits; ++fit) {
         computeErrors(fit > 0);
         fresh.clear();
         findCandidates(fresh);
         findEnergyCandidates(fresh);
+        // ... and is looked for in the first fit only: a second channel's
+        // errors cost nearly as much as this one's.
+        if (fit == 0 && !partner_.empty()) {
+            if (measurePartner()) findPartnerCandidates(againstPartner, fresh);
+        }
         if (fresh.empty()) break;
         // The model is fitted again with the clicks found so far interpolated
         // away: a loud click drags the fit and hides weaker ones, and a wide
@@ -942,12 +974,13 @@ void WindowScanner::scan(const std::int16_t* samples, std::size_t count, const W
     matchPulse();
     findPulseCandidates(fresh, candidates);
     mergeInto(candidates, fresh);
-    if (candidates.empty()) return;
+    if (candidates.empty() && againstPartner.empty()) return;
     // The final model, fitted with every candidate left out.
     fillCandidates(candidates);
     model_ = fitPredictor(cleaned_.data(), count_, settings_.order);
     rawError_.resize(count_);
     forwardError(signal_.data(), count_, model_, rawError_.data());
+    const std::size_t foundBefore = found.size();
 
     std::vector<double> departures(candidates.size());
     for (std::size_t i = 0; i < candidates.size(); ++i) departures[i] = departure(candidates[i]);
@@ -958,6 +991,10 @@ void WindowScanner::scan(const std::int16_t* samples, std::size_t count, const W
         if (!standsOutOfTexture(i, candidates, departures) || !confirm(c, departures[i])) continue;
         found.push_back({{place.start + c.first, place.start + c.last}, c.score});
     }
+    if (againstPartner.empty()) return;
+    confirmAgainstPartner(againstPartner, candidates, place, found);
+    std::sort(found.begin() + static_cast<std::ptrdiff_t>(foundBefore), found.end(),
+              [](const Damage& a, const Damage& b) { return a.span.first < b.span.first; });
 }
 
 }  // namespace tesmora::detect

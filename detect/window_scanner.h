@@ -30,22 +30,36 @@ struct Damage {
     double score = 0;
 };
 
+// A cluster of values above a threshold, joined across fewer than gap
+// values below it: its strongest index, and the index after its last.
+struct Cluster {
+    std::size_t strongest;
+    std::size_t stop;
+};
+
+// The cluster of values[first, end) that starts at first (above threshold).
+Cluster clusterFrom(const double* values, std::size_t first, std::size_t end, std::size_t gap, double threshold);
+
 class WindowScanner {
 public:
     explicit WindowScanner(const DetectorSettings& settings) : settings_(settings) {}
 
     // Appends the damage of samples[0, count) that this window decides, in
-    // order, to found.
-    void scan(const std::int16_t* samples, std::size_t count, const WindowPlace& place, std::vector<Damage>& found);
+    // order, to found. partner, where given, is the same window of another
+    // channel of the signal (count samples): damage of this channel alone
+    // is then also looked for against what that channel predicts.
+    void scan(const std::int16_t* samples, std::size_t count, const WindowPlace& place, std::vector<Damage>& found,
+              const std::int16_t* partner = nullptr);
 
 private:
     struct Candidate {
         std::size_t first;  // the damaged samples, window indices
         std::size_t last;
         std::size_t peak;
-        double score;          // peak score against the threshold
-        bool byEnergy;         // found by the energy of its samples only
-        bool byPulse = false;  // found by the error matched to a de-emphasised pulse only
+        double score;            // peak score against the threshold
+        bool byEnergy;           // found by the energy of its samples only
+        bool byPulse = false;    // found by the error matched to a de-emphasised pulse only
+        bool byPartner = false;  // found only against what the partner channel predicts
     };
 
     // The model and its errors for the window as cleaned so far; refit: the
@@ -68,7 +82,30 @@ private:
     // Whether the error around at is like white Gaussian noise, where the
     // energy of a few samples is a fair test.
     bool noiseLikeAround(std::size_t at) const;
-    Candidate edgesAround(std::size_t peak, double score) const;
+    // againstPartner: the edges of damage found against the partner channel,
+    // in this channel's errors less the partner's share.
+    Candidate edgesAround(std::size_t peak, double score, bool againstPartner = false) const;
+    // The two-sided error of the partner channel through this channel's
+    // model, and this channel's error less the share of it the partner's
+    // explains (partner_evidence.cpp).
+    // false where the partner explains too little of this channel's error
+    // for a search against it.
+    bool measurePartner();
+    // Whether the partner's forward error explains enough of this channel's.
+    bool partnerExplainsError() const;
+    // Damage of this channel alone, where its error stands out of what the
+    // partner's explains but not by itself, and no candidate of own lies.
+    void findPartnerCandidates(std::vector<Candidate>& found, const std::vector<Candidate>& own) const;
+    // Whether a candidate lies within the merge gap of span.
+    bool nearAny(const std::vector<Candidate>& candidates, const SampleSpan& span) const;
+    // Appends to found the damage found against the partner that this
+    // window decides, lies clear of this channel's own candidates and is
+    // confirmed.
+    void confirmAgainstPartner(const std::vector<Candidate>& foundAgainstPartner, const std::vector<Candidate>& own,
+                               const WindowPlace& place, std::vector<Damage>& found);
+    // Whether a candidate found against the partner departs from its
+    // interpolation in the cancelled sound as a click departs in its own.
+    bool confirmAgainstPartner(Candidate& candidate) const;
     void fillCandidates(const std::vector<Candidate>& candidates);
     bool repeatsAPeriodAway(const Candidate& candidate) const;
     // Whether the raw error offset samples away from [from, to) cancels
@@ -82,7 +119,9 @@ private:
     // sound around it: candidate as found, whole with its tail; evidence
     // multiplies it (the core of damage whose tail outlasts the longest
     // click must stand out more).
-    double neededDeparture(const Candidate& candidate, const Candidate& whole, double evidence) const;
+    // sound: the samples whose level the departure is measured against.
+    double neededDeparture(const Candidate& candidate, const Candidate& whole, double evidence,
+                           const std::vector<double>& sound) const;
     // How far the samples from first on depart from what the model predicts
     // from the samples before first alone.
     std::vector<double> departureFromBefore(std::size_t first, std::size_t length) const;
@@ -135,8 +174,12 @@ private:
     // there already carries the click's rise and the line still helps.
     Candidate startedEarlier(const Candidate& range, double leaves, bool decayAfter) const;
     // How far the AR interpolation misses the sound itself (energy) across
-    // as many samples as the selection (from, to) changes, just before it.
-    double interpolationMiss(std::size_t from, std::size_t to) const;
+    // as many samples as the selection (from, to) changes, just before it,
+    // in sound (the clicks found so far interpolated).
+    double interpolationMiss(std::size_t from, std::size_t to, const std::vector<double>& sound) const;
+    // This channel's samples [first, last] as the partner predicts them: its
+    // share of the partner and the cancelled sound interpolated across.
+    std::vector<double> guessFromPartner(std::size_t first, std::size_t last) const;
     // How far the samples depart from their AR interpolation across the
     // candidate, and where the most; -1 where one side lacks the context.
     struct Departure {
@@ -148,6 +191,10 @@ private:
     bool standsOutOfTexture(std::size_t index, const std::vector<Candidate>& candidates,
                             const std::vector<double>& departures) const;
     bool confirm(Candidate& candidate, double deviation) const;
+    // The range a confirmed candidate (whole, with its tail; deviation, its
+    // departure) ends with: its core's end followed on where the repair's
+    // line then still helps; false where no end's line does.
+    bool lineAcrossReachedCore(Candidate& candidate, const Candidate& whole, double deviation) const;
 
     DetectorSettings settings_;
     std::size_t count_ = 0;
@@ -164,6 +211,14 @@ private:
     NoiseEvidence noise_;             // of the forward error
     RobustScale forwardScale_;
     RobustScale matchedScale_;
+    // Another channel's window, where searched against it (else empty).
+    std::vector<double> partner_;
+    std::vector<double> partnerForward_;
+    std::vector<double> partnerMatched_;
+    double partnerGain_ = 0;              // of the partner's error in this channel's
+    std::vector<double> aloneScore_;      // the error the partner leaves, against its scale
+    std::vector<double> cancelledSound_;  // cleaned_ less partnerGain_ times the partner
+    RobustScale cancelledScale_;
 };
 
 }  // namespace tesmora::detect

@@ -248,16 +248,20 @@ struct Case {
 
 // Two channels of music-like tones, the second 0.8 of the first with a faint
 // noise of its own, and a sharp ringing event of 3 samples at 20000 in the
-// first, otherShare of it in the second (0: in the first alone).
-Signal correlatedChannel(int channel, double otherShare) {
+// first (peak 6000), otherShare of it in the second (0: in the first alone).
+// wash: the RMS of a loud white noise both channels share as they share the
+// tones (a cymbal's wash, applause).
+Signal correlatedChannel(int channel, double otherShare, double peak = 6000, double wash = 0) {
     Signal s = tones(kRate, 3000, 220, 1000, 1250);
+    const Signal shared = noise(s.size(), wash, 21);
+    for (std::size_t n = 0; n < s.size(); ++n) s[n] += shared[n];
     if (channel == 0) {
-        addClick(s, {20000, 3}, 6000, 'o');
+        addClick(s, {20000, 3}, peak, 'o');
         return s;
     }
     const Signal own = noise(s.size(), 8, 9);
     for (std::size_t n = 0; n < s.size(); ++n) s[n] = 0.8 * s[n] + own[n];
-    addClick(s, {20000, 3}, 6000 * otherShare, 'o');
+    addClick(s, {20000, 3}, peak * otherShare, 'o');
     return s;
 }
 
@@ -593,6 +597,20 @@ std::vector<Case> cases() {
          0,
          kRate,
          [] { return correlatedChannel(1, 0); }},
+        {"a click in one channel of correlated stereo under a loud wash both share, its error hidden in the "
+         "wash's own, is found against what the other channel predicts",
+         [] { return correlatedChannel(0, 0, 8000, 2000); },
+         {{20000, 3}},
+         0,
+         kRate,
+         [] { return correlatedChannel(1, 0, 8000, 2000); }},
+        {"the other channel of that stereo, clean, draws no range from its partner's click, though the click "
+         "stands out of what the partner predicts there too",
+         [] { return correlatedChannel(1, 0, 8000, 2000); },
+         {},
+         0,
+         kRate,
+         [] { return correlatedChannel(0, 0, 8000, 2000); }},
         {"a click in both channels with its own ratio and sign is found",
          [] { return correlatedChannel(0, -0.5); },
          {{20000, 3}},

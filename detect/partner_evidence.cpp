@@ -1,0 +1,176 @@
+// The search of a window against another channel of the signal. Music is
+// strongly correlated between the channels; a click of one channel is not.
+// In loud music a small click's error hides in the music's own error, but
+// this channel's error less the share of it the other channel's error
+// explains (both through this channel's model) leaves the click standing out.
+#include <algorithm>
+#include <cmath>
+
+#include "ar_model.h"
+#include "window_scanner.h"
+
+namespace tesmora::detect {
+
+bool WindowScanner::measurePartner() {
+    const std::size_t n = count_;
+    const auto p = static_cast<std::size_t>(settings_.order);
+    const std::size_t end = n > p ? n - p : 0;
+    partnerGain_ = 0;
+    if (end <= p) return false;
+    if (!partnerExplainsError()) return false;
+    partnerForward_.resize(n);
+    forwardError(partner_.data(), n, model_, partnerForward_.data());
+    aloneScore_.assign(n, 0.0);
+    partnerMatched_.resize(n);
+    reversedFilter(partnerForward_.data(), n, model_, partnerMatched_.data());
+    // The least-squares gain from the partner's error to this channel's,
+    // over the samples where this channel's error stands out little.
+    const double quiet = settings_.threshold / 2;
+    double cross = 0;
+    double energy = 0;
+    for (std::size_t i = p; i < end; ++i) {
+        // Weighted 0 or 1 rather than skipped: the loop then needs no branch.
+        const double counted = score_[i] < quiet ? partnerMatched_[i] : 0.0;
+        cross += matched_[i] * counted;
+        energy += partnerMatched_[i] * counted;
+    }
+    partnerGain_ = energy > 0 ? cross / energy : 0;
+    // The error the partner leaves, measured in place before it is scored.
+    for (std::size_t i = p; i < end; ++i) aloneScore_[i] = matched_[i] - partnerGain_ * partnerMatched_[i];
+    cancelledScale_.measure(aloneScore_.data(), p, end, settings_.scaleStretch);
+    const double* scale = cancelledScale_.bySample();
+    const double threshold = settings_.threshold;
+    for (std::size_t i = p; i < end; ++i) {
+        // The partner's own damage shows in what it leaves too, but is then
+        // larger in the partner's share than in this channel's error.
+        // Divided out only where it may start a candidate: the rest are 0.
+        // Few stand out: the rest are set without a division.
+        const double left = std::fabs(aloneScore_[i]);
+        aloneScore_[i] = 0.0;
+        if (left <= threshold * scale[i]) continue;
+        if (std::fabs(matched_[i]) > std::fabs(partnerGain_ * partnerMatched_[i])) aloneScore_[i] = left / scale[i];
+    }
+    return true;
+}
+
+bool WindowScanner::partnerExplainsError() const {
+    // Where the partner's error explains little of this channel's, what it
+    // leaves is about this channel's own error: nothing stands out there
+    // that this channel's own search misses, and the rest of the work is
+    // spared. Judged on the forward errors (the two-sided ones' source) of
+    // every few samples: a share of the window's, at a share of the cost.
+    constexpr std::size_t kStride = 8;
+    const auto p = static_cast<std::size_t>(settings_.order);
+    double cross = 0;
+    double own = 0;
+    double partner = 0;
+    for (std::size_t i = p; i < count_; i += kStride) {
+        double error = 0;
+        for (std::size_t k = 0; k <= p; ++k) error += model_[k] * partner_[i - k];
+        cross += forward_[i] * error;
+        own += forward_[i] * forward_[i];
+        partner += error * error;
+    }
+    return partner > 0 && cross * cross >= settings_.partnerShare * own * partner;
+}
+
+void WindowScanner::findPartnerCandidates(std::vector<Candidate>& found, const std::vector<Candidate>& own) const {
+    const auto p = static_cast<std::size_t>(settings_.order);
+    const double threshold = settings_.threshold;
+    const std::size_t end = count_ > 2 * p ? count_ - 2 * p : 0;
+    std::size_t i = 2 * p;
+    while (i < end) {
+        if (aloneScore_[i] <= threshold) {
+            ++i;
+            continue;
+        }
+        const Cluster cluster = clusterFrom(aloneScore_.data(), i, end, p, threshold);
+        const std::size_t peak = cluster.strongest;
+        // Where this channel's own error stands out too, its own search
+        // judges the damage.
+        bool ownFires = false;
+        for (std::size_t j = i; j < cluster.stop && !ownFires; ++j) {
+            ownFires = aloneScore_[j] > threshold && score_[j] > threshold;
+        }
+        i = cluster.stop;
+        if (ownFires || nearAny(own, {peak, peak})) continue;
+        Candidate candidate = edgesAround(peak, aloneScore_[peak], true);
+        candidate.byPartner = true;
+        found.push_back(candidate);
+        i = std::max(i, candidate.last + 1);
+    }
+}
+
+bool WindowScanner::nearAny(const std::vector<Candidate>& candidates, const SampleSpan& span) const {
+    // So close that the two would be joined into one: the same damage.
+    const std::size_t gap = settings_.mergeGap + static_cast<std::size_t>(settings_.order);
+    return std::any_of(candidates.begin(), candidates.end(),
+                       [&](const Candidate& c) { return c.first <= span.last + gap && c.last + gap >= span.first; });
+}
+
+void WindowScanner::confirmAgainstPartner(const std::vector<Candidate>& foundAgainstPartner,
+                                          const std::vector<Candidate>& own, const WindowPlace& place,
+                                          std::vector<Damage>& found) {
+    // The sound both channels share cancelled, this channel's own
+    // candidates interpolated in it.
+    cancelledSound_.resize(count_);
+    for (std::size_t i = 0; i < count_; ++i) cancelledSound_[i] = cleaned_[i] - partnerGain_ * partner_[i];
+    for (Candidate c : foundAgainstPartner) {
+        const std::uint64_t peak = place.start + c.peak;
+        if (peak < place.decideFirst || peak >= place.decideEnd || nearAny(own, {c.first, c.last})) continue;
+        if (c.last - c.first + 1 >= settings_.maxWidth || !confirmAgainstPartner(c)) continue;
+        found.push_back({{place.start + c.first, place.start + c.last}, c.score});
+    }
+    cancelledSound_.clear();
+}
+
+std::vector<double> WindowScanner::guessFromPartner(std::size_t first, std::size_t last) const {
+    std::vector<double> guess = interpolateGap(cancelledSound_.data(), count_, model_, first, last);
+    for (std::size_t i = 0; i < guess.size(); ++i) guess[i] += partnerGain_ * partner_[first + i];
+    return guess;
+}
+
+bool WindowScanner::confirmAgainstPartner(Candidate& candidate) const {
+    // Judged as any click, but in the sound the two channels share
+    // cancelled: there a click of this channel alone departs from its
+    // interpolation by more than that sound's level, as a click stands out
+    // of the music in a channel of its own. At an end of the signal there is
+    // too little on one side to judge by: refused.
+    const auto p = static_cast<std::size_t>(settings_.order);
+    if (cancelledSound_.empty() || candidate.first < p || candidate.last + p >= count_) return false;
+    const std::vector<double> gap =
+        interpolateGap(cancelledSound_.data(), count_, model_, candidate.first, candidate.last);
+    double deviation = 0;
+    std::size_t largestAt = candidate.first;
+    for (std::size_t i = 0; i < gap.size(); ++i) {
+        const std::size_t at = candidate.first + i;
+        const double away = std::fabs(signal_[at] - partnerGain_ * partner_[at] - gap[i]);
+        if (away > deviation) {
+            deviation = away;
+            largestAt = at;
+        }
+    }
+    // The damage is followed on in this channel as any click's, where its
+    // tail stays within the longest click.
+    Candidate whole = candidate;
+    const double own = departure(candidate);
+    if (!extendTail(whole, own, settings_.tailOfPeak)) whole = candidate;
+    // A wide range must stand out more, as any click's.
+    const bool wide =
+        whole.last - whole.first + 1 > settings_.maxWidth / 2 && !fallsAsAPulse(candidate, settings_.pulseFitLeaves);
+    const double needed = neededDeparture(candidate, whole, wide ? settings_.wideEvidence : 1.0, cancelledSound_);
+    whole.score = std::min(whole.score, deviation / needed);
+    if (deviation < needed || isAttack(whole, largestAt) || repeatsAPeriodAway(candidate)) return false;
+    // The line repairs this channel: it must bring it closer to what its own
+    // sound predicts, as for any click.
+    if (!lineAcrossReachedCore(candidate, whole, own)) return false;
+    // Where the partner's share misleads (a drum hit whose two channels
+    // differ), the line judged against it alone may draw the channel away
+    // from its sound: the range must not leave the channel further from its
+    // own interpolation either.
+    Candidate plain = candidate;
+    plain.byPartner = false;
+    return lineBringsCloser(plain, 1.0, false);
+}
+
+}  // namespace tesmora::detect
