@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "ar_model.h"
+#include "line_swing.h"
 #include "window_scanner.h"
 
 namespace tesmora::detect {
@@ -155,9 +156,11 @@ bool WindowScanner::confirmAgainstPartner(Candidate& candidate) const {
     Candidate whole = candidate;
     const double own = departure(candidate);
     if (!extendTail(whole, own, settings_.tailOfPeak)) whole = candidate;
-    // A wide range must stand out more, as any click's.
+    // A wide range must stand out more, and not swing across its line as a
+    // sound's tone does, as any click's.
     const bool wide =
         whole.last - whole.first + 1 > settings_.maxWidth / 2 && !fallsAsAPulse(candidate, settings_.pulseFitLeaves);
+    if (wide && swingsAcrossLine(signal_, whole.first, whole.last, settings_.wideSwing)) return false;
     const double needed = neededDeparture(candidate, whole, wide ? settings_.wideEvidence : 1.0, cancelledSound_);
     whole.score = std::min(whole.score, deviation / needed);
     if (deviation < needed || isAttack(whole, largestAt) || repeatsAPeriodAway(candidate)) return false;
