@@ -14,6 +14,7 @@
 namespace tesmora::detect {
 namespace {
 
+constexpr double kPi = 3.14159265358979323846;
 constexpr std::size_t kFirst = 10;  // the range [kFirst, kLast], 0 around it: the line is 0
 constexpr std::size_t kLast = 69;
 
@@ -23,7 +24,9 @@ std::vector<double> shaped(const std::function<double(double)>& at) {
     return x;
 }
 
-double wave(double i, double period) { return std::sin(2 * M_PI * i / period); }
+double wave(double i, double period) {
+    return std::sin(2 * kPi * i / period);
+}
 
 TEST(LineSwing, TellsASoundsToneFromAClicksDamage) {
     const SwingRule rule{0.25, 4, 7, 1.2};  // as at 44.1 kHz
@@ -34,8 +37,7 @@ TEST(LineSwing, TellsASoundsToneFromAClicksDamage) {
     };
     const std::vector<Row> rows = {
         {"a spike falling to one side", [](double i) { return 9000 * std::exp(-i / 8); }, false},
-        {"a ring faster than the tones, however its lobes go", [](double i) { return 150 * i * wave(i, 4); },
-         false},
+        {"a ring faster than the tones, however its lobes go", [](double i) { return 150 * i * wave(i, 4); }, false},
         {"a tone building up", [](double i) { return 150 * i * wave(i, 10); }, true},
         {"a tone largest in its third lobe, then dying away",
          [](double i) { return 9000 * (i < 15 ? i / 15 : std::exp(-(i - 15) / 25)) * wave(i, 10); }, true},
@@ -43,10 +45,9 @@ TEST(LineSwing, TellsASoundsToneFromAClicksDamage) {
          false},
         // Its lobes alternate large and small about the pulse; each side's
         // die away, though a large one stands above the small one before it.
-        {"a ring riding on a pulse", [](double i) { return 9000 * std::exp(-i / 60) * (wave(i, 10) + 0.2); },
-         false},
-        {"a ring that swells again",
-         [](double i) { return 9000 * (i < 40 ? std::exp(-i / 25) : 0.5) * wave(i, 10); }, true},
+        {"a ring riding on a pulse", [](double i) { return 9000 * std::exp(-i / 60) * (wave(i, 10) + 0.2); }, false},
+        {"a ring that swells again", [](double i) { return 9000 * (i < 40 ? std::exp(-i / 25) : 0.5) * wave(i, 10); },
+         true},
     };
     for (const Row& row : rows) {
         EXPECT_EQ(swingsAcrossLine(shaped(row.at), kFirst, kLast, rule), row.swings) << row.name;
