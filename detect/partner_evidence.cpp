@@ -114,14 +114,19 @@ void WindowScanner::confirmAgainstPartner(const std::vector<Candidate>& foundAga
                                           std::vector<Damage>& found) {
     // The sound both channels share cancelled, this channel's own
     // candidates interpolated in it.
+    cancelledSignal_.resize(count_);
     cancelledSound_.resize(count_);
-    for (std::size_t i = 0; i < count_; ++i) cancelledSound_[i] = cleaned_[i] - partnerGain_ * partner_[i];
+    for (std::size_t i = 0; i < count_; ++i) {
+        cancelledSignal_[i] = signal_[i] - partnerGain_ * partner_[i];
+        cancelledSound_[i] = cleaned_[i] - partnerGain_ * partner_[i];
+    }
     for (Candidate c : foundAgainstPartner) {
         const std::uint64_t peak = place.start + c.peak;
         if (peak < place.decideFirst || peak >= place.decideEnd || nearAny(own, {c.first, c.last})) continue;
         if (c.last - c.first + 1 >= settings_.maxWidth || !confirmAgainstPartner(c)) continue;
         found.push_back({{place.start + c.first, place.start + c.last}, c.score});
     }
+    cancelledSignal_.clear();
     cancelledSound_.clear();
 }
 
@@ -139,18 +144,8 @@ bool WindowScanner::confirmAgainstPartner(Candidate& candidate) const {
     // too little on one side to judge by: refused.
     const auto p = static_cast<std::size_t>(settings_.order);
     if (cancelledSound_.empty() || candidate.first < p || candidate.last + p >= count_) return false;
-    const std::vector<double> gap =
-        interpolateGap(cancelledSound_.data(), count_, model_, candidate.first, candidate.last);
-    double deviation = 0;
-    std::size_t largestAt = candidate.first;
-    for (std::size_t i = 0; i < gap.size(); ++i) {
-        const std::size_t at = candidate.first + i;
-        const double away = std::fabs(signal_[at] - partnerGain_ * partner_[at] - gap[i]);
-        if (away > deviation) {
-            deviation = away;
-            largestAt = at;
-        }
-    }
+    const Departure across = largestDeparture(candidate, cancelledSignal_, cancelledSound_);
+    const double deviation = across.size;
     // The damage is followed on in this channel as any click's, where its
     // tail stays within the longest click.
     Candidate whole = candidate;
@@ -158,12 +153,11 @@ bool WindowScanner::confirmAgainstPartner(Candidate& candidate) const {
     if (!extendTail(whole, own, settings_.tailOfPeak)) whole = candidate;
     // A wide range must stand out more, and not swing across its line as a
     // sound's tone does, as any click's.
-    const bool wide =
-        whole.last - whole.first + 1 > settings_.maxWidth / 2 && !fallsAsAPulse(candidate, settings_.pulseFitLeaves);
+    const bool wide = wideUnlikeAPulse(candidate, whole);
     if (wide && swingsAcrossLine(signal_, whole.first, whole.last, settings_.wideSwing)) return false;
     const double needed = neededDeparture(candidate, whole, wide ? settings_.wideEvidence : 1.0, cancelledSound_);
     whole.score = std::min(whole.score, deviation / needed);
-    if (deviation < needed || isAttack(whole, largestAt) || repeatsAPeriodAway(candidate)) return false;
+    if (deviation < needed || isAttack(whole, across.at) || repeatsAPeriodAway(candidate)) return false;
     // The line repairs this channel: it must bring it closer to what its own
     // sound predicts, as for any click.
     if (!lineAcrossReachedCore(candidate, whole, own)) return false;

@@ -726,20 +726,21 @@ double WindowScanner::interpolationMiss(std::size_t from, std::size_t to, const 
     return miss;
 }
 
-WindowScanner::Departure WindowScanner::largestDeparture(const Candidate& candidate) const {
+WindowScanner::Departure WindowScanner::largestDeparture(const Candidate& candidate, const std::vector<double>& raw,
+                                                         const std::vector<double>& sound) const {
     const auto p = static_cast<std::size_t>(settings_.order);
     if (candidate.first < p || candidate.last + p >= count_) return {-1, candidate.first};
-    const std::vector<double> gap = interpolateGap(cleaned_.data(), count_, model_, candidate.first, candidate.last);
+    const std::vector<double> gap = interpolateGap(sound.data(), count_, model_, candidate.first, candidate.last);
     Departure largest{0, candidate.first};
     for (std::size_t i = 0; i < gap.size(); ++i) {
-        const double size = std::fabs(signal_[candidate.first + i] - gap[i]);
+        const double size = std::fabs(raw[candidate.first + i] - gap[i]);
         if (size > largest.size) largest = {size, candidate.first + i};
     }
     return largest;
 }
 
 double WindowScanner::departure(const Candidate& candidate) const {
-    return largestDeparture(candidate).size;
+    return largestDeparture(candidate, signal_, cleaned_).size;
 }
 
 bool WindowScanner::standsOutOfTexture(std::size_t index, const std::vector<Candidate>& candidates,
@@ -827,7 +828,7 @@ bool WindowScanner::confirm(Candidate& candidate, double deviation) const {
     // ... and the departure is measured across all of it, for the same
     // reason: interpolated across its first samples only, the line leans on
     // the damage after them.
-    const Departure across = largestDeparture(whole);
+    const Departure across = largestDeparture(whole, signal_, cleaned_);
     deviation = std::max(deviation, across.size);
     // A core whose damage after its peak falls as a de-emphasised pulse's
     // two decays do, with the high-frequency level after it held, is a pop's:
@@ -837,8 +838,7 @@ bool WindowScanner::confirm(Candidate& candidate, double deviation) const {
     // The wider a range, the more of a sound's own shape its line may
     // remove: one over half the longest click must stand out more, unless
     // its damage falls as a pulse through the de-emphasis does.
-    const bool wide = !coreOnly && whole.last - whole.first + 1 > settings_.maxWidth / 2 &&
-                      !fallsAsAPulse(candidate, settings_.pulseFitLeaves);
+    const bool wide = !coreOnly && wideUnlikeAPulse(candidate, whole);
     // Such a range whose samples swing to and fro across the line, slower
     // than a click rings and not dying away, is the sound's own tone (a
     // drum's body under its attack, a loop's): the line would flatten it.
@@ -863,6 +863,10 @@ bool WindowScanner::confirm(Candidate& candidate, double deviation) const {
         return false;
     }
     return lineAcrossReachedCore(candidate, whole, deviation);
+}
+
+bool WindowScanner::wideUnlikeAPulse(const Candidate& candidate, const Candidate& whole) const {
+    return whole.last - whole.first + 1 > settings_.maxWidth / 2 && !fallsAsAPulse(candidate, settings_.pulseFitLeaves);
 }
 
 bool WindowScanner::lineAcrossReachedCore(Candidate& candidate, const Candidate& whole, double deviation) const {
@@ -919,7 +923,6 @@ void WindowScanner::mergeInto(std::vector<Candidate>& candidates, const std::vec
             back.last = std::max(back.last, c.last);
             back.byEnergy = back.byEnergy && c.byEnergy;
             back.byPulse = back.byPulse && c.byPulse;
-            back.byPartner = back.byPartner && c.byPartner;
             if (c.score > back.score) {
                 back.score = c.score;
                 back.peak = c.peak;

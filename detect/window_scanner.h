@@ -182,15 +182,22 @@ private:
     std::vector<double> guessFromPartner(std::size_t first, std::size_t last) const;
     // How far the samples depart from their AR interpolation across the
     // candidate, and where the most; -1 where one side lacks the context.
+    // raw: the samples as they are; sound: the same with the candidates
+    // found so far interpolated, whose interpolation is the guess.
     struct Departure {
         double size;
         std::size_t at;
     };
-    Departure largestDeparture(const Candidate& candidate) const;
+    Departure largestDeparture(const Candidate& candidate, const std::vector<double>& raw,
+                               const std::vector<double>& sound) const;
     double departure(const Candidate& candidate) const;
     bool standsOutOfTexture(std::size_t index, const std::vector<Candidate>& candidates,
                             const std::vector<double>& departures) const;
     bool confirm(Candidate& candidate, double deviation) const;
+    // Whether whole (candidate with its tail) spans over half the longest
+    // click, its damage not falling as a de-emphasised pulse's: a range
+    // whose line may remove a sound's own shape.
+    bool wideUnlikeAPulse(const Candidate& candidate, const Candidate& whole) const;
     // The range a confirmed candidate (whole, with its tail; deviation, its
     // departure) ends with: its core's end followed on where the repair's
     // line then still helps; false where no end's line does.
@@ -215,9 +222,10 @@ private:
     std::vector<double> partner_;
     std::vector<double> partnerForward_;
     std::vector<double> partnerMatched_;
-    double partnerGain_ = 0;              // of the partner's error in this channel's
-    std::vector<double> aloneScore_;      // the error the partner leaves, against its scale
-    std::vector<double> cancelledSound_;  // cleaned_ less partnerGain_ times the partner
+    double partnerGain_ = 0;               // of the partner's error in this channel's
+    std::vector<double> aloneScore_;       // the error the partner leaves, against its scale
+    std::vector<double> cancelledSignal_;  // signal_ less partnerGain_ times the partner, while confirming against it
+    std::vector<double> cancelledSound_;   // cleaned_ less partnerGain_ times the partner
     RobustScale cancelledScale_;
 };
 
