@@ -187,7 +187,10 @@
 // sound's energy, and a line there removes as much sound as damage. The
 // wider a range, the more the guess misses, the more the line must gain.
 // At the very start and end of the signal only a one-sided error is there
-// to judge by, and the range runs to that end.
+// to judge by, and the range runs to that end; it is kept where its samples
+// depart from what the sound on its one side predicts (the model run across
+// it from there) by 2.5 times that sound's RMS: a recording cut into a sound
+// starts or ends on the sound's own shape.
 //
 // Selections. Damage found close together is joined first (runs fewer than
 // the merge gap apart are one), and only then is each run turned into the

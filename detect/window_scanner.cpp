@@ -796,10 +796,45 @@ double WindowScanner::neededDeparture(const Candidate& candidate, const Candidat
     return needed;
 }
 
+bool WindowScanner::standsOutAtSignalEnd(Candidate& candidate) const {
+    // At the very start or end of the signal only the sound on one side is
+    // there to judge by. A recording cut into a sound starts or ends on the
+    // sound's own shape, which that side predicts; a click departs from the
+    // extrapolation across it by a click's share of that side's level.
+    const auto p = static_cast<std::size_t>(settings_.order);
+    const std::size_t span = settings_.scaleStretch;
+    const bool atFirst = candidate.first < p;
+    const std::size_t width = candidate.last - candidate.first + 1;
+    // Too short a signal to judge: kept, as a click at an end always was.
+    if (atFirst ? candidate.last + 1 + std::max(p, span) > count_ : candidate.first < p + span) return true;
+    std::vector<double> away;
+    if (atFirst) {
+        // The model run backwards from the samples after the candidate.
+        std::vector<double> predicted(width + p);
+        std::copy_n(cleaned_.begin() + static_cast<std::ptrdiff_t>(candidate.last + 1), p,
+                    predicted.begin() + static_cast<std::ptrdiff_t>(width));
+        for (std::size_t i = width; i-- > 0;) {
+            double next = 0;
+            for (std::size_t k = 1; k <= p; ++k) next -= model_[k] * predicted[i + k];
+            predicted[i] = next;
+            away.push_back(signal_[candidate.first + i] - next);
+        }
+    } else {
+        away = departureFromBefore(candidate.first, width);
+    }
+    double largest = 0;
+    for (const double a : away) largest = std::max(largest, std::fabs(a));
+    const double level = atFirst ? rootMeanSquare(cleaned_, candidate.last + 1, candidate.last + 1 + span)
+                                 : rootMeanSquare(cleaned_, candidate.first - span, candidate.first);
+    const double needed = std::max(settings_.deviationRatio * level, settings_.minDeviation);
+    candidate.score = std::min(candidate.score, largest / needed);
+    return largest >= needed;
+}
+
 bool WindowScanner::confirm(Candidate& candidate, double deviation) const {
     // Candidates joined into one as long as the longest click: a sound.
     if (candidate.last - candidate.first + 1 >= settings_.maxWidth) return false;
-    if (deviation < 0) return true;  // at an end of the signal: only one side to judge by
+    if (deviation < 0) return standsOutAtSignalEnd(candidate);
     // The tail is followed first: a wide click found by its first samples
     // only (its middle, clipped or noise-like, surprises the model less)
     // would otherwise count its own rest as the signal's level after it.

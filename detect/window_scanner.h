@@ -193,6 +193,9 @@ private:
     double departure(const Candidate& candidate) const;
     bool standsOutOfTexture(std::size_t index, const std::vector<Candidate>& candidates,
                             const std::vector<double>& departures) const;
+    // At an end of the signal, where the candidate has a side only: whether
+    // it departs from what that side predicts as a click does.
+    bool standsOutAtSignalEnd(Candidate& candidate) const;
     bool confirm(Candidate& candidate, double deviation) const;
     // Whether whole (candidate with its tail) spans over half the longest
     // click, its damage not falling as a de-emphasised pulse's: a range

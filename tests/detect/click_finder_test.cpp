@@ -504,6 +504,14 @@ std::vector<Case> cases() {
              return s;
          },
          {{0, 3}, {second - 2, 2}}},
+        {"a recording cut into a sound starts on its own swell, no louder than the sound, and draws no range there",
+         [] {
+             Signal s = tones(second, 3000, 220, 1000, 1250);
+             for (std::size_t n = 0; n < 12; ++n) s[n] += 5000 * std::sin(kPi * static_cast<double>(n) / 12);
+             addClick(s, {20000, 3}, 9000, 'p');
+             return s;
+         },
+         {{20000, 3}}},
         {"a click straddling a block edge",
          [] {
              Signal s = sine(second, 2000, 500);
