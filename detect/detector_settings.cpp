@@ -51,6 +51,7 @@ DetectorSettings settingsFor(int sampleRate, const DetectOptions& options) {
     // departure.
     settings.lineLeaves = rate >= 32000 ? 0.5 : 1.0;
     settings.lineGainOverMiss = rate >= 32000 ? 0.9 : 0.0;
+    settings.faintGainOverMiss = rate >= 32000 ? 3.0 : 0.0;
     settings.attackFront = static_cast<std::size_t>(rate / 4000);
     // A drum's or a loop's tone under its attack swings slower than about
     // 6 kHz, a sharp click's ring faster. At a low rate the sound's tones

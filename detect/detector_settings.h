@@ -95,6 +95,8 @@ struct DetectorSettings {
     double startLeadShare = 0.5;   // a range starts a sample early where the error there exceeds this of the edge's
     double lineLeaves = 0;         // the share of the departure's energy the line may leave; by rate
     double lineGainOverMiss = 0;   // the energy the line must gain, against what the interpolation misses by
+    double faintLevel = 2.5;       // damage departing less than this many times the sound's RMS about it ...
+    double faintGainOverMiss = 0;  // ... must gain this much instead; by rate
     std::size_t tailGap = 4;       // quiet samples a tail is followed across
     std::size_t tailPad = 40;      // percent of the width found that the range runs on by
 };

@@ -160,14 +160,16 @@ bool WindowScanner::confirmAgainstPartner(Candidate& candidate) const {
     if (deviation < needed || isAttack(whole, across.at) || repeatsAPeriodAway(candidate)) return false;
     // The line repairs this channel: it must bring it closer to what its own
     // sound predicts, as for any click.
-    if (!lineAcrossReachedCore(candidate, whole, own)) return false;
+    if (!lineAcrossReachedCore(candidate, whole, own, overLevel(candidate, whole, deviation, cancelledSound_))) {
+        return false;
+    }
     // Where the partner's share misleads (a drum hit whose two channels
     // differ), the line judged against it alone may draw the channel away
     // from its sound: the range must not leave the channel further from its
     // own interpolation either.
     Candidate plain = candidate;
     plain.byPartner = false;
-    return lineBringsCloser(plain, 1.0, false);
+    return lineBringsCloser(plain, {1.0, settings_.lineGainOverMiss}, false);
 }
 
 }  // namespace tesmora::detect

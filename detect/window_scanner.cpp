@@ -663,7 +663,7 @@ double WindowScanner::slowDecayReach(double peak, double slowLevel, std::size_t 
     return settings_.slowDecay * std::log(level / bound);
 }
 
-bool WindowScanner::lineBringsCloser(const Candidate& whole, double leaves, bool decayAfter) const {
+bool WindowScanner::lineBringsCloser(const Candidate& whole, const LineDemand& demand, bool decayAfter) const {
     // The repair keeps the selection's end samples, draws a line between
     // them and, from 6 selected samples up, averages the sample next to
     // each end with it. The AR interpolation across the samples it changes
@@ -706,9 +706,8 @@ bool WindowScanner::lineBringsCloser(const Candidate& whole, double leaves, bool
     // noise-like sound as wide it misses by about the sound's own energy,
     // and a line there removes that much of the sound with the damage. The
     // line must gain more than the guess itself may miss by.
-    return after <= leaves * before &&
-           before - after >=
-               settings_.lineGainOverMiss * interpolationMiss(from, to, againstPartner ? cancelledSound_ : cleaned_);
+    return after <= demand.leaves * before &&
+           before - after >= demand.overMiss * interpolationMiss(from, to, againstPartner ? cancelledSound_ : cleaned_);
 }
 
 double WindowScanner::interpolationMiss(std::size_t from, std::size_t to, const std::vector<double>& sound) const {
@@ -761,6 +760,21 @@ bool WindowScanner::standsOutOfTexture(std::size_t index, const std::vector<Cand
     return crowd < 2 || departures[index] >= settings_.textureRatio * largest;
 }
 
+WindowScanner::SoundLevels WindowScanner::levelsAround(const Candidate& candidate, const Candidate& whole,
+                                                       const std::vector<double>& sound) const {
+    const std::size_t span = settings_.scaleStretch;
+    const std::size_t beforeFrom = candidate.first > span ? candidate.first - span : 0;
+    const std::size_t afterEnd = std::min(count_, whole.last + 1 + span);
+    return {rootMeanSquare(sound, beforeFrom, candidate.first), rootMeanSquare(sound, whole.last + 1, afterEnd)};
+}
+
+double WindowScanner::overLevel(const Candidate& candidate, const Candidate& whole, double deviation,
+                                const std::vector<double>& sound) const {
+    const SoundLevels levels = levelsAround(candidate, whole, sound);
+    const double level = std::max(levels.before, levels.after);
+    return level > 0 ? deviation / level : std::numeric_limits<double>::infinity();
+}
+
 double WindowScanner::neededDeparture(const Candidate& candidate, const Candidate& whole, double evidence,
                                       const std::vector<double>& sound) const {
     // A click departs from what the signal around it predicts for its place
@@ -769,8 +783,9 @@ double WindowScanner::neededDeparture(const Candidate& candidate, const Candidat
     const std::size_t span = settings_.scaleStretch;
     const std::size_t beforeFrom = candidate.first > span ? candidate.first - span : 0;
     const std::size_t afterEnd = std::min(count_, whole.last + 1 + span);
-    const double before = rootMeanSquare(sound, beforeFrom, candidate.first);
-    const double after = rootMeanSquare(sound, whole.last + 1, afterEnd);
+    const SoundLevels levels = levelsAround(candidate, whole, sound);
+    const double before = levels.before;
+    const double after = levels.after;
     const double level = std::max(before, after);
     // Where the sound keeps its level across the candidate there is no onset
     // to mistake for a click, and a smaller departure is one.
@@ -897,14 +912,15 @@ bool WindowScanner::confirm(Candidate& candidate, double deviation) const {
         isAttack(whole, across.at) || repeatsAPeriodAway(candidate)) {
         return false;
     }
-    return lineAcrossReachedCore(candidate, whole, deviation);
+    return lineAcrossReachedCore(candidate, whole, deviation, overLevel(candidate, whole, deviation, cleaned_));
 }
 
 bool WindowScanner::wideUnlikeAPulse(const Candidate& candidate, const Candidate& whole) const {
     return whole.last - whole.first + 1 > settings_.maxWidth / 2 && !fallsAsAPulse(candidate, settings_.pulseFitLeaves);
 }
 
-bool WindowScanner::lineAcrossReachedCore(Candidate& candidate, const Candidate& whole, double deviation) const {
+bool WindowScanner::lineAcrossReachedCore(Candidate& candidate, const Candidate& whole, double deviation,
+                                          double aboveLevel) const {
     // The core's end followed on where the line then still helps; a range
     // whose line leaves the signal further from what the sound predicts
     // there than it was is not reported.
@@ -912,7 +928,13 @@ bool WindowScanner::lineAcrossReachedCore(Candidate& candidate, const Candidate&
     const double loudest =
         std::max(largestMagnitude(cleaned_, whole.first > span ? whole.first - span : 0, whole.first),
                  largestMagnitude(cleaned_, whole.last + 1, std::min(count_, whole.last + 1 + span)));
-    const double leaves = deviation >= settings_.plainShare * loudest ? 1.0 : settings_.lineLeaves;
+    // Damage that departs little more than the sound's own level about it
+    // may be the sound's shape as well (a rough texture, a low click's tail
+    // followed on into the music): its line removes about as much sound as
+    // damage, and must gain clearly more than the interpolation misses by.
+    const LineDemand demand{
+        deviation >= settings_.plainShare * loudest ? 1.0 : settings_.lineLeaves,
+        aboveLevel < settings_.faintLevel ? settings_.faintGainOverMiss : settings_.lineGainOverMiss};
     // Followed by the fitted decay first, then by the damage's mean alone,
     // then as found: where an end reaches too far, the line judges that range
     // worse. Ends that coincide are judged once.
@@ -923,15 +945,16 @@ bool WindowScanner::lineAcrossReachedCore(Candidate& candidate, const Candidate&
         judged = last;
         Candidate reached = whole;
         reached.last = last;
-        if (lineBringsCloser(reached, leaves, last > ends.byDecay)) {
-            candidate = startedEarlier(reached, leaves, last > ends.byDecay);
+        if (lineBringsCloser(reached, demand, last > ends.byDecay)) {
+            candidate = startedEarlier(reached, demand, last > ends.byDecay);
             return true;
         }
     }
     return false;
 }
 
-WindowScanner::Candidate WindowScanner::startedEarlier(const Candidate& range, double leaves, bool decayAfter) const {
+WindowScanner::Candidate WindowScanner::startedEarlier(const Candidate& range, const LineDemand& demand,
+                                                       bool decayAfter) const {
     // The forward error stands out only once a click's rise does: the sample
     // before the found start, where it already departs by half as much, is
     // the rise's foot, and the line would keep it as its end. The range
@@ -944,7 +967,7 @@ WindowScanner::Candidate WindowScanner::startedEarlier(const Candidate& range, d
     if (std::fabs(forward_[before]) <= lead) return range;
     Candidate earlier = range;
     earlier.first = before;
-    return lineBringsCloser(earlier, leaves, decayAfter) ? earlier : range;
+    return lineBringsCloser(earlier, demand, decayAfter) ? earlier : range;
 }
 
 void WindowScanner::mergeInto(std::vector<Candidate>& candidates, const std::vector<Candidate>& fresh) const {

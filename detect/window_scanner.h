@@ -165,14 +165,21 @@ private:
     // never does, or where that bound lies below floor times the sound's
     // level before first.
     double slowDecayReach(double peak, double slowLevel, std::size_t first, double floor = 1) const;
-    // Whether the repair's line across the range leaves no more than leaves
-    // of the energy by which its samples depart from their AR interpolation.
-    // With decayAfter, the interpolation takes the de-emphasis' slow decay
-    // out of the samples after the range first (decay_tail.h).
-    bool lineBringsCloser(const Candidate& whole, double leaves, bool decayAfter) const;
+    // What the repair's line across a range must achieve: leave no more than
+    // leaves of the energy by which its samples depart from their AR
+    // interpolation, and gain overMiss times what that interpolation misses
+    // the sound by just before it (interpolationMiss).
+    struct LineDemand {
+        double leaves;
+        double overMiss;
+    };
+    // Whether the line across the range meets demand. With decayAfter, the
+    // interpolation takes the de-emphasis' slow decay out of the samples
+    // after the range first (decay_tail.h).
+    bool lineBringsCloser(const Candidate& whole, const LineDemand& demand, bool decayAfter) const;
     // The confirmed range started a sample earlier where the forward error
     // there already carries the click's rise and the line still helps.
-    Candidate startedEarlier(const Candidate& range, double leaves, bool decayAfter) const;
+    Candidate startedEarlier(const Candidate& range, const LineDemand& demand, bool decayAfter) const;
     // How far the AR interpolation misses the sound itself (energy) across
     // as many samples as the selection (from, to) changes, just before it,
     // in sound (the clicks found so far interpolated).
@@ -204,7 +211,18 @@ private:
     // The range a confirmed candidate (whole, with its tail; deviation, its
     // departure) ends with: its core's end followed on where the repair's
     // line then still helps; false where no end's line does.
-    bool lineAcrossReachedCore(Candidate& candidate, const Candidate& whole, double deviation) const;
+    // aboveLevel: the departure against the sound's level about it (overLevel).
+    bool lineAcrossReachedCore(Candidate& candidate, const Candidate& whole, double deviation, double aboveLevel) const;
+    // The sound's RMS just before the candidate and just after whole.
+    struct SoundLevels {
+        double before;
+        double after;
+    };
+    SoundLevels levelsAround(const Candidate& candidate, const Candidate& whole,
+                             const std::vector<double>& sound) const;
+    // The departure against the larger of the two (infinite in silence).
+    double overLevel(const Candidate& candidate, const Candidate& whole, double deviation,
+                     const std::vector<double>& sound) const;
 
     DetectorSettings settings_;
     std::size_t count_ = 0;
