@@ -186,6 +186,10 @@
 // glitch in an electronic loop, a wash) the guess misses by about the
 // sound's energy, and a line there removes as much sound as damage. The
 // wider a range, the more the guess misses, the more the line must gain.
+// Damage that departs less than 2.5 times the sound's RMS about it must gain
+// 3 times that miss: it may be the sound's own roughness, or a faint click's
+// tail followed on into the music, and its line removes about as much sound
+// as damage.
 // At the very start and end of the signal only a one-sided error is there
 // to judge by, and the range runs to that end; it is kept where its samples
 // depart from what the sound on its one side predicts (the model run across
