@@ -164,6 +164,9 @@ const WidePulse kLowPulses[] = {
 // Pulses of raw width 3 at 1.6 and 1.7 times the RMS of the tones below, in a
 // loud hiss: their tails end within the longest click.
 const WidePulse kFaintPulses[] = {{3, 3300, 14000}, {3, 3500, 24000}};
+// A pulse of raw width 3 at 2.5 times the RMS of the tones below, in a loud
+// hiss: a departure no further above the sound than a faint one's.
+const WidePulse kHissLevelPulse[] = {{3, -4800, 27000}};
 // Pulses of raw width 8 at 4.6 times the RMS of the tones below, in a louder
 // hiss still.
 const WidePulse kHissPulses[] = {{8, 9000, 5000}, {8, -9000, 16000}, {8, 9000, 27000}};
@@ -453,6 +456,10 @@ std::vector<Case> cases() {
          "the damage after each peak falls as the two decays do while the sound holds, so a little less than a "
          "click's departure finds each core",
          [] { return tonesWithPulses(kFaintPulses, 150); }, coresOf(kFaintPulses), 0, kRate, nullptr, 40},
+        {"a pulse through the de-emphasis at 2.5 times the RMS of tones under a loud hiss: faint damage, so a line on "
+         "over its low tail must gain well over what the interpolation misses the hiss by, and the range ends with "
+         "its core",
+         [] { return tonesWithPulses(kHissLevelPulse, 150); }, coresOf(kHissLevelPulse)},
         {"pulses through the de-emphasis (raw width 8, 4.6 times the RMS) in tones under a loud hiss, where no sample "
          "of the two-sided error stands out: found by the error matched to their shape, each core covered (one may "
          "end a little short in the hiss) and the range may run on over the tail, still 6 times the hiss",
