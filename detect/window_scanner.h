@@ -106,6 +106,9 @@ private:
     // Whether a candidate found against the partner departs from its
     // interpolation in the cancelled sound as a click departs in its own.
     bool confirmAgainstPartner(Candidate& candidate) const;
+    // A candidate found against the partner that reached the longest click,
+    // cut to its core; false where that core is itself too wide.
+    bool cutToCore(Candidate& candidate) const;
     void fillCandidates(const std::vector<Candidate>& candidates);
     bool repeatsAPeriodAway(const Candidate& candidate) const;
     // Whether the raw error offset samples away from [from, to) cancels
