@@ -35,6 +35,14 @@
 // side, the error is white (its correlation a sample or two later within
 // the chance of the estimate) and its windows seldom reach even half that
 // energy.
+// A wide, smooth pulse is predicted well from both sides (the pulse itself
+// lies after its front): its two-sided error stays low, while its sudden
+// front, unpredictable from the sound before, stands out in the forward
+// error. So where the forward error stands above 25 deviations of its scale
+// and no candidate lies within the model's order, a candidate starts too,
+// looked for once the fits are done, as below; it must depart 1.25 times
+// more than a click found otherwise must, for a sound's onset is as
+// unpredictable from before.
 // A pulse through a phono stage's de-emphasis (a spike falling fast, 75 us,
 // then slowly, 3180 us), wide and weak, spreads its two-sided error over its
 // edges, and no one sample of it stands out: at 32 kHz and up (below, its
@@ -73,7 +81,11 @@
 // interpolated across, a far closer guess of what the channel held than its
 // own interpolation, and no further from the channel's own interpolation
 // either; a wide one, or a sound's attack, as any click's; and it is
-// followed on as any click. The search is spared in windows where the
+// followed on as any click. Where its edges there run on to the longest
+// click (a click in both channels, each with its own amplitude, leaves the
+// low tail of its de-emphasis in the errors less the partner's share), it is
+// cut to its core, down to a quarter of its largest departure, which must
+// end within half the longest click. The search is spared in windows where the
 // partner's forward error explains less than half the energy of this
 // channel's: what it leaves there is about this channel's own error.
 //

@@ -63,6 +63,7 @@ DetectorSettings settingsFor(int sampleRate, const DetectOptions& options) {
     const double factor = std::pow(2.0, (5.0 - options.sensitivity) / 3.0);
     settings.threshold *= factor;
     settings.pulseThreshold *= factor;
+    settings.frontThreshold *= factor;
     settings.edgeThreshold *= factor;
     // In white Gaussian noise each step of sensitivity about doubles the
     // false alarms the energy of a few samples raises.

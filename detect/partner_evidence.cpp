@@ -123,11 +123,29 @@ void WindowScanner::confirmAgainstPartner(const std::vector<Candidate>& foundAga
     for (Candidate c : foundAgainstPartner) {
         const std::uint64_t peak = place.start + c.peak;
         if (peak < place.decideFirst || peak >= place.decideEnd || nearAny(own, {c.first, c.last})) continue;
-        if (c.last - c.first + 1 >= settings_.maxWidth || !confirmAgainstPartner(c)) continue;
+        if (c.last - c.first + 1 >= settings_.maxWidth && !cutToCore(c)) continue;
+        if (!confirmAgainstPartner(c)) continue;
         found.push_back({{place.start + c.first, place.start + c.last}, c.score});
     }
     cancelledSignal_.clear();
     cancelledSound_.clear();
+}
+
+bool WindowScanner::cutToCore(Candidate& candidate) const {
+    // A click in both channels, each with its own amplitude, leaves the low
+    // tail of its de-emphasis in the errors less the partner's share, and
+    // its edges there run on to the longest click. What the line replaces is
+    // its core: from its start to where its samples fall below a quarter of
+    // its largest departure, which must end within half the longest click.
+    Candidate core = candidate;
+    core.last = std::max(core.first, core.peak);
+    const double peak = departure(core);
+    if (!(peak > 0) || !extendTail(core, peak, settings_.coreOfPeak) ||
+        core.last - core.first + 1 > settings_.maxWidth / 2) {
+        return false;
+    }
+    candidate = core;
+    return true;
 }
 
 std::vector<double> WindowScanner::guessFromPartner(std::size_t first, std::size_t last) const {

@@ -306,6 +306,37 @@ void WindowScanner::findCandidates(std::vector<Candidate>& found) const {
     }
 }
 
+void WindowScanner::findFrontCandidates(std::vector<Candidate>& found, const std::vector<Candidate>& before) const {
+    // A wide, smooth pulse is predicted well from the pulse itself after it:
+    // its two-sided error stays low, but its sudden front is not predicted
+    // from the sound before. Where the forward error stands above the
+    // threshold and no candidate lies near, one starts there too. Looked
+    // for once, in the errors of the last fit, it draws no fit of its own.
+    const auto p = static_cast<std::size_t>(settings_.order);
+    const std::size_t known = found.size();
+    const double bound = settings_.frontThreshold;
+    const std::size_t end = count_ > p ? count_ - p : 0;
+    std::size_t i = p;
+    while (i < end) {
+        if (std::fabs(forward_[i]) <= bound * forwardScale_.at(i)) {
+            ++i;
+            continue;
+        }
+        const auto near = [&](const Candidate& c) { return c.first <= i + p && c.last + p >= i; };
+        const bool covered = std::any_of(found.begin(), found.begin() + static_cast<std::ptrdiff_t>(known), near) ||
+                             std::any_of(before.begin(), before.end(), near);
+        if (covered) {
+            ++i;
+            continue;
+        }
+        Candidate candidate =
+            edgesAround(i, std::fabs(forward_[i]) / forwardScale_.at(i) * settings_.threshold / bound);
+        candidate.byFront = true;
+        found.push_back(candidate);
+        i = std::max(i + p, candidate.last + 1);
+    }
+}
+
 bool WindowScanner::noiseLikeAround(std::size_t at) const {
     // The energy of a few samples of white Gaussian error seldom reaches the
     // threshold; the error of music, heavy-tailed and not quite white where
@@ -897,7 +928,10 @@ bool WindowScanner::confirm(Candidate& candidate, double deviation) const {
                             : drifting  ? settings_.driftCoreEvidence
                             : pulseCore ? settings_.pulseCoreEvidence
                                         : settings_.coreEvidence;
-    double needed = neededDeparture(candidate, whole, evidence, cleaned_);
+    // A front alone is weaker evidence than a click's two-sided error: a
+    // sound's onset is as unpredictable from before.
+    double needed =
+        neededDeparture(candidate, whole, candidate.byFront ? settings_.frontEvidence * evidence : evidence, cleaned_);
     // A click whose damage after its peak falls closely as a de-emphasised
     // pulse's two decays do, the high-frequency level after it held, needs a
     // little less (at rates where the pulse's shape tells: its fall lasts
@@ -981,6 +1015,7 @@ void WindowScanner::mergeInto(std::vector<Candidate>& candidates, const std::vec
             back.last = std::max(back.last, c.last);
             back.byEnergy = back.byEnergy && c.byEnergy;
             back.byPulse = back.byPulse && c.byPulse;
+            back.byFront = back.byFront && c.byFront;
             if (c.score > back.score) {
                 back.score = c.score;
                 back.peak = c.peak;
@@ -1034,6 +1069,7 @@ void WindowScanner::scan(const std::int16_t* samples, std::size_t count, const W
     fresh.clear();
     matchPulse();
     findPulseCandidates(fresh, candidates);
+    if (settings_.frontThreshold > 0) findFrontCandidates(fresh, candidates);
     mergeInto(candidates, fresh);
     if (candidates.empty() && againstPartner.empty()) return;
     // The final model, fitted with every candidate left out.

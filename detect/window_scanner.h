@@ -60,6 +60,7 @@ private:
         bool byEnergy;           // found by the energy of its samples only
         bool byPulse = false;    // found by the error matched to a de-emphasised pulse only
         bool byPartner = false;  // found only against what the partner channel predicts
+        bool byFront = false;    // found by its forward error only
     };
 
     // The model and its errors for the window as cleaned so far; refit: the
@@ -67,6 +68,8 @@ private:
     void computeErrors(bool refit);
     void findCandidates(std::vector<Candidate>& found) const;
     void findEnergyCandidates(std::vector<Candidate>& found) const;
+    // Candidates where the forward error alone stands out: a smooth pulse's front.
+    void findFrontCandidates(std::vector<Candidate>& found, const std::vector<Candidate>& before) const;
     // The forward error correlated with a pulse through the de-emphasis as
     // the model filters it, in deviations of that sum where the error is
     // white; and the candidates it finds where no other was found.
@@ -106,6 +109,9 @@ private:
     // Whether a candidate found against the partner departs from its
     // interpolation in the cancelled sound as a click departs in its own.
     bool confirmAgainstPartner(Candidate& candidate) const;
+    // A candidate found against the partner that reached the longest click,
+    // cut to its core; false where that core is itself too wide.
+    bool cutToCore(Candidate& candidate) const;
     void fillCandidates(const std::vector<Candidate>& candidates);
     bool repeatsAPeriodAway(const Candidate& candidate) const;
     // Whether the raw error offset samples away from [from, to) cancels

@@ -268,6 +268,17 @@ Signal correlatedChannel(int channel, double otherShare, double peak = 6000, dou
     return s;
 }
 
+// The stereo of correlatedChannel with no event of its own, under a wash of
+// the given RMS, and a pulse through the de-emphasis (raw width, peak, where)
+// in the first channel, share of it in the second.
+Signal pulseInBothChannels(int channel, double share, const WidePulse& defect, double wash) {
+    Signal s = correlatedChannel(channel, 0, 0, wash);
+    const Signal pulse = deEmphasisedPulse(defect.width, channel == 0 ? defect.peak : share * defect.peak);
+    for (std::size_t n = 0; n < pulse.size(); ++n) s[defect.at + n] += pulse[n];
+    return s;
+}
+const WidePulse kBothPulse = {8, 9000, 20000};
+
 // Short voiced stretches at a telephone rate (8 kHz) over a faint noise
 // floor: every half second two glottal pulses of a 100 Hz voice, each ringing
 // in two formants. In the prediction error each pulse is as sharp as a click,
@@ -626,6 +637,14 @@ std::vector<Case> cases() {
          0,
          kRate,
          [] { return correlatedChannel(0, 0, 8000, 2000); }},
+        {"a pulse through the de-emphasis in both channels, its own sign in each, under a loud wash both share: "
+         "against the partner its low tail runs on to the longest click, and its core is found",
+         [] { return pulseInBothChannels(0, -0.5, kBothPulse, 2000); },
+         {coreOf(deEmphasisedPulse(8, 1), 20000)},
+         0,
+         kRate,
+         [] { return pulseInBothChannels(1, -0.5, kBothPulse, 2000); },
+         40},
         {"a click in both channels with its own ratio and sign is found",
          [] { return correlatedChannel(0, -0.5); },
          {{20000, 3}},
