@@ -53,6 +53,11 @@ DetectorSettings settingsFor(int sampleRate, const DetectOptions& options) {
     settings.lineGainOverMiss = rate >= 32000 ? 0.9 : 0.0;
     settings.faintGainOverMiss = rate >= 32000 ? 3.0 : 0.0;
     settings.attackFront = static_cast<std::size_t>(rate / 4000);
+    // At a low rate a voice's burst grows to its peak within a few samples,
+    // too little above the rough sound before it to start a range: its
+    // build-up is looked for in the millisecond before (not at high rates,
+    // where an attack's front is found with it).
+    settings.attackLead = rate < 32000 ? static_cast<std::size_t>(rate / 1000) : 0;
     // A drum's or a loop's tone under its attack swings slower than about
     // 6 kHz, a sharp click's ring faster. At a low rate the sound's tones
     // fill the band, and swinging tells nothing.

@@ -61,6 +61,7 @@ struct DetectorSettings {
     double periodicShare = 0.5;         // a pulse a period away, of like energy, that explains this much of it
     std::size_t attackFront = 0;        // from a range's start to its largest departure (0.25 ms): an attack; by rate
     double attackRise = 4;              // ... where the high-frequency level after is this many times that before
+    std::size_t attackLead = 0;         // samples before a range where an attack's build-up may already lie; by rate
     std::size_t textureSpan = 0;        // candidates crowding this far on either side make a texture; by rate
     double textureRatio = 1.5;          // how far a click in a texture stands out of the largest other
     double partnerShare = 0.5;          // searched against the partner channel where its forward error

@@ -597,9 +597,23 @@ bool WindowScanner::isAttack(const Candidate& whole, std::size_t largestAt) cons
     // goes on in a sound whose high-frequency level stands many times above
     // that before it; a click jumps to its largest at once, and the sound
     // after it is the sound before. Lining an attack flattens it.
-    if (largestAt < whole.first + settings_.attackFront) return false;
+    if (largestAt < whole.first + settings_.attackFront && !buildsUpBefore(whole)) return false;
     const HighFrequencyLevels levels = highFrequencyAround(whole.first, whole.last + 1);
     return levels.measured && levels.after >= settings_.attackRise * levels.before;
+}
+
+bool WindowScanner::buildsUpBefore(const Candidate& whole) const {
+    // A click's core is where it departs by a quarter of its peak or more,
+    // and its range starts there. Where the samples just before the range
+    // already depart from what the sound before them predicts by that much,
+    // the range begins at the peak of a sound that grew into it: a burst
+    // whose build-up stood too little above a rough sound to be found.
+    const std::size_t lead = settings_.attackLead;
+    const auto p = static_cast<std::size_t>(settings_.order);
+    if (lead == 0 || whole.first < lead + p) return false;
+    const std::vector<double> away = departureFromBefore(whole.first - lead, lead + whole.last - whole.first + 1);
+    const std::size_t peak = largestAt(away, away.size() - 1);
+    return peak >= lead && largestMagnitude(away, 0, lead) >= settings_.coreOfPeak * std::fabs(away[peak]);
 }
 
 WindowScanner::CoreEnds WindowScanner::reachCoreEnd(const Candidate& whole) const {

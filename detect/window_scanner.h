@@ -149,6 +149,9 @@ private:
     // Whether the range whole, its largest departure at largestAt, is a
     // sound's attack rather than a click.
     bool isAttack(const Candidate& whole, std::size_t largestAt) const;
+    // Whether the samples just before whole already depart from the sound
+    // by a good share of its largest departure (a build-up it starts after).
+    bool buildsUpBefore(const Candidate& whole) const;
     // A confirmed range's last sample, followed on to where the damage,
     // against what the sound before it predicts, falls below a quarter of
     // its peak (byMean); byDecay at least as far as the de-emphasis' decay

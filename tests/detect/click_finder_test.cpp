@@ -303,8 +303,10 @@ Signal voicedPairs(std::size_t length) {
 // and three consonants' bursts: each builds up over a millisecond to a
 // peak 15 times the tone's RMS, falls within another, and goes on in a
 // hiss (the noise near the top of the band) for 40 ms. Before the hiss the
-// sound is smooth; after the burst it is rough.
-Signal consonantBursts(std::size_t length) {
+// sound is smooth; after the burst it is rough. With growth, the build-up
+// is a clean swing growing by that factor a sample: the sound's own
+// prediction follows it, and a range starts only at the peak.
+Signal consonantBursts(std::size_t length, double growth = 0) {
     constexpr double kVoiceRate = 8000;
     Signal s = noise(length, 20, 6);
     for (std::size_t n = 0; n < length; ++n)
@@ -313,9 +315,11 @@ Signal consonantBursts(std::size_t length) {
     for (const std::size_t at : {6000u, 14000u, 22000u}) {
         for (std::size_t j = 0; j < 320; ++j) {
             const double t = static_cast<double>(j);
-            const double rise = t < 8 ? t / 8 : std::exp(-(t - 8) / 4);
+            const double buildUp = growth > 0 ? std::pow(growth, t - 8) : t / 8;
+            const double rise = t < 8 ? buildUp : std::exp(-(t - 8) / 4);
             const double envelope = 6500 * rise + 900 * std::min(1.0, t / 8) * std::exp(-t / 160);
-            s[at + j] += envelope * (j % 2 == 0 ? 1 : -1) * std::fabs(hiss.next());
+            const double magnitude = growth > 0 && t < 8 ? 1.0 : std::fabs(hiss.next());
+            s[at + j] += envelope * (j % 2 == 0 ? 1 : -1) * magnitude;
         }
     }
     return s;
@@ -583,6 +587,15 @@ std::vector<Case> cases() {
         {"consonants' bursts at 8 kHz, building up to their peaks and going on in a hiss, draw no range",
          [] { return consonantBursts(4 * 8000); },
          {},
+         0,
+         8000},
+        {"consonants' bursts at 8 kHz growing steeply to their peaks draw no range, a click beside them is found",
+         [] {
+             Signal s = consonantBursts(4 * 8000, 2.2);
+             addClick(s, {10000, 2}, 5000, 'p');
+             return s;
+         },
+         {{10000, 2}},
          0,
          8000},
         {"a click at 4 kHz, where the energy of a tenth of a millisecond has no sample to sum",
