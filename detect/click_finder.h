@@ -134,7 +134,13 @@
 // departure comes a quarter of a millisecond or more after its start, the
 // sound's high-frequency level after it 4 times that before, is a sound's
 // attack (a consonant's burst): a click jumps to its largest at once, and
-// the sound after it is the sound before.
+// the sound after it is the sound before. Below 32 kHz a voice's burst
+// grows to its peak within a few samples, too little above the rough sound
+// before to start a range there: where the samples in the millisecond
+// before the range already depart from what the sound predicts by a
+// quarter of its largest departure, the range starts at the peak of a
+// sound that grew into it, and the same rise of the high-frequency level
+// makes it an attack.
 //
 // Edges. A click decays into the signal, below what the errors can tell:
 // the range is followed on while the samples after it depart from the
