@@ -183,9 +183,10 @@
 // amplitude there is fitted with the AR interpolation across the range
 // (starting 0.2 ms early, where a soft front begins) over 6.4 ms, and the
 // end runs on to where it falls to 0.23 of the peak, where the fit stands
-// 2 deviations clear, 0.23 of the peak stands at least 0.8 of the sound's
+// 2 deviations clear, 0.23 of the peak stands at least 0.7 of the sound's
 // RMS before it (fitted over 6.4 ms, a decay a little below the sound's
-// level is still told from it), the end lies at most a quarter of the
+// level is still told from it; a higher floor ends the range of a click
+// at 3 to 4 times the RMS inside its core), the end lies at most a quarter of the
 // longest click past it (cut to it) and the high-frequency level after
 // stays as above; the line across that range is judged against the
 // interpolation with the decay taken out of the samples after it. A

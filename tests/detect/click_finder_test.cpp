@@ -167,6 +167,9 @@ const WidePulse kFaintPulses[] = {{3, 3300, 14000}, {3, 3500, 24000}};
 // A pulse of raw width 3 at 2.5 times the RMS of the tones below, in a loud
 // hiss: a departure no further above the sound than a faint one's.
 const WidePulse kHissLevelPulse[] = {{3, -4800, 27000}};
+// Pulses of raw width 5 at 3.3 to 4 times the RMS of the tones below, in a
+// loud hiss: a quarter of each peak stands a little below the sound's level.
+const WidePulse kLowHissPulses[] = {{5, -7000, 6000}, {5, 7700, 16000}, {5, -6300, 26000}, {5, 7000, 36000}};
 // Pulses of raw width 8 at 4.6 times the RMS of the tones below, in a louder
 // hiss still.
 const WidePulse kHissPulses[] = {{8, 9000, 5000}, {8, -9000, 16000}, {8, 9000, 27000}};
@@ -475,6 +478,10 @@ std::vector<Case> cases() {
          "over its low tail must gain well over what the interpolation misses the hiss by, and the range ends with "
          "its core",
          [] { return tonesWithPulses(kHissLevelPulse, 150); }, coresOf(kHissLevelPulse)},
+        {"low pulses through the de-emphasis (3.3 to 4 times the RMS) in music-like tones under a loud hiss: the slow "
+         "decay fitted after each range, its core's bound a little under the sound's level, carries each range to the "
+         "core's end",
+         [] { return tonesWithPulses(kLowHissPulses, 150); }, coresOf(kLowHissPulses), 0, kRate, nullptr, 44},
         {"pulses through the de-emphasis (raw width 8, 4.6 times the RMS) in tones under a loud hiss, where no sample "
          "of the two-sided error stands out: found by the error matched to their shape, each core covered (one may "
          "end a little short in the hiss) and the range may run on over the tail, still 6 times the hiss",
