@@ -534,6 +534,24 @@ std::vector<double> WindowScanner::departureFromBefore(std::size_t first, std::s
     return away;
 }
 
+std::vector<double> WindowScanner::departureFromAfter(std::size_t last, std::size_t length) const {
+    // The model run backwards from the samples after last: the sound as it
+    // would have come in undamaged, in the order of the samples.
+    const auto p = static_cast<std::size_t>(settings_.order);
+    std::vector<double> predicted(length + p);
+    std::copy_n(cleaned_.begin() + static_cast<std::ptrdiff_t>(last + 1), p,
+                predicted.begin() + static_cast<std::ptrdiff_t>(length));
+    const std::size_t first = last + 1 - length;
+    std::vector<double> away(length);
+    for (std::size_t i = length; i-- > 0;) {
+        double next = 0;
+        for (std::size_t k = 1; k <= p; ++k) next -= model_[k] * predicted[i + k];
+        predicted[i] = next;
+        away[i] = signal_[first + i] - next;
+    }
+    return away;
+}
+
 bool WindowScanner::driftingCore(Candidate& core, bool tailOutlasts) const {
     // A pulse through a phono stage's de-emphasis: a sharp spike, then a low
     // tail that drifts back slowly under a sound that goes on unchanged. Its
@@ -828,9 +846,7 @@ double WindowScanner::neededDeparture(const Candidate& candidate, const Candidat
     const std::size_t span = settings_.scaleStretch;
     const std::size_t beforeFrom = candidate.first > span ? candidate.first - span : 0;
     const std::size_t afterEnd = std::min(count_, whole.last + 1 + span);
-    const SoundLevels levels = levelsAround(candidate, whole, sound);
-    const double before = levels.before;
-    const double after = levels.after;
+    const auto [before, after] = levelsAround(candidate, whole, sound);
     const double level = std::max(before, after);
     // Where the sound keeps its level across the candidate there is no onset
     // to mistake for a click, and a smaller departure is one.
@@ -867,23 +883,9 @@ bool WindowScanner::standsOutAtSignalEnd(Candidate& candidate) const {
     const std::size_t width = candidate.last - candidate.first + 1;
     // Too short a signal to judge: kept, as a click at an end always was.
     if (atFirst ? candidate.last + 1 + std::max(p, span) > count_ : candidate.first < p + span) return true;
-    std::vector<double> away;
-    if (atFirst) {
-        // The model run backwards from the samples after the candidate.
-        std::vector<double> predicted(width + p);
-        std::copy_n(cleaned_.begin() + static_cast<std::ptrdiff_t>(candidate.last + 1), p,
-                    predicted.begin() + static_cast<std::ptrdiff_t>(width));
-        for (std::size_t i = width; i-- > 0;) {
-            double next = 0;
-            for (std::size_t k = 1; k <= p; ++k) next -= model_[k] * predicted[i + k];
-            predicted[i] = next;
-            away.push_back(signal_[candidate.first + i] - next);
-        }
-    } else {
-        away = departureFromBefore(candidate.first, width);
-    }
-    double largest = 0;
-    for (const double a : away) largest = std::max(largest, std::fabs(a));
+    const std::vector<double> away =
+        atFirst ? departureFromAfter(candidate.last, width) : departureFromBefore(candidate.first, width);
+    const double largest = largestMagnitude(away, 0, width);
     const double level = atFirst ? rootMeanSquare(cleaned_, candidate.last + 1, candidate.last + 1 + span)
                                  : rootMeanSquare(cleaned_, candidate.first - span, candidate.first);
     const double needed = std::max(settings_.deviationRatio * level, settings_.minDeviation);

@@ -131,6 +131,9 @@ private:
     // How far the samples from first on depart from what the model predicts
     // from the samples before first alone.
     std::vector<double> departureFromBefore(std::size_t first, std::size_t length) const;
+    // ... and the length samples up to last from what it predicts, run
+    // backwards, from the samples after last alone.
+    std::vector<double> departureFromAfter(std::size_t last, std::size_t length) const;
     // Whether the candidate is the core of a pulse whose low tail drifts
     // back slowly under an unchanged sound; if so, core ends with it.
     bool driftingCore(Candidate& core, bool tailOutlasts) const;
