@@ -790,6 +790,13 @@ double WindowScanner::interpolationMiss(std::size_t from, std::size_t to, const 
     return interpolationMissAt(from - p - width, width, sound);
 }
 
+double WindowScanner::interpolationMissAfter(std::size_t from, std::size_t to, const std::vector<double>& sound) const {
+    const auto p = static_cast<std::size_t>(settings_.order);
+    const std::size_t width = to - from - 1;
+    if (settings_.lineGainOverMiss <= 0 || to + 2 * p + width + 1 > count_) return 0;
+    return interpolationMissAt(to + p + 1, width, sound);
+}
+
 double WindowScanner::interpolationMissAt(std::size_t first, std::size_t width,
                                           const std::vector<double>& sound) const {
     const std::vector<double> guess = interpolateGap(sound.data(), count_, model_, first, first + width - 1);
@@ -973,7 +980,8 @@ bool WindowScanner::confirm(Candidate& candidate, double deviation) const {
         isAttack(whole, across.at) || repeatsAPeriodAway(candidate)) {
         return false;
     }
-    return lineAcrossReachedCore(candidate, whole, deviation, overLevel(candidate, whole, deviation, cleaned_));
+    return lineAcrossReachedCore(candidate, whole, deviation, overLevel(candidate, whole, deviation, cleaned_)) &&
+           outweighsSound(candidate);
 }
 
 bool WindowScanner::wideUnlikeAPulse(const Candidate& candidate, const Candidate& whole) const {
