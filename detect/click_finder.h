@@ -209,6 +209,26 @@
 // 3 times that miss: it may be the sound's own roughness, or a faint click's
 // tail followed on into the music, and its line removes about as much sound
 // as damage.
+// A drum hit or a pluck is a sharp attack, then the body of the sound it
+// starts, ringing to both sides of the guess; a wide range runs on from the
+// attack into that body, and the sound after the range is the body, which
+// the same interpolation misses by more than the sound before. So a range
+// over half the longest click whose damage departs to both sides of the
+// guess by a quarter of its largest departure, where the guess misses the
+// sound just after it by more than that just before, must gain 10 times
+// that miss after (at 32 kHz and up): across damage the line gains an order
+// of magnitude more than the guess misses the sound by, across an attack it
+// removes the start of the body with it. Damage departs to one side of the
+// guess, or rings out within a few samples; and a pop whose damage falls as
+// the de-emphasis' two decays do is spared. In a signal of two channels or
+// more this is not asked: there the other channel judges the music's own
+// events (5), and a click in both channels rings before the music's body as
+// well. Below 32 kHz, where the line is
+// not judged against that miss, the sound's own energy over the range stands
+// in for it: a range whose samples depart from the guess, on the mean, no
+// more than the sound's RMS about it is not reported (a voice's buzz, a
+// word's rough end, a rough burst no louder than the voice: the line would
+// remove as much sound as damage).
 // At the very start and end of the signal only a one-sided error is there
 // to judge by, and the range runs to that end; it is kept where its samples
 // depart from what the sound on its one side predicts (the model run across

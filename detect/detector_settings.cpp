@@ -52,6 +52,9 @@ DetectorSettings settingsFor(int sampleRate, const DetectOptions& options) {
     settings.lineLeaves = rate >= 32000 ? 0.5 : 1.0;
     settings.lineGainOverMiss = rate >= 32000 ? 0.9 : 0.0;
     settings.faintGainOverMiss = rate >= 32000 ? 3.0 : 0.0;
+    // ... where the line is not judged against the interpolation's miss,
+    // the sound's own energy over the range stands in for it.
+    settings.soundEnergyShare = rate >= 32000 ? 0.0 : 1.0;
     settings.attackFront = static_cast<std::size_t>(rate / 4000);
     // At a low rate a voice's burst grows to its peak within a few samples,
     // too little above the rough sound before it to start a range: its

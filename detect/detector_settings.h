@@ -102,6 +102,10 @@ struct DetectorSettings {
     double faintGainOverMiss = 0;  // ... must gain this much instead; by rate
     std::size_t tailGap = 4;       // quiet samples a tail is followed across
     std::size_t tailPad = 40;      // percent of the width found that the range runs on by
+    // A confirmed range's damage against what its line removes of the sound (range_weight.cpp).
+    double soundEnergyShare = 0;     // its energy per sample at least this times the sound's; by rate
+    double attackGainOverMiss = 10;  // a wide one ringing to both sides before a sound the guess misses
+                                     // more than the sound before: the line gains this times that miss
 };
 
 DetectorSettings settingsFor(int sampleRate, const DetectOptions& options);

@@ -738,7 +738,6 @@ bool WindowScanner::lineBringsCloser(const Candidate& whole, const LineDemand& d
     const auto p = static_cast<std::size_t>(settings_.order);
     const SampleSpan selection = selectionAround({whole.first, whole.last}, count_);
     if (selection.first < p || selection.last + p >= count_) return true;
-    const SampleSpan replaced = replacedBy(selection);
     const auto from = static_cast<std::size_t>(selection.first);
     const auto to = static_cast<std::size_t>(selection.last);
     // A range followed on by the slow decay after it: the samples after it
@@ -754,23 +753,31 @@ bool WindowScanner::lineBringsCloser(const Candidate& whole, const LineDemand& d
             ? fitDecayTail(cleaned_.data(), count_, model_, from + 1, to - 1, tailSpan, settings_.slowDecay).gap
             : interpolateGap(cleaned_.data(), count_, model_, from + 1, to - 1);
     if (guess.size() != to - from - 1) return false;
+    const LineEffect effect = lineEffect(selection, guess);
+    // The interpolation is only a guess of the sound: across a stretch of
+    // noise-like sound as wide it misses by about the sound's own energy,
+    // and a line there removes that much of the sound with the damage. The
+    // line must gain more than the guess itself may miss by.
+    return effect.after <= demand.leaves * effect.before &&
+           effect.gain() >= demand.overMiss * interpolationMiss(from, to, againstPartner ? cancelledSound_ : cleaned_);
+}
+
+WindowScanner::LineEffect WindowScanner::lineEffect(const SampleSpan& selection,
+                                                    const std::vector<double>& guess) const {
+    const SampleSpan replaced = replacedBy(selection);
+    const auto from = static_cast<std::size_t>(selection.first);
+    const auto to = static_cast<std::size_t>(selection.last);
     const double slope = (signal_[to] - signal_[from]) / static_cast<double>(to - from);
-    double before = 0;
-    double after = 0;
+    LineEffect effect;
     for (std::size_t n = from + 1; n < to; ++n) {
         const double line = signal_[from] + slope * static_cast<double>(n - from);
         const bool averaged = n < replaced.first || n > replaced.last;
         const double repaired = averaged ? (line + signal_[n]) / 2 : line;
         const double expected = guess[n - from - 1];
-        before += (signal_[n] - expected) * (signal_[n] - expected);
-        after += (repaired - expected) * (repaired - expected);
+        effect.before += (signal_[n] - expected) * (signal_[n] - expected);
+        effect.after += (repaired - expected) * (repaired - expected);
     }
-    // The interpolation is only a guess of the sound: across a stretch of
-    // noise-like sound as wide it misses by about the sound's own energy,
-    // and a line there removes that much of the sound with the damage. The
-    // line must gain more than the guess itself may miss by.
-    return after <= demand.leaves * before &&
-           before - after >= demand.overMiss * interpolationMiss(from, to, againstPartner ? cancelledSound_ : cleaned_);
+    return effect;
 }
 
 double WindowScanner::interpolationMiss(std::size_t from, std::size_t to, const std::vector<double>& sound) const {
@@ -780,7 +787,18 @@ double WindowScanner::interpolationMiss(std::size_t from, std::size_t to, const 
     const auto p = static_cast<std::size_t>(settings_.order);
     const std::size_t width = to - from - 1;
     if (settings_.lineGainOverMiss <= 0 || from < width + 2 * p) return 0;
-    const std::size_t first = from - p - width;
+    return interpolationMissAt(from - p - width, width, sound);
+}
+
+double WindowScanner::interpolationMissAfter(std::size_t from, std::size_t to, const std::vector<double>& sound) const {
+    const auto p = static_cast<std::size_t>(settings_.order);
+    const std::size_t width = to - from - 1;
+    if (settings_.lineGainOverMiss <= 0 || to + 2 * p + width + 1 > count_) return 0;
+    return interpolationMissAt(to + p + 1, width, sound);
+}
+
+double WindowScanner::interpolationMissAt(std::size_t first, std::size_t width,
+                                          const std::vector<double>& sound) const {
     const std::vector<double> guess = interpolateGap(sound.data(), count_, model_, first, first + width - 1);
     double miss = 0;
     for (std::size_t i = 0; i < guess.size(); ++i)
@@ -962,7 +980,8 @@ bool WindowScanner::confirm(Candidate& candidate, double deviation) const {
         isAttack(whole, across.at) || repeatsAPeriodAway(candidate)) {
         return false;
     }
-    return lineAcrossReachedCore(candidate, whole, deviation, overLevel(candidate, whole, deviation, cleaned_));
+    return lineAcrossReachedCore(candidate, whole, deviation, overLevel(candidate, whole, deviation, cleaned_)) &&
+           outweighsSound(candidate);
 }
 
 bool WindowScanner::wideUnlikeAPulse(const Candidate& candidate, const Candidate& whole) const {

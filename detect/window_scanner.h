@@ -196,6 +196,22 @@ private:
     // as many samples as the selection (from, to) changes, just before it,
     // in sound (the clicks found so far interpolated).
     double interpolationMiss(std::size_t from, std::size_t to, const std::vector<double>& sound) const;
+    // ... and across as many samples just after it.
+    double interpolationMissAfter(std::size_t from, std::size_t to, const std::vector<double>& sound) const;
+    // ... across width samples from first.
+    double interpolationMissAt(std::size_t first, std::size_t width, const std::vector<double>& sound) const;
+    // How far the samples the repair changes across selection lie from
+    // guess (the sound's best guess there, one value a changed sample),
+    // before the repair and after it: what the line gains.
+    struct LineEffect {
+        double before = 0;
+        double after = 0;
+        double gain() const { return before - after; }
+    };
+    LineEffect lineEffect(const SampleSpan& selection, const std::vector<double>& guess) const;
+    // Whether the damage of a confirmed range outweighs what its line would
+    // remove of the sound's own shape (range_weight.cpp).
+    bool outweighsSound(const Candidate& range) const;
     // This channel's samples [first, last] as the partner predicts them: its
     // share of the partner and the cancelled sound interpolated across.
     std::vector<double> guessFromPartner(std::size_t first, std::size_t last) const;
