@@ -1049,9 +1049,10 @@ bool WindowScanner::lineAcrossReachedCore(Candidate& candidate, const Candidate&
         if (!lineBringsCloser(reached, demand, last > ends.byDecay)) continue;
         // The end found lies where the damage falls into the sound's own
         // level, give or take a sample or two: the range runs on past it
-        // where the line still helps. Only a range found already is moved.
+        // where the line still helps, but for one as long as a core may be.
+        // Only a range found already is moved.
         Candidate padded = reached;
-        padded.last = std::min(last + settings_.endPad, whole.first + settings_.maxWidth - 2);
+        padded.last = std::min(last + settings_.endPad, whole.first + settings_.longestDriftingCore - 1);
         if (padded.last > last && lineBringsCloser(padded, demand, padded.last > ends.byDecay)) reached = padded;
         candidate = startedEarlier(reached, demand, reached.last > ends.byDecay);
         return true;
