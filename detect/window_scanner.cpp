@@ -683,14 +683,14 @@ std::size_t WindowScanner::interpolatedCoreEnd(const Candidate& whole) const {
     // it does not, and the end is followed on, as extendTail follows a tail,
     // while they depart by a quarter of the range's largest departure in its
     // sign; at most a quarter of the longest click further.
-    const std::size_t limit = std::min({whole.first + settings_.longestDriftingCore - 1, count_ - 1,
-                                        whole.last + settings_.maxWidth / 4});
+    const std::size_t limit =
+        std::min({whole.first + settings_.longestDriftingCore - 1, count_ - 1, whole.last + settings_.maxWidth / 4});
     std::size_t last = whole.last;
     for (int round = 0; round < 8 && last < limit; ++round) {
         const std::size_t reach = std::min(limit, last + std::max<std::size_t>(4, last - whole.first + 1));
         const DecayTail fit = fitDecayTail(cleaned_.data(), count_, model_, whole.first, reach, settings_.tailFitSpan,
                                            settings_.slowDecay);
-        if (fit.gap.empty() || fit.significance < settings_.followSignificance) break;
+        if (fit.gap.empty() || fit.significance < settings_.followFit) break;
         double peak = 0;
         for (std::size_t n = whole.first; n <= whole.last; ++n) {
             const double damage = signal_[n] - fit.gap[n - whole.first];

@@ -176,7 +176,7 @@ const WidePulse kHissPulses[] = {{8, 9000, 5000}, {8, -9000, 16000}, {8, 9000, 2
 // Pulses of raw width 3 to 6 at 3.2 to 4.9 times the RMS of the tones
 // below, in a loud hiss: the samples after each spike lean the interpolation
 // towards the low end of its core.
-const WidePulse kShortLowPulses[] = {{3, -6200, 3000}, {4, 6500, 7000},   {5, -7000, 11000},
+const WidePulse kShortLowPulses[] = {{3, -6200, 3000}, {4, 6500, 7000},  {5, -7000, 11000},
                                      {6, 7200, 15000}, {5, 8800, 31000}, {6, -9400, 35000}};
 
 // Loud music-like tones, the defects added with a soft front.
