@@ -189,7 +189,20 @@
 // at 3 to 4 times the RMS inside its core), the end lies at most a quarter of the
 // longest click past it (cut to it) and the high-frequency level after
 // stays as above; the line across that range is judged against the
-// interpolation with the decay taken out of the samples after it. A
+// interpolation with the decay taken out of the samples after it. The
+// interpolation across a range leans on the samples after it, which still
+// carry the core's low end and that decay, and bends towards them: so the end
+// is also followed against the interpolation with the decay (fitted jointly,
+// at least 3 deviations clear) taken out of them, while the samples after it
+// depart by a quarter of the range's largest departure in its sign, at most a
+// quarter of the longest click further, the high-frequency level after
+// holding; that end is tried first where it reaches further. Where the
+// damage's mean holds on as far as the longest click, the two decays fitted
+// just after the spike still end the core. The end found lies where the
+// damage sinks into the sound's level, give or take a sample or two: a range
+// then runs on by 0.05 ms where its line still helps and it stays within
+// seven eighths of the longest click (at a low rate, where a sample is long,
+// not at all). A
 // confirmed range starts a sample earlier where the forward error there
 // already departs by half the edge's threshold (the foot of the click's
 // rise, which the line would otherwise keep as its end) and the line then

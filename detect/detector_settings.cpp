@@ -41,6 +41,10 @@ DetectorSettings settingsFor(int sampleRate, const DetectOptions& options) {
     settings.slowDecay = 3180e-6 * rate;
     settings.fastDecay = 75e-6 * rate;
     settings.frontLead = static_cast<std::size_t>(rate / 5000);
+    // The end of a core is told only within the sound's own level: past it
+    // the damage's low tail still lies, and a line over a sample or two of
+    // it costs little (none at a low rate, where a sample is long).
+    settings.endPad = static_cast<std::size_t>(std::lround(rate / 20000));
     settings.tailFitSpan = static_cast<std::size_t>(2 * settings.slowDecay);
     settings.decayFitSpan = static_cast<std::size_t>(rate / 1400);
     // At a low rate the de-emphasis' fast decay lasts under a sample: its

@@ -95,6 +95,8 @@ struct DetectorSettings {
     std::size_t tailFitSpan = 0;   // samples after a range its slow decay is fitted over (6.4 ms); by rate
     double tailSignificance = 4;   // the fitted decay's amplitude, in squared deviations of its estimate
     double tailBoundFloor = 0.7;   // ... the core's bound then at least this share of the sound's RMS before
+    double followFit = 3;          // the slow decay fitted as an end is followed: its amplitude's significance
+    std::size_t endPad = 0;        // a range's end runs on this far where its line still helps (0.05 ms); by rate
     double startLeadShare = 0.5;   // a range starts a sample early where the error there exceeds this of the edge's
     double lineLeaves = 0;         // the share of the departure's energy the line may leave; by rate
     double lineGainOverMiss = 0;   // the energy the line must gain, against what the interpolation misses by

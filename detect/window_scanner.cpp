@@ -660,11 +660,59 @@ WindowScanner::CoreEnds WindowScanner::reachCoreEnd(const Candidate& whole) cons
         ++end;
         sum += away[end + run] - away[end];
     }
-    if (end + run + 1 >= away.size()) return asFound;
+    if (end + run + 1 >= away.size()) {
+        // The mean held on as far as the longest click, the prediction
+        // straying with the sound: only the decays fitted just after the
+        // spike, where it still predicts well, tell where the core ends.
+        const std::size_t fitted = fittedDecayEnd(away, peak, whole.first);
+        if (fitted <= peak || fitted + 1 >= away.size()) return asFound;
+        const std::size_t decayEnd = std::max(whole.last, whole.first + fitted + 1);
+        return {std::max(byTail, decayEnd), decayEnd, whole.last};
+    }
     end += run / 2;
     const std::size_t byDecay = std::max(end, fittedDecayEnd(away, peak, whole.first));
     const std::size_t decayEnd = std::max(whole.last, whole.first + byDecay + 1);
     return {std::max(byTail, decayEnd), decayEnd, std::max(whole.last, whole.first + end + 1)};
+}
+
+std::size_t WindowScanner::interpolatedCoreEnd(const Candidate& whole) const {
+    // The interpolation across a range leans on the samples after it, which
+    // still carry the core's low end and the de-emphasis' slow decay: it
+    // bends towards them, and the samples after the range seem to depart
+    // from it little. Fitted with that decay taken out of them (decay_tail.h)
+    // it does not, and the end is followed on, as extendTail follows a tail,
+    // while they depart by a quarter of the range's largest departure in its
+    // sign; at most a quarter of the longest click further.
+    const std::size_t limit =
+        std::min({whole.first + settings_.longestDriftingCore - 1, count_ - 1, whole.last + settings_.maxWidth / 4});
+    std::size_t last = whole.last;
+    for (int round = 0; round < 8 && last < limit; ++round) {
+        const std::size_t reach = std::min(limit, last + std::max<std::size_t>(4, last - whole.first + 1));
+        const DecayTail fit = fitDecayTail(cleaned_.data(), count_, model_, whole.first, reach, settings_.tailFitSpan,
+                                           settings_.slowDecay);
+        if (fit.gap.empty() || fit.significance < settings_.followFit) break;
+        double peak = 0;
+        for (std::size_t n = whole.first; n <= whole.last; ++n) {
+            const double damage = signal_[n] - fit.gap[n - whole.first];
+            if (std::fabs(damage) > std::fabs(peak)) peak = damage;
+        }
+        std::size_t end = last;
+        std::size_t quiet = 0;
+        for (std::size_t n = last + 1; n <= reach && quiet <= settings_.tailGap; ++n) {
+            if ((signal_[n] - fit.gap[n - whole.first]) * peak >= settings_.coreOfPeak * peak * peak) {
+                end = n;
+                quiet = 0;
+            } else {
+                ++quiet;
+            }
+        }
+        // As in extendTail: the core has ended only where it ended in the
+        // first half of the stretch looked at.
+        const bool endedInside = end < last + (reach - last) / 2;
+        last = end;
+        if (endedInside) break;
+    }
+    return last > whole.last && steadyAcross(whole.first, last + 1) ? last : whole.last;
 }
 
 std::size_t WindowScanner::decayTailEnd(const Candidate& whole) const {
@@ -1004,20 +1052,29 @@ bool WindowScanner::lineAcrossReachedCore(Candidate& candidate, const Candidate&
     const LineDemand demand{
         deviation >= settings_.plainShare * loudest ? 1.0 : settings_.lineLeaves,
         aboveLevel < settings_.faintLevel ? settings_.faintGainOverMiss : settings_.lineGainOverMiss};
-    // Followed by the fitted decay first, then by the damage's mean alone,
-    // then as found: where an end reaches too far, the line judges that range
-    // worse. Ends that coincide are judged once.
+    // Followed against the interpolation with the decay taken out or by the
+    // decay fitted after the range, whichever reaches further, then by the
+    // fitted decay alone, by the damage's mean alone, and as found: where an
+    // end reaches too far, the line judges that range worse. Ends that
+    // coincide are judged once.
     const CoreEnds ends = reachCoreEnd(whole);
     std::size_t judged = std::numeric_limits<std::size_t>::max();
-    for (const std::size_t last : {ends.byTail, ends.byDecay, ends.byMean, whole.last}) {
+    for (const std::size_t last :
+         {std::max(interpolatedCoreEnd(whole), ends.byTail), ends.byTail, ends.byDecay, ends.byMean, whole.last}) {
         if (last == judged) continue;
         judged = last;
         Candidate reached = whole;
         reached.last = last;
-        if (lineBringsCloser(reached, demand, last > ends.byDecay)) {
-            candidate = startedEarlier(reached, demand, last > ends.byDecay);
-            return true;
-        }
+        if (!lineBringsCloser(reached, demand, last > ends.byDecay)) continue;
+        // The end found lies where the damage falls into the sound's own
+        // level, give or take a sample or two: the range runs on past it
+        // where the line still helps, but for one as long as a core may be.
+        // Only a range found already is moved.
+        Candidate padded = reached;
+        padded.last = std::min(last + settings_.endPad, whole.first + settings_.longestDriftingCore - 1);
+        if (padded.last > last && lineBringsCloser(padded, demand, padded.last > ends.byDecay)) reached = padded;
+        candidate = startedEarlier(reached, demand, reached.last > ends.byDecay);
+        return true;
     }
     return false;
 }

@@ -165,6 +165,12 @@ private:
         std::size_t byMean;
     };
     CoreEnds reachCoreEnd(const Candidate& whole) const;
+    // The range's last sample followed on while the samples after it depart
+    // from the interpolation across it, with the de-emphasis' slow decay
+    // taken out of the samples it leans on, by a quarter of the range's
+    // largest departure; the range's own last sample where that decay is
+    // not told from the sound, or the sound after does not hold.
+    std::size_t interpolatedCoreEnd(const Candidate& whole) const;
     // Where the de-emphasis' slow decay, fitted after the range jointly with
     // the interpolation across it, falls below the core's bound; the range's
     // own last sample where it does not fit.

@@ -173,6 +173,11 @@ const WidePulse kLowHissPulses[] = {{5, -7000, 6000}, {5, 7700, 16000}, {5, -630
 // Pulses of raw width 8 at 4.6 times the RMS of the tones below, in a louder
 // hiss still.
 const WidePulse kHissPulses[] = {{8, 9000, 5000}, {8, -9000, 16000}, {8, 9000, 27000}};
+// Pulses of raw width 3 to 6 at 3.2 to 4.9 times the RMS of the tones
+// below, in a loud hiss: the samples after each spike lean the interpolation
+// towards the low end of its core.
+const WidePulse kShortLowPulses[] = {{3, -6200, 3000}, {4, 6500, 7000},  {5, -7000, 11000},
+                                     {6, 7200, 15000}, {5, 8800, 31000}, {6, -9400, 35000}};
 
 // Loud music-like tones, the defects added with a soft front.
 template <std::size_t count>
@@ -505,6 +510,10 @@ std::vector<Case> cases() {
          "of the two-sided error stands out: found by the error matched to their shape, each core covered (one may "
          "end a little short in the hiss) and the range may run on over the tail, still 6 times the hiss",
          [] { return tonesWithPulses(kHissPulses, 300); }, coresOf(kHissPulses), 1, kRate, nullptr, 40},
+        {"short pulses through the de-emphasis (3.2 to 4.9 times the RMS) in tones under a loud hiss: each end "
+         "followed against the interpolation with the slow decay taken out of the samples after it, or run on a "
+         "little past where the damage sinks into the sound, each range covers its core",
+         [] { return tonesWithPulses(kShortLowPulses, 150); }, coresOf(kShortLowPulses), 0, kRate, nullptr, 40},
         {"defects that rise and fall softly, through the de-emphasis in loud music-like tones: each range reaches the "
          "end of the core by the slow decay fitted after it",
          [] { return tonesWithSoftDefects(kSoftDefects); }, coresOf(kSoftDefects, true)},
