@@ -970,8 +970,8 @@ bool WindowScanner::confirm(Candidate& candidate, double deviation) const {
 
 double WindowScanner::wideCoreEvidence(const Candidate& whole) const {
     // The wider a core, the more of a sound's own shape its line may remove.
-    const double halves =
-        static_cast<double>(whole.last - whole.first + 1) / static_cast<double>(settings_.maxWidth / 2);
+    const std::size_t half = settings_.maxWidth / 2;  // the half longest click, in whole samples
+    const double halves = static_cast<double>(whole.last - whole.first + 1) / static_cast<double>(half);
     return settings_.wideCoreEvidence * halves / (1 - whole.partnerLeaves);
 }
 
