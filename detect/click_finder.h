@@ -164,12 +164,13 @@
 // the other channel carries it too. So such a core is kept only where the
 // partner does not explain it: the two channels hold a steady ratio across
 // it (the gains fitted over 10 ms on either side within 70 % of each other)
-// and the partner, times a gain, predicts the sound there, while its own
+// and the partner, times a gain, explains at least 5 % of the sound on each
+// side, while its own
 // departure across the core either has another shape (the best gain leaves
 // over half of this channel's) or holds another ratio than the sound's on
 // both sides (off by more than 30 %). Its departure must then exceed 0.09
-// of a click's for each half longest click of its width, divided by what
-// the partner leaves of the sound on its worse side; the high-frequency
+// of a click's for each half longest click of its width, divided by the
+// share of the sound the partner explains on its worse side; the high-frequency
 // level after it must hold (as below), its samples not swing across the
 // line as a sound's tone does, and the line must leave at most a quarter of
 // its departure's energy and gain twice what the interpolation misses by.
