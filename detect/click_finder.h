@@ -155,7 +155,28 @@
 // peak falls as the de-emphasis' two decays do (fitted as for a pulse found
 // by its shape) and the high-frequency level after the core holds (as
 // below), it needs only a click's departure: a drum's or a pluck's body
-// does neither. Such a tail drifts back
+// does neither. In a signal of two channels, where the user left the
+// longest click to the detector, such a core may run on to 8 ms (a pop's
+// lasts up to 10 ms), followed by the interpolation or, where that leans on
+// the pop's slow tail and runs on, against the extrapolation of the sound
+// before it (its mean over 0.36 ms down to a quarter of its peak, which must
+// stand above the sound's level): a drum hit's attack runs on as long, but
+// the other channel carries it too. So such a core is kept only where the
+// partner does not explain it: the two channels hold a steady ratio across
+// it (the gains fitted over 10 ms on either side within 70 % of each other)
+// and the partner, times a gain, explains at least 5 % of the sound on each
+// side, while its own
+// departure across the core either has another shape (the best gain leaves
+// over half of this channel's) or holds another ratio than the sound's on
+// both sides (off by more than 30 %). Its departure must then exceed 0.09
+// of a click's for each half longest click of its width, divided by the
+// share of the sound the partner explains on its worse side; the high-frequency
+// level after it must hold (as below), its samples not swing across the
+// line as a sound's tone does, and the line must leave at most a quarter of
+// its departure's energy and gain twice what the interpolation misses by.
+// Damage found against the partner (above) whose core so runs on past half
+// the longest click is judged the same way. A mono signal keeps its cores
+// within half the longest click. Such a tail drifts back
 // slowly under a sound that goes on unchanged, and the interpolation across
 // the spike leans on it: so the core is also followed against the
 // extrapolation of the sound before it, down to 0.23 of its peak (where the

@@ -36,6 +36,10 @@ DetectorSettings settingsFor(int sampleRate, const DetectOptions& options) {
     // its peak for 1.5 ms. It must end well within the longest click; lined
     // whole, a longer one removes a sound's attack.
     settings.longestDriftingCore = std::min(settings.maxWidth * 7 / 8, static_cast<std::size_t>(rate * 7 / 4000));
+    // In a signal of two channels, a pop's core may run on to 8 ms (the
+    // field's pops last up to 10 ms), where the user left the longest click
+    // to the detector: the user's own bound is a hard one.
+    settings.longestStereoCore = options.maxWidthMs > 0 ? 0 : static_cast<std::size_t>(rate * 8 / 1000);
     settings.longestUnfittedCore = std::min(settings.maxWidth / 2, static_cast<std::size_t>(rate / 1000));
     settings.coreMeanRun = std::max<std::size_t>(2, static_cast<std::size_t>(rate / 2750));
     settings.slowDecay = 3180e-6 * rate;

@@ -74,7 +74,19 @@ struct DetectorSettings {
     double coreEvidence = 3.5;     // ... which must then depart this many times more
     double wideEvidence = 1.2;     // a range over half the longest click, unless it falls as a pulse's
     double pulseCoreEvidence = 1;  // ... or this, where it falls as a de-emphasised pulse's and the sound holds
-    SwingRule wideSwing;           // ... and none whose samples swing across its line as a sound's do
+    // In a signal of two channels, a core may run on past half the longest
+    // click, up to this many samples (0: not), where the other channel does
+    // not explain it; it needs this many times a click's departure for each
+    // half longest click of its width.
+    std::size_t longestStereoCore = 0;  // by rate, where the user left the longest click to the detector
+    double wideCoreEvidence = 0.09;
+    double partnerCoreShare = 0.5;       // the partner explains a wide core where it leaves at most this share of it
+    double partnerGainAgreement = 0.3;   // ... in a gain within this share of that of a side of it
+    double partnerSideAgreement = 0.7;   // ... and tells nothing where the gains of the two sides lie further apart,
+    double partnerContextLeaves = 0.95;  // ... or where it leaves this share of the sound on a side
+    double wideCoreLineLeaves = 0.25;    // the share of its departure's energy the line across such a core may leave
+    double wideCoreGainOverMiss = 2;     // ... and the energy it must gain, against what the interpolation misses by
+    SwingRule wideSwing;                 // ... and none whose samples swing across its line as a sound's do
     // A pulse through a phono stage's de-emphasis, its tail drifting back
     // slowly under the sound (window_scanner.cpp, driftingCore).
     double driftCoreOfPeak = 0.23;        // its core: down to this share of its peak (a margin on a quarter)

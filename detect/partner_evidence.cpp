@@ -136,16 +136,68 @@ bool WindowScanner::cutToCore(Candidate& candidate) const {
     // tail of its de-emphasis in the errors less the partner's share, and
     // its edges there run on to the longest click. What the line replaces is
     // its core: from its start to where its samples fall below a quarter of
-    // its largest departure, which must end within half the longest click.
+    // its largest departure, which must end within half the longest click
+    // (or, in a signal of two channels, run on where this one does not
+    // explain it: coreWithin).
     Candidate core = candidate;
     core.last = std::max(core.first, core.peak);
     const double peak = departure(core);
-    if (!(peak > 0) || !extendTail(core, peak, settings_.coreOfPeak) ||
-        core.last - core.first + 1 > settings_.maxWidth / 2) {
-        return false;
-    }
+    if (!(peak > 0) || !coreWithin(core, peak)) return false;
     candidate = core;
     return true;
+}
+
+double WindowScanner::partnerLeavesAround(const Candidate& core) const {
+    const std::size_t span = settings_.scaleStretch;
+    const auto p = static_cast<std::size_t>(settings_.order);
+    if (core.first < span + p || core.last + span + p >= count_) return 1;
+    // Where the two channels hold no steady ratio across the core (sounds
+    // of their own in each, panned apart), what the partner lacks there
+    // tells nothing of the core.
+    const SideRelation before = relationOver(core.first - span, core.first);
+    const SideRelation after = relationOver(core.last + 1, core.last + 1 + span);
+    const auto apart = [](double a, double b) { return std::fabs(a - b) / std::max(std::fabs(a), std::fabs(b)); };
+    if (!(apart(before.gain, after.gain) <= settings_.partnerSideAgreement)) return 1;
+    const double leaves = std::max(before.left, after.left);
+    if (!(leaves < settings_.partnerContextLeaves)) return 1;
+    // Each channel's departure from its own interpolation across the core,
+    // and the gain from the partner's to this channel's that explains most
+    // of it.
+    const std::vector<double> own = interpolateGap(cleaned_.data(), count_, model_, core.first, core.last);
+    const std::vector<double> other = interpolateGap(partner_.data(), count_, model_, core.first, core.last);
+    double cross = 0;
+    double otherEnergy = 0;
+    double ownEnergy = 0;
+    for (std::size_t i = 0; i < own.size(); ++i) {
+        const double mine = signal_[core.first + i] - own[i];
+        const double theirs = partner_[core.first + i] - other[i];
+        cross += mine * theirs;
+        otherEnergy += theirs * theirs;
+        ownEnergy += mine * mine;
+    }
+    if (!(ownEnergy > 0)) return 1;
+    if (!(otherEnergy > 0)) return leaves;
+    const double gain = cross / otherEnergy;
+    // The same shape in both is the sound's own where its ratio is that of
+    // the sound on one side (a drum's before its hit, or its body after).
+    const bool sameShape = ownEnergy - cross * gain <= settings_.partnerCoreShare * ownEnergy;
+    const bool soundsRatio = apart(gain, before.gain) <= settings_.partnerGainAgreement ||
+                             apart(gain, after.gain) <= settings_.partnerGainAgreement;
+    return sameShape && soundsRatio ? 1 : leaves;
+}
+
+WindowScanner::SideRelation WindowScanner::relationOver(std::size_t from, std::size_t to) const {
+    double cross = 0;
+    double partnerEnergy = 0;
+    double ownEnergy = 0;
+    for (std::size_t n = from; n < to; ++n) {
+        cross += signal_[n] * partner_[n];
+        partnerEnergy += partner_[n] * partner_[n];
+        ownEnergy += signal_[n] * signal_[n];
+    }
+    if (!(partnerEnergy > 0) || !(ownEnergy > 0)) return {0, 1};
+    const double gain = cross / partnerEnergy;
+    return {gain, (ownEnergy - cross * gain) / ownEnergy};
 }
 
 std::vector<double> WindowScanner::guessFromPartner(std::size_t first, std::size_t last) const {
@@ -170,10 +222,13 @@ bool WindowScanner::confirmAgainstPartner(Candidate& candidate) const {
     const double own = departure(candidate);
     if (!extendTail(whole, own, settings_.tailOfPeak)) whole = candidate;
     // A wide range must stand out more, and not swing across its line as a
-    // sound's tone does, as any click's.
-    const bool wide = wideUnlikeAPulse(candidate, whole);
+    // sound's tone does, as any click's; a wide core as any wide core's.
+    const bool wideCore = candidate.partnerLeaves < 1;
+    const bool wide = wideCore || wideUnlikeAPulse(candidate, whole);
     if (wide && swingsAcrossLine(signal_, whole.first, whole.last, settings_.wideSwing)) return false;
-    const double needed = neededDeparture(candidate, whole, wide ? settings_.wideEvidence : 1.0, cancelledSound_);
+    if (wideCore && !steadyAcross(candidate.first, whole.last + 1)) return false;
+    const double evidence = wideCore ? wideCoreEvidence(whole) : wide ? settings_.wideEvidence : 1.0;
+    const double needed = neededDeparture(candidate, whole, evidence, cancelledSound_);
     whole.score = std::min(whole.score, deviation / needed);
     if (deviation < needed || isAttack(whole, across.at) || repeatsAPeriodAway(candidate)) return false;
     // The line repairs this channel: it must bring it closer to what its own

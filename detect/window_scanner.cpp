@@ -476,7 +476,8 @@ bool WindowScanner::repeatsAPeriodAway(const Candidate& candidate) const {
     return false;
 }
 
-bool WindowScanner::extendTail(Candidate& candidate, double peakDeviation, double shareOfPeak) const {
+bool WindowScanner::extendTail(Candidate& candidate, double peakDeviation, double shareOfPeak,
+                               std::size_t longest) const {
     // A click decays into the signal, and the backward error loses its tail
     // early. Samples after it that depart from the AR interpolation across
     // the click and them (by more than a few deviations of the error, and
@@ -484,10 +485,11 @@ bool WindowScanner::extendTail(Candidate& candidate, double peakDeviation, doubl
     const auto p = static_cast<std::size_t>(settings_.order);
     const double unit =
         std::max(settings_.tailThreshold * forwardScale_.at(candidate.first), shareOfPeak * peakDeviation);
+    if (longest == 0) longest = settings_.maxWidth;
     for (int round = 0; round < 8; ++round) {
         const std::size_t width = candidate.last - candidate.first + 1;
-        const std::size_t reach = std::min({candidate.first + settings_.maxWidth - 1,
-                                            candidate.last + std::max<std::size_t>(4, width), count_ - p - 1});
+        const std::size_t reach =
+            std::min({candidate.first + longest - 1, candidate.last + std::max<std::size_t>(4, width), count_ - p - 1});
         if (reach <= candidate.last) break;
         const std::vector<double> gap = interpolateGap(cleaned_.data(), count_, model_, candidate.first, reach);
         std::size_t last = candidate.last;
@@ -509,11 +511,11 @@ bool WindowScanner::extendTail(Candidate& candidate, double peakDeviation, doubl
     }
     // The last samples of the tail lie below what can be told apart from the
     // signal: the range runs on by a sample and a share of the width found.
-    // Damage that runs on beyond the longest click is the start of a sound,
-    // or a sound of its own, not a click.
+    // Damage that runs on beyond longest is the start of a sound, or a sound
+    // of its own, not a click.
     const std::size_t width = candidate.last - candidate.first + 1;
     const std::size_t padded = candidate.last + 1 + width * settings_.tailPad / 100;
-    if (padded >= candidate.first + settings_.maxWidth) return false;
+    if (padded >= candidate.first + longest) return false;
     candidate.last = std::min(padded, count_ - 1);
     return true;
 }
@@ -983,10 +985,7 @@ bool WindowScanner::confirm(Candidate& candidate, double deviation) const {
         // The start of a sound runs on as long, so such a core must stand
         // out more (neededDeparture).
         whole = candidate;
-        if (!extendTail(whole, deviation, settings_.coreOfPeak) ||
-            whole.last - whole.first + 1 > settings_.maxWidth / 2) {
-            return false;
-        }
+        if (!coreWithin(whole, deviation)) return false;
     }
     // ... and the departure is measured across all of it, for the same
     // reason: interpolated across its first samples only, the line leans on
@@ -1005,8 +1004,12 @@ bool WindowScanner::confirm(Candidate& candidate, double deviation) const {
     // Such a range whose samples swing to and fro across the line, slower
     // than a click rings and not dying away, is the sound's own tone (a
     // drum's body under its attack, a loop's): the line would flatten it.
-    if (wide && swingsAcrossLine(signal_, whole.first, whole.last, settings_.wideSwing)) return false;
-    const double evidence = !coreOnly   ? (wide ? settings_.wideEvidence : 1.0)
+    const bool wideCore = whole.partnerLeaves < 1;
+    if ((wide || wideCore) && swingsAcrossLine(signal_, whole.first, whole.last, settings_.wideSwing)) return false;
+    // The sound's high-frequency level after a wide core must hold.
+    if (wideCore && !steadyAcross(candidate.first, whole.last + 1)) return false;
+    const double evidence = wideCore    ? wideCoreEvidence(whole)
+                            : !coreOnly ? (wide ? settings_.wideEvidence : 1.0)
                             : drifting  ? settings_.driftCoreEvidence
                             : pulseCore ? settings_.pulseCoreEvidence
                                         : settings_.coreEvidence;
@@ -1032,6 +1035,59 @@ bool WindowScanner::confirm(Candidate& candidate, double deviation) const {
            outweighsSound(candidate);
 }
 
+double WindowScanner::wideCoreEvidence(const Candidate& whole) const {
+    // The wider a core, the more of a sound's own shape its line may remove.
+    const std::size_t half = settings_.maxWidth / 2;  // the half longest click, in whole samples
+    const double halves = static_cast<double>(whole.last - whole.first + 1) / static_cast<double>(half);
+    return settings_.wideCoreEvidence * halves / (1 - whole.partnerLeaves);
+}
+
+bool WindowScanner::coreWithin(Candidate& core, double deviation) const {
+    const Candidate found = core;
+    core.partnerLeaves = 1;
+    if (extendTail(core, deviation, settings_.coreOfPeak) && core.last - core.first + 1 <= settings_.maxWidth / 2) {
+        return true;
+    }
+    // A pop's core may outlast the longest click. A drum hit's attack runs
+    // on as long, but the other channel of a recording carries it too, in
+    // the ratio the two hold around it; a defect of the groove is in one
+    // channel, or in both with a ratio of its own.
+    if (partner_.empty() || settings_.longestStereoCore <= settings_.maxWidth / 2) return false;
+    core = found;
+    if (!extendTail(core, deviation, settings_.coreOfPeak, settings_.longestStereoCore) && !coreFromBefore(core)) {
+        return false;
+    }
+    if (core.last - core.first + 1 <= settings_.maxWidth / 2) return true;
+    core.partnerLeaves = partnerLeavesAround(core);
+    return core.partnerLeaves < 1;
+}
+
+bool WindowScanner::coreFromBefore(Candidate& core) const {
+    // The interpolation across a wide pop leans on its slow tail after it
+    // and sees its damage shrink: against what the sound before it predicts,
+    // the core runs on while the damage's mean over a few samples keeps a
+    // quarter of its peak in its sign, and ends within the widest core.
+    const auto p = static_cast<std::size_t>(settings_.order);
+    const std::size_t stretch = settings_.scaleStretch;
+    const std::size_t length = settings_.longestStereoCore;
+    if (core.first < std::max(p, stretch) || core.first + length + p > count_) return false;
+    const std::vector<double> away = departureFromBefore(core.first, length);
+    const std::size_t peak = largestAt(away, settings_.maxWidth / 2);
+    const double share = settings_.coreOfPeak * away[peak];
+    if (std::fabs(share) < rootMeanSquare(cleaned_, core.first - stretch, core.first)) return false;
+    const std::size_t run = settings_.coreMeanRun;
+    double sum = 0;
+    for (std::size_t i = peak + 1; i <= peak + run; ++i) sum += away[i];
+    std::size_t end = peak;
+    while (end + run + 1 < away.size() && sum * share >= static_cast<double>(run) * share * share) {
+        ++end;
+        sum += away[end + run] - away[end];
+    }
+    if (end + run + 1 >= away.size()) return false;
+    core.last = core.first + end + run / 2 + 1;
+    return true;
+}
+
 bool WindowScanner::wideUnlikeAPulse(const Candidate& candidate, const Candidate& whole) const {
     return whole.last - whole.first + 1 > settings_.maxWidth / 2 && !fallsAsAPulse(candidate, settings_.pulseFitLeaves);
 }
@@ -1049,9 +1105,14 @@ bool WindowScanner::lineAcrossReachedCore(Candidate& candidate, const Candidate&
     // may be the sound's shape as well (a rough texture, a low click's tail
     // followed on into the music): its line removes about as much sound as
     // damage, and must gain clearly more than the interpolation misses by.
-    const LineDemand demand{
-        deviation >= settings_.plainShare * loudest ? 1.0 : settings_.lineLeaves,
-        aboveLevel < settings_.faintLevel ? settings_.faintGainOverMiss : settings_.lineGainOverMiss};
+    LineDemand demand{deviation >= settings_.plainShare * loudest ? 1.0 : settings_.lineLeaves,
+                      aboveLevel < settings_.faintLevel ? settings_.faintGainOverMiss : settings_.lineGainOverMiss};
+    // A wide core's line removes the sound under it with the damage: it
+    // must remove the damage more surely.
+    if (whole.partnerLeaves < 1) {
+        demand = {std::min(demand.leaves, settings_.wideCoreLineLeaves),
+                  std::max(demand.overMiss, settings_.wideCoreGainOverMiss)};
+    }
     // Followed against the interpolation with the decay taken out or by the
     // decay fitted after the range, whichever reaches further, then by the
     // fitted decay alone, by the damage's mean alone, and as found: where an

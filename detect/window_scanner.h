@@ -61,6 +61,10 @@ private:
         bool byPulse = false;    // found by the error matched to a de-emphasised pulse only
         bool byPartner = false;  // found only against what the partner channel predicts
         bool byFront = false;    // found by its forward error only
+        // Of a core wider than half the longest click, in a signal of two
+        // channels: the share of the sound around it the partner leaves
+        // (partnerLeavesAround); 1 for any other.
+        double partnerLeaves = 1;
     };
 
     // The model and its errors for the window as cleaned so far; refit: the
@@ -118,8 +122,35 @@ private:
     // most of energy, the energy of [from, to).
     bool cancelledFrom(std::size_t from, std::size_t to, double energy, std::ptrdiff_t offset) const;
     // Follows the damage on while it departs by shareOfPeak of its peak;
-    // false when it runs on to the longest click.
-    bool extendTail(Candidate& candidate, double peakDeviation, double shareOfPeak) const;
+    // false when it runs on to longest samples (0: the longest click).
+    bool extendTail(Candidate& candidate, double peakDeviation, double shareOfPeak, std::size_t longest = 0) const;
+    // The core of damage whose low tail outlasts the longest click: from
+    // the candidate's start to where it falls below a share of its peak
+    // (deviation), within half the longest click; in a signal of two
+    // channels, wider where the partner does not explain it (its
+    // partnerLeaves then below 1).
+    bool coreWithin(Candidate& core, double deviation) const;
+    // The evidence a wide core needs: it grows with its width, and as the
+    // partner tells less of the sound around it.
+    double wideCoreEvidence(const Candidate& whole) const;
+    // Of a core wider than half the longest click: the larger share of this
+    // channel's sound the partner leaves unexplained on either side of it
+    // (the less, the surer its witness); 1 where the partner explains the
+    // core (its own departure across the core has the same shape, in the
+    // ratio the two channels hold on one side of it or the other), or the
+    // two hold no steady ratio across it (partner_evidence.cpp).
+    double partnerLeavesAround(const Candidate& core) const;
+    // A wide core's end, where the damage falls below a quarter of its peak
+    // against what the sound before it predicts; false where it runs on to
+    // the widest core, or that quarter lies below the sound's level.
+    bool coreFromBefore(Candidate& core) const;
+    // The least-squares gain from the partner to this channel over
+    // [from, to), and the share of this channel's energy it leaves.
+    struct SideRelation {
+        double gain;
+        double left;
+    };
+    SideRelation relationOver(std::size_t from, std::size_t to) const;
     void mergeInto(std::vector<Candidate>& candidates, const std::vector<Candidate>& fresh) const;
     // The departure from the AR interpolation that tells a click from the
     // sound around it: candidate as found, whole with its tail; evidence

@@ -286,6 +286,9 @@ Signal pulseInBothChannels(int channel, double share, const WidePulse& defect, d
     return s;
 }
 const WidePulse kBothPulse = {8, 9000, 20000};
+// A pop of raw width 16 in one channel: its core, 119 samples, outlasts the
+// longest click (88).
+const WidePulse kWidePop = {16, 12000, 20000};
 
 // Short voiced stretches at a telephone rate (8 kHz) over a faint noise
 // floor: every half second two glottal pulses of a 100 Hz voice, each ringing
@@ -702,6 +705,14 @@ std::vector<Case> cases() {
          0,
          kRate,
          [] { return pulseInBothChannels(1, -0.5, kBothPulse, 2000); },
+         40},
+        {"a pop in one channel of correlated stereo, its core wider than the longest click, is found where the "
+         "other channel does not carry it",
+         [] { return pulseInBothChannels(0, 0, kWidePop, 0); },
+         {coreOf(deEmphasisedPulse(kWidePop.width, 1), kWidePop.at)},
+         0,
+         kRate,
+         [] { return pulseInBothChannels(1, 0, kWidePop, 0); },
          40},
         {"a click in both channels with its own ratio and sign is found",
          [] { return correlatedChannel(0, -0.5); },
