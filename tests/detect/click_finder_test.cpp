@@ -714,6 +714,13 @@ std::vector<Case> cases() {
          kRate,
          [] { return pulseInBothChannels(1, 0, kWidePop, 0); },
          40},
+        {"the same wide pop in both channels at the ratio the sound holds between them (a hit panned with the "
+         "music) is the music's own event: no range",
+         [] { return pulseInBothChannels(0, 0.8, kWidePop, 0); },
+         {},
+         0,
+         kRate,
+         [] { return pulseInBothChannels(1, 0.8, kWidePop, 0); }},
         {"a click in both channels with its own ratio and sign is found",
          [] { return correlatedChannel(0, -0.5); },
          {{20000, 3}},
