@@ -67,7 +67,8 @@ void addDetectOptions(CLI::App& command, tesmora::detect::DetectOptions& options
         ->capture_default_str();
     command
         .add_option("--max-width", options.maxWidthMs,
-                    "The longest click, in milliseconds (0: 2 ms, and at least 64 samples)")
+                    "The longest click, in milliseconds (0: 2 ms, and at least 64 samples; with two channels "
+                    "or more, a pop's core up to 8 ms where the other channel does not carry it)")
         ->type_name("MS")
         ->capture_default_str();
 }
