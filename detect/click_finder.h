@@ -134,7 +134,13 @@
 // departure comes a quarter of a millisecond or more after its start, the
 // sound's high-frequency level after it 4 times that before, is a sound's
 // attack (a consonant's burst): a click jumps to its largest at once, and
-// the sound after it is the sound before. Below 32 kHz a voice's burst
+// the sound after it is the sound before. In a signal of one channel at
+// 32 kHz and up, a range that jumps to its largest at once is an attack too
+// where its damage rings to both sides of the guess and the sound's
+// high-frequency level after it does not hold (twice that before): a drum
+// hit's or a pluck's body rings on after its attack. That level is then
+// measured by the slope, for under a faint hiss the curvature sees the
+// hiss alone. Below 32 kHz a voice's burst
 // grows to its peak within a few samples, too little above the rough sound
 // before to start a range there: where the samples in the millisecond
 // before the range already depart from what the sound predicts by a

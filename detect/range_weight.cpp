@@ -8,6 +8,37 @@
 
 namespace tesmora::detect {
 
+WindowScanner::Spread WindowScanner::spreadAcross(const Candidate& range) const {
+    const std::vector<double> across = interpolateGap(cleaned_.data(), count_, model_, range.first, range.last);
+    Spread spread;
+    for (std::size_t i = 0; i < across.size(); ++i) {
+        const double away = signal_[range.first + i] - across[i];
+        spread.energy += away * away;
+        spread.highest = std::max(spread.highest, away);
+        spread.lowest = std::min(spread.lowest, away);
+    }
+    return spread;
+}
+
+bool WindowScanner::startsRingingSound(const Candidate& whole) const {
+    // A drum hit or a pluck jumps to its largest at once, as a click does;
+    // but its attack rings to both sides of the guess, and the sound after
+    // it is the body it starts, ringing on where the sound before held: its
+    // high-frequency level after no longer holds (twice that before, as a
+    // pulse's core must hold it). A click rings out into the sound it
+    // interrupted. The level is measured by the slope, for under a faint
+    // hiss the curvature sees the hiss alone, and the body's rise with it
+    // (at 32 kHz and up, where a drum's body rings within the band). In a
+    // signal of two channels the other channel judges the music's own
+    // events (channel_match.h).
+    if (!partner_.empty() || settings_.wideSwing.shortestPeriod == 0) return false;
+    const auto p = static_cast<std::size_t>(settings_.order);
+    if (whole.first < p || whole.last + p >= count_) return false;
+    if (!spreadAcross(whole).bothSides(settings_.wideSwing.lobeShare)) return false;
+    const HighFrequencyLevels levels = highFrequencyAround(whole.first, whole.last + 1, true);
+    return levels.measured && levels.after >= settings_.driftRise * levels.before;
+}
+
 bool WindowScanner::outweighsSound(const Candidate& range) const {
     const std::size_t width = range.last - range.first + 1;
     // In a signal of two channels or more the other channel judges the
@@ -20,16 +51,8 @@ bool WindowScanner::outweighsSound(const Candidate& range) const {
     const auto p = static_cast<std::size_t>(settings_.order);
     const SampleSpan selection = selectionAround({range.first, range.last}, count_);
     if (selection.first < p || selection.last + p >= count_) return true;
-    const std::vector<double> across = interpolateGap(cleaned_.data(), count_, model_, range.first, range.last);
-    double energy = 0;
-    double highest = 0;
-    double lowest = 0;
-    for (std::size_t i = 0; i < across.size(); ++i) {
-        const double away = signal_[range.first + i] - across[i];
-        energy += away * away;
-        highest = std::max(highest, away);
-        lowest = std::min(lowest, away);
-    }
+    const Spread spread = spreadAcross(range);
+    const double energy = spread.energy;
     // Where the line is not judged against what the interpolation misses
     // the sound by (at a low rate), the sound's own energy over the range
     // stands in for that miss: damage whose samples depart from the guess,
@@ -50,8 +73,7 @@ bool WindowScanner::outweighsSound(const Candidate& range) const {
     // rings out within a few samples (short of half the longest click), and
     // a pop's falls as the de-emphasis' two decays do.
     if (!attackAsked) return true;
-    const double largest = std::max(highest, -lowest);
-    if (std::min(highest, -lowest) < settings_.wideSwing.lobeShare * largest) return true;
+    if (!spread.bothSides(settings_.wideSwing.lobeShare)) return true;
     const auto from = static_cast<std::size_t>(selection.first);
     const auto to = static_cast<std::size_t>(selection.last);
     const double missAfter = interpolationMissAfter(from, to, cleaned_);

@@ -3,6 +3,7 @@
 #ifndef TESMORA_DETECT_WINDOW_SCANNER_H
 #define TESMORA_DETECT_WINDOW_SCANNER_H
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -176,13 +177,28 @@ private:
         double after = 0;
         bool measured = false;
     };
-    HighFrequencyLevels highFrequencyAround(std::size_t first, std::size_t last) const;
+    // bySlope: measured by the first difference rather than the second.
+    HighFrequencyLevels highFrequencyAround(std::size_t first, std::size_t last, bool bySlope = false) const;
     // Whether the sound's high-frequency level after last stays within
     // driftRise of that before first.
     bool steadyAcross(std::size_t first, std::size_t last) const;
     // Whether the range whole, its largest departure at largestAt, is a
     // sound's attack rather than a click.
     bool isAttack(const Candidate& whole, std::size_t largestAt) const;
+    // Whether the range whole, jumping to its largest at once as a click
+    // does, is the attack of a ringing sound (a drum hit, a pluck) in a
+    // signal of one channel (range_weight.cpp).
+    bool startsRingingSound(const Candidate& whole) const;
+    // How a range's samples depart from their AR interpolation across it:
+    // the energy of the departure, and its largest on each side.
+    struct Spread {
+        double energy = 0;
+        double highest = 0;
+        double lowest = 0;
+        // Whether it departs to both sides by share of its largest.
+        bool bothSides(double share) const { return std::min(highest, -lowest) >= share * std::max(highest, -lowest); }
+    };
+    Spread spreadAcross(const Candidate& range) const;
     // Whether the samples just before whole already depart from the sound
     // by a good share of its largest departure (a build-up it starts after).
     bool buildsUpBefore(const Candidate& whole) const;

@@ -355,21 +355,34 @@ Signal roughBursts(std::size_t length) {
     return s;
 }
 
-// Tuned drum hits every period ms over a low wave: each a body of two
-// partials (2.7 and 1.1 kHz) falling over 30 ms, its first 0.7 ms loud (an
-// attack of 1500 over a body of 600). The attack departs from a line across
-// it as a click does, and the body swings to and fro across that line.
-Signal tunedHits(double periodMs) {
-    Signal s = sine(kRate, 300, 40);
+// Tuned drum hits every period ms over a low wave, for seconds: each a
+// body of two partials (1.1 kHz and the given one) falling over 30 ms, its
+// attack loud (an attack of attack over a body of 600, falling over
+// attackDecay seconds), under a white hiss of RMS hiss. The attack departs
+// from a line across it as a click does, and the body swings to and fro
+// across that line; a hiss hides the body's rise from the curvature.
+struct DrumHits {
+    double attack = 900;
+    double attackDecay = 0.0007;
+    double partial = 2700;
+    double hiss = 0;
+    std::size_t seconds = 1;
+};
+Signal tunedHits(double periodMs, const DrumHits& hits = {}) {
+    Signal s = sine(hits.seconds * kRate, 300, 40);
+    if (hits.hiss > 0) {
+        const Signal hiss = noise(s.size(), hits.hiss, 11);
+        for (std::size_t n = 0; n < s.size(); ++n) s[n] += hiss[n];
+    }
     const auto period = static_cast<std::size_t>(periodMs * kRate / 1000);
     double phase = 0;
     for (std::size_t at = 3000; at + 4000 < s.size(); at += period) {
         phase += 2.2;
         for (std::size_t j = 0; j < kRate / 5 && at + j < s.size(); ++j) {
             const double t = static_cast<double>(j) / kRate;
-            const double envelope = 600 * std::exp(-t / 0.03) + 900 * std::exp(-t / 0.0007);
-            s[at + j] +=
-                envelope * (std::sin(2 * kPi * 2700 * t + phase) + 0.6 * std::sin(2 * kPi * 1100 * t + 2 * phase));
+            const double envelope = 600 * std::exp(-t / 0.03) + hits.attack * std::exp(-t / hits.attackDecay);
+            s[at + j] += envelope * (std::sin(2 * kPi * hits.partial * t + phase) +
+                                     0.6 * std::sin(2 * kPi * 1100 * t + 2 * phase));
         }
     }
     return s;
@@ -738,6 +751,12 @@ std::vector<Case> cases() {
          {}},
         {"tuned drum hits over a low wave draw no range: a line across an attack would flatten the body's swings",
          [] { return tunedHits(120); },
+         {}},
+        {"tuned drum hits whose loud attack jumps at once to its largest draw no range: it rings into the body, "
+         "whose rise the sound after shows",
+         [] {
+             return tunedHits(250, {3000, 0.0007, 2500, 0, 4});
+         },
          {}},
         {"a plosive burst in speech-like tones does not fire",
          [] {
