@@ -640,6 +640,24 @@ bool WindowScanner::buildsUpBefore(const Candidate& whole) const {
     return peak >= lead && largestMagnitude(away, 0, lead) >= settings_.coreOfPeak * std::fabs(away[peak]);
 }
 
+namespace {
+
+// How far after its peak the damage's mean over run samples keeps the sign
+// of share and at least its size: the last sample its mean run starts from
+// (run + 1 short of the end where it holds all the way).
+std::size_t meanHoldsTo(const std::vector<double>& away, std::size_t peak, std::size_t run, double share) {
+    double sum = 0;
+    for (std::size_t i = peak + 1; i <= peak + run && i < away.size(); ++i) sum += away[i];
+    std::size_t end = peak;
+    while (end + run + 1 < away.size() && sum * share >= static_cast<double>(run) * share * share) {
+        ++end;
+        sum += away[end + run] - away[end];
+    }
+    return end;
+}
+
+}  // namespace
+
 WindowScanner::CoreEnds WindowScanner::reachCoreEnd(const Candidate& whole) const {
     // The core of a pulse through a phono stage's de-emphasis falls slowly
     // from its spike, and the interpolation across the range leans on the
@@ -659,13 +677,7 @@ WindowScanner::CoreEnds WindowScanner::reachCoreEnd(const Candidate& whole) cons
     // The prediction strays from the sound by about its own level, and
     // swings with it: the damage is judged by its mean over a few samples.
     const std::size_t run = settings_.coreMeanRun;
-    double sum = 0;
-    std::size_t end = peak;
-    for (std::size_t i = peak + 1; i <= peak + run && i < away.size(); ++i) sum += away[i];
-    while (end + run + 1 < away.size() && sum * share >= static_cast<double>(run) * share * share) {
-        ++end;
-        sum += away[end + run] - away[end];
-    }
+    std::size_t end = meanHoldsTo(away, peak, run, share);
     if (end + run + 1 >= away.size()) {
         // The mean held on as far as the longest click, the prediction
         // straying with the sound: only the decays fitted just after the
@@ -1080,13 +1092,7 @@ bool WindowScanner::coreFromBefore(Candidate& core) const {
     const double share = settings_.coreOfPeak * away[peak];
     if (std::fabs(share) < rootMeanSquare(cleaned_, core.first - stretch, core.first)) return false;
     const std::size_t run = settings_.coreMeanRun;
-    double sum = 0;
-    for (std::size_t i = peak + 1; i <= peak + run; ++i) sum += away[i];
-    std::size_t end = peak;
-    while (end + run + 1 < away.size() && sum * share >= static_cast<double>(run) * share * share) {
-        ++end;
-        sum += away[end + run] - away[end];
-    }
+    const std::size_t end = meanHoldsTo(away, peak, run, share);
     if (end + run + 1 >= away.size()) return false;
     core.last = core.first + end + run / 2 + 1;
     return true;
