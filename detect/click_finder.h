@@ -59,6 +59,18 @@
 // of its energy): an instrument's or a drum's attack, which the shape
 // matches as well, falls otherwise.
 //
+// In a signal of two channels, a pop whose raw defect is itself wide comes
+// out of the de-emphasis so smooth that the model predicts it well from
+// both sides and from its own front: none of the errors stands out. Its
+// samples do: where they stand above 4 times the sound's RMS (the louder of
+// that over 40 ms ending half the longest click before and over 40 ms from
+// 8 ms after, clear of the pop's slow tail; over a shorter stretch a low
+// tone near its crossing seems quiet), in one sign, for a
+// quarter of the longest click or more, and no candidate lies within the
+// longest click, a candidate starts, from where the samples first stand a
+// quarter of its peak to its peak, looked for once the fits are done. It
+// is judged as any wide core, the other channel its witness (below).
+//
 // In a signal of two channels or more, the same window of the channel this
 // one is paired with (the partner) is read alongside. Music is strongly
 // correlated between the channels; in loud music a small click's error
@@ -169,7 +181,9 @@
 // stand above the sound's level): a drum hit's attack runs on as long, but
 // the other channel carries it too. So such a core is kept only where the
 // partner does not explain it: the two channels hold a steady ratio across
-// it (the gains fitted over 10 ms on either side within 70 % of each other)
+// it (the gains fitted over 10 ms on either side within 70 % of each other;
+// the side after from 8 ms past the core's start, clear of the pop's own
+// tail, which holds the pop's ratio between the channels)
 // and the partner, times a gain, explains at least 5 % of the sound on each
 // side, while its own
 // departure across the core either has another shape (the best gain leaves

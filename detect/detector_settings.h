@@ -80,6 +80,9 @@ struct DetectorSettings {
     // half longest click of its width.
     std::size_t longestStereoCore = 0;  // by rate, where the user left the longest click to the detector
     double wideCoreEvidence = 0.09;
+    // Samples of one sign standing this many times above the sound's RMS for
+    // a quarter of the longest click start a candidate of such a core.
+    double loudCoreRatio = 4;
     double partnerCoreShare = 0.5;       // the partner explains a wide core where it leaves at most this share of it
     double partnerGainAgreement = 0.3;   // ... in a gain within this share of that of a side of it
     double partnerSideAgreement = 0.7;   // ... and tells nothing where the gains of the two sides lie further apart,

@@ -150,15 +150,19 @@ bool WindowScanner::cutToCore(Candidate& candidate) const {
 double WindowScanner::partnerLeavesAround(const Candidate& core) const {
     const std::size_t span = settings_.scaleStretch;
     const auto p = static_cast<std::size_t>(settings_.order);
-    if (core.first < span + p || core.last + span + p >= count_) return 1;
+    // The sound after the core is measured past the widest core from its
+    // start: the pop's slow tail, which holds the pop's own ratio between
+    // the channels, lies just after it.
+    const std::size_t after = std::max(core.last + 1, core.first + settings_.longestStereoCore);
+    if (core.first < span + p || after + span + p >= count_) return 1;
     // Where the two channels hold no steady ratio across the core (sounds
     // of their own in each, panned apart), what the partner lacks there
     // tells nothing of the core.
     const SideRelation before = relationOver(core.first - span, core.first);
-    const SideRelation after = relationOver(core.last + 1, core.last + 1 + span);
+    const SideRelation afterSide = relationOver(after, after + span);
     const auto apart = [](double a, double b) { return std::fabs(a - b) / std::max(std::fabs(a), std::fabs(b)); };
-    if (!(apart(before.gain, after.gain) <= settings_.partnerSideAgreement)) return 1;
-    const double leaves = std::max(before.left, after.left);
+    if (!(apart(before.gain, afterSide.gain) <= settings_.partnerSideAgreement)) return 1;
+    const double leaves = std::max(before.left, afterSide.left);
     if (!(leaves < settings_.partnerContextLeaves)) return 1;
     // Each channel's departure from its own interpolation across the core,
     // and the gain from the partner's to this channel's that explains most
@@ -182,7 +186,7 @@ double WindowScanner::partnerLeavesAround(const Candidate& core) const {
     // the sound on one side (a drum's before its hit, or its body after).
     const bool sameShape = ownEnergy - cross * gain <= settings_.partnerCoreShare * ownEnergy;
     const bool soundsRatio = apart(gain, before.gain) <= settings_.partnerGainAgreement ||
-                             apart(gain, after.gain) <= settings_.partnerGainAgreement;
+                             apart(gain, afterSide.gain) <= settings_.partnerGainAgreement;
     return sameShape && soundsRatio ? 1 : leaves;
 }
 

@@ -79,6 +79,9 @@ private:
     // the model filters it, in deviations of that sum where the error is
     // white; and the candidates it finds where no other was found.
     void matchPulse();
+    // Wide damage standing many times above the sound's level, in a signal
+    // of two channels (loud_core.cpp).
+    void findLoudCandidates(std::vector<Candidate>& found, const std::vector<Candidate>& before) const;
     // before: the candidates of the fits before.
     void findPulseCandidates(std::vector<Candidate>& found, const std::vector<Candidate>& before) const;
     // Whether the damage from the candidate's largest departure on falls as

@@ -1,0 +1,78 @@
+// Candidates of wide pops in a signal of two channels: damage that stands
+// many times above the sound's level for a good share of the longest click.
+// A pulse through a phono stage's de-emphasis, whose raw defect is itself
+// wide, is smooth: the model predicts it well from both sides and from its
+// own front, and none of the errors stands out. Its samples do: they depart
+// from silence by several times the RMS of the sound around.
+#include <algorithm>
+#include <cmath>
+
+#include "window_scanner.h"
+
+namespace tesmora::detect {
+
+void WindowScanner::findLoudCandidates(std::vector<Candidate>& found, const std::vector<Candidate>& before) const {
+    const double ratio = settings_.loudCoreRatio;
+    if (partner_.empty() || ratio <= 0 || settings_.longestStereoCore == 0) return;
+    // Measured over 40 ms on each side: over a shorter stretch a low tone
+    // near its crossing seems quiet, and its next swing loud.
+    const std::size_t span = 4 * settings_.scaleStretch;
+    const std::size_t half = settings_.maxWidth / 2;
+    // The sound's level on each side, clear of the damage: its front may lie
+    // half the longest click before, its slow tail as long as the widest core after.
+    const std::size_t skipBefore = half;
+    const std::size_t skipAfter = settings_.longestStereoCore;
+    if (count_ < span + skipBefore + skipAfter + span + 1) return;
+    std::vector<double> energy(count_ + 1, 0.0);
+    for (std::size_t i = 0; i < count_; ++i) energy[i + 1] = energy[i] + cleaned_[i] * cleaned_[i];
+    const std::size_t known = found.size();
+    const std::size_t begin = span + skipBefore;
+    const std::size_t end = count_ - skipAfter - span;
+    // Compared in energy, the bound squared over the stretch's length: no
+    // root a sample.
+    const double bound = ratio * ratio / static_cast<double>(span);
+    const auto levelEnergy = [&](std::size_t i) {
+        return std::max(energy[i - skipBefore] - energy[i - skipBefore - span],
+                        energy[i + skipAfter + span] - energy[i + skipAfter]);
+    };
+    const auto standsOut = [&](std::size_t i) {
+        const double level = levelEnergy(i);
+        return level > 0 && signal_[i] * signal_[i] > bound * level;
+    };
+    std::size_t i = begin;
+    while (i < end) {
+        if (!standsOut(i)) {
+            ++i;
+            continue;
+        }
+        // The run above, and its loudest sample.
+        std::size_t stop = i;
+        std::size_t peak = i;
+        while (stop < end && signal_[stop] * signal_[i] > 0 && standsOut(stop)) {
+            if (std::fabs(signal_[stop]) > std::fabs(signal_[peak])) peak = stop;
+            ++stop;
+        }
+        const std::size_t start = i;
+        i = stop + 1;
+        if (stop - start < settings_.maxWidth / 4) continue;
+        // The core starts where the damage first stands a quarter of its peak.
+        std::size_t first = start;
+        while (first > start - std::min(start, half) &&
+               signal_[first - 1] * signal_[peak] >= settings_.coreOfPeak * signal_[peak] * signal_[peak]) {
+            --first;
+        }
+        if (peak - first + 1 >= settings_.maxWidth) continue;
+        const std::size_t reach = settings_.maxWidth;
+        const auto near = [&](const Candidate& c) { return c.first <= peak + reach && c.last + reach >= first; };
+        if (std::any_of(found.begin(), found.begin() + static_cast<std::ptrdiff_t>(known), near) ||
+            std::any_of(before.begin(), before.end(), near)) {
+            continue;
+        }
+        const double level = std::sqrt(levelEnergy(peak) / static_cast<double>(span));
+        Candidate candidate{first, peak, peak, std::fabs(signal_[peak]) / (ratio * level), false};
+        found.push_back(candidate);
+        i = std::max(i, settings_.maxWidth + peak);
+    }
+}
+
+}  // namespace tesmora::detect
