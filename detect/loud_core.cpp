@@ -11,7 +11,8 @@
 
 namespace tesmora::detect {
 
-void WindowScanner::findLoudCandidates(std::vector<Candidate>& found, const std::vector<Candidate>& before) const {
+void WindowScanner::findLoudCandidates(std::vector<Candidate>& found, const std::vector<Candidate>& before,
+                                       const std::vector<Candidate>& againstPartner) const {
     const double ratio = settings_.loudCoreRatio;
     if (partner_.empty() || ratio <= 0 || settings_.longestStereoCore == 0) return;
     // Measured over 40 ms on each side: over a shorter stretch a low tone
@@ -64,8 +65,12 @@ void WindowScanner::findLoudCandidates(std::vector<Candidate>& found, const std:
         if (peak - first + 1 >= settings_.maxWidth) continue;
         const std::size_t reach = settings_.maxWidth;
         const auto near = [&](const Candidate& c) { return c.first <= peak + reach && c.last + reach >= first; };
+        // Damage found already, in this channel or against the partner, is
+        // judged as found: a loud candidate there would stand in for it with
+        // the damage's loud middle alone.
         if (std::any_of(found.begin(), found.begin() + static_cast<std::ptrdiff_t>(known), near) ||
-            std::any_of(before.begin(), before.end(), near)) {
+            std::any_of(before.begin(), before.end(), near) ||
+            std::any_of(againstPartner.begin(), againstPartner.end(), near)) {
             continue;
         }
         const double level = std::sqrt(levelEnergy(peak) / static_cast<double>(span));

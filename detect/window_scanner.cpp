@@ -1233,7 +1233,7 @@ void WindowScanner::scan(const std::int16_t* samples, std::size_t count, const W
     matchPulse();
     findPulseCandidates(fresh, candidates);
     if (settings_.frontThreshold > 0) findFrontCandidates(fresh, candidates);
-    findLoudCandidates(fresh, candidates);
+    findLoudCandidates(fresh, candidates, againstPartner);
     mergeInto(candidates, fresh);
     if (candidates.empty() && againstPartner.empty()) return;
     // The final model, fitted with every candidate left out.

@@ -81,7 +81,8 @@ private:
     void matchPulse();
     // Wide damage standing many times above the sound's level, in a signal
     // of two channels (loud_core.cpp).
-    void findLoudCandidates(std::vector<Candidate>& found, const std::vector<Candidate>& before) const;
+    void findLoudCandidates(std::vector<Candidate>& found, const std::vector<Candidate>& before,
+                            const std::vector<Candidate>& againstPartner) const;
     // before: the candidates of the fits before.
     void findPulseCandidates(std::vector<Candidate>& found, const std::vector<Candidate>& before) const;
     // Whether the damage from the candidate's largest departure on falls as

@@ -289,6 +289,7 @@ const WidePulse kBothPulse = {8, 9000, 20000};
 // A pop of raw width 16 in one channel: its core, 119 samples, outlasts the
 // longest click (88).
 const WidePulse kWidePop = {16, 12000, 20000};
+const WidePulse kLoudWidePop = {64, 20000, 20000};
 
 // Short voiced stretches at a telephone rate (8 kHz) over a faint noise
 // floor: every half second two glottal pulses of a 100 Hz voice, each ringing
@@ -726,6 +727,14 @@ std::vector<Case> cases() {
          0,
          kRate,
          [] { return pulseInBothChannels(1, 0, kWidePop, 0); },
+         40},
+        {"a wider, louder pop in one channel of that stereo under a loud wash both share: its whole core is "
+         "lined, its loud middle alone standing in for it nowhere",
+         [] { return pulseInBothChannels(0, 0, kLoudWidePop, 2000); },
+         {coreOf(deEmphasisedPulse(kLoudWidePop.width, 1), kLoudWidePop.at)},
+         0,
+         kRate,
+         [] { return pulseInBothChannels(1, 0, kLoudWidePop, 2000); },
          40},
         {"the same wide pop in both channels at the ratio the sound holds between them (a hit panned with the "
          "music) is the music's own event: no range",
