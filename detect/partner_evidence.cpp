@@ -246,7 +246,7 @@ bool WindowScanner::confirmAgainstPartner(Candidate& candidate) const {
     // own interpolation either.
     Candidate plain = candidate;
     plain.byPartner = false;
-    return lineBringsCloser(plain, {1.0, settings_.lineGainOverMiss}, false);
+    return lineBringsCloser(plain, {settings_.lineLeaves, settings_.lineGainOverMiss}, false);
 }
 
 }  // namespace tesmora::detect

@@ -824,8 +824,12 @@ bool WindowScanner::lineBringsCloser(const Candidate& whole, const LineDemand& d
     // noise-like sound as wide it misses by about the sound's own energy,
     // and a line there removes that much of the sound with the damage. The
     // line must gain more than the guess itself may miss by.
-    return effect.after <= demand.leaves * effect.before &&
-           effect.gain() >= demand.overMiss * interpolationMiss(from, to, againstPartner ? cancelledSound_ : cleaned_);
+    // A range lined with the sound after it is judged against the larger of
+    // the interpolation's misses before and after it.
+    const std::vector<double>& sound = againstPartner ? cancelledSound_ : cleaned_;
+    const double miss = std::max(interpolationMiss(from, to, sound),
+                                 demand.eitherSide ? interpolationMissAfter(from, to, sound) : 0.0);
+    return effect.after <= demand.leaves * effect.before && effect.gain() >= demand.overMiss * miss;
 }
 
 WindowScanner::LineEffect WindowScanner::lineEffect(const SampleSpan& selection,
@@ -1116,7 +1120,7 @@ bool WindowScanner::lineAcrossReachedCore(Candidate& candidate, const Candidate&
     // followed on into the music): its line removes about as much sound as
     // damage, and must gain clearly more than the interpolation misses by.
     LineDemand demand{deviation >= settings_.plainShare * loudest ? 1.0 : settings_.lineLeaves,
-                      aboveLevel < settings_.faintLevel ? settings_.faintGainOverMiss : settings_.lineGainOverMiss};
+                      aboveLevel < settings_.faintLevel || deviation < loudest ? settings_.faintGainOverMiss : settings_.lineGainOverMiss};
     // A wide core's line removes the sound under it with the damage: it
     // must remove the damage more surely.
     if (whole.partnerLeaves < 1) {
@@ -1136,15 +1140,16 @@ bool WindowScanner::lineAcrossReachedCore(Candidate& candidate, const Candidate&
         judged = last;
         Candidate reached = whole;
         reached.last = last;
-        if (!lineBringsCloser(reached, demand, last > ends.byDecay)) continue;
+        const LineDemand asked{demand.leaves, demand.overMiss, last > whole.last};
+        if (!lineBringsCloser(reached, asked, last > ends.byDecay)) continue;
         // The end found lies where the damage falls into the sound's own
         // level, give or take a sample or two: the range runs on past it
         // where the line still helps, but for one as long as a core may be.
         // Only a range found already is moved.
         Candidate padded = reached;
         padded.last = std::min(last + settings_.endPad, whole.first + settings_.longestDriftingCore - 1);
-        if (padded.last > last && lineBringsCloser(padded, demand, padded.last > ends.byDecay)) reached = padded;
-        candidate = startedEarlier(reached, demand, reached.last > ends.byDecay);
+        if (padded.last > last && lineBringsCloser(padded, asked, padded.last > ends.byDecay)) reached = padded;
+        candidate = startedEarlier(reached, asked, reached.last > ends.byDecay);
         return true;
     }
     return false;

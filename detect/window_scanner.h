@@ -241,6 +241,7 @@ private:
     struct LineDemand {
         double leaves;
         double overMiss;
+        bool eitherSide = false;  // judged against the larger miss, before or after the range
     };
     // Whether the line across the range meets demand. With decayAfter, the
     // interpolation takes the de-emphasis' slow decay out of the samples
