@@ -91,8 +91,8 @@
 // click against the channel's own; the pitch check (2) as any click's; the
 // repair's line against the partner's share with the cancelled sound
 // interpolated across, a far closer guess of what the channel held than its
-// own interpolation, and no further from the channel's own interpolation
-// either; a wide one, or a sound's attack, as any click's; and it is
+// own interpolation, and against the channel's own interpolation leaving
+// no more of the departure than any click's line may; a wide one, or a sound's attack, as any click's; and it is
 // followed on as any click. Where its edges there run on to the longest
 // click (a click in both channels, each with its own amplitude, leaves the
 // low tail of its de-emphasis in the errors less the partner's share), it is
@@ -259,10 +259,13 @@
 // glitch in an electronic loop, a wash) the guess misses by about the
 // sound's energy, and a line there removes as much sound as damage. The
 // wider a range, the more the guess misses, the more the line must gain.
-// Damage that departs less than 2.5 times the sound's RMS about it must gain
-// 3 times that miss: it may be the sound's own roughness, or a faint click's
-// tail followed on into the music, and its line removes about as much sound
-// as damage.
+// Damage that departs less than 2.5 times the sound's RMS about it, or less
+// than the loudest sample about it, must gain 3 times that miss: it may be
+// the sound's own roughness, or a faint click's tail followed on into the
+// music, and its line removes about as much sound as damage. A range whose
+// end was followed past where it was found is judged against the larger of
+// the misses just before and just after it: it reaches into the sound
+// after it, which may be louder or rougher than the sound before.
 // A drum hit or a pluck is a sharp attack, then the body of the sound it
 // starts, ringing to both sides of the guess; a wide range runs on from the
 // attack into that body, and the sound after the range is the body, which
