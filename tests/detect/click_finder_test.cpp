@@ -290,6 +290,9 @@ const WidePulse kBothPulse = {8, 9000, 20000};
 // longest click (88).
 const WidePulse kWidePop = {16, 12000, 20000};
 const WidePulse kLoudWidePop = {64, 20000, 20000};
+// A pop of raw width 18 in both channels, 9 times the RMS: its core, 2.9 ms,
+// smooth enough that no error of the model stands out.
+const WidePulse kSmoothWidePop = {18, 20000, 20000};
 
 // Short voiced stretches at a telephone rate (8 kHz) over a faint noise
 // floor: every half second two glottal pulses of a 100 Hz voice, each ringing
@@ -735,6 +738,14 @@ std::vector<Case> cases() {
          0,
          kRate,
          [] { return pulseInBothChannels(1, 0, kLoudWidePop, 2000); },
+         40},
+        {"a smooth wide pop in both channels at its own ratio and sign, no error of the model standing out: its "
+         "samples, loud over the sound's level, find its core",
+         [] { return pulseInBothChannels(0, -0.5, kSmoothWidePop, 0); },
+         {coreOf(deEmphasisedPulse(kSmoothWidePop.width, 1), kSmoothWidePop.at)},
+         0,
+         kRate,
+         [] { return pulseInBothChannels(1, -0.5, kSmoothWidePop, 0); },
          40},
         {"the same wide pop in both channels at the ratio the sound holds between them (a hit panned with the "
          "music) is the music's own event: no range",
