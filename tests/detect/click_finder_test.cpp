@@ -167,6 +167,9 @@ const WidePulse kFaintPulses[] = {{3, 3300, 14000}, {3, 3500, 24000}};
 // A pulse of raw width 3 at 2.5 times the RMS of the tones below, in a loud
 // hiss: a departure no further above the sound than a faint one's.
 const WidePulse kHissLevelPulse[] = {{3, -4800, 27000}};
+// A pulse of raw width 3 at 5 times the RMS of the tones below, in a louder
+// hiss, rougher after the pulse than before it.
+const WidePulse kPulseBeforeRougherHiss[] = {{3, 8000, 5000}};
 // Pulses of raw width 5 at 3.3 to 4 times the RMS of the tones below, in a
 // loud hiss: a quarter of each peak stands a little below the sound's level.
 const WidePulse kLowHissPulses[] = {{5, -7000, 6000}, {5, 7700, 16000}, {5, -6300, 26000}, {5, 7000, 36000}};
@@ -522,6 +525,9 @@ std::vector<Case> cases() {
          "over its low tail must gain well over what the interpolation misses the hiss by, and the range ends with "
          "its core",
          [] { return tonesWithPulses(kHissLevelPulse, 150); }, coresOf(kHissLevelPulse)},
+        {"a pulse through the de-emphasis in tones under a louder hiss: a line on over its tail is judged against "
+         "the interpolation's miss of the rougher hiss after it too, and the range ends with its core",
+         [] { return tonesWithPulses(kPulseBeforeRougherHiss, 250); }, coresOf(kPulseBeforeRougherHiss)},
         {"low pulses through the de-emphasis (3.3 to 4 times the RMS) in music-like tones under a loud hiss: the slow "
          "decay fitted after each range, its core's bound a little under the sound's level, carries each range to the "
          "core's end",
