@@ -775,6 +775,16 @@ std::vector<Case> cases() {
              return s;
          },
          {}},
+        {"a hiss burst over a loud low tone under a steady hiss draws no range: departing less than the tone's "
+         "loudest samples, its line must gain clearly more than the interpolation misses the hiss by",
+         [] {
+             Signal s = sine(second, 6000, 80);
+             const Signal hiss = noise(second, 1000, 15);
+             for (std::size_t n = 0; n < s.size(); ++n) s[n] += hiss[n];
+             addBurst(s, 9000, 6000, 3, 0, 9000);
+             return s;
+         },
+         {}},
         {"tuned drum hits over a low wave draw no range: a line across an attack would flatten the body's swings",
          [] { return tunedHits(120); },
          {}},
