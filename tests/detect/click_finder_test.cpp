@@ -167,6 +167,9 @@ const WidePulse kFaintPulses[] = {{3, 3300, 14000}, {3, 3500, 24000}};
 // A pulse of raw width 3 at 2.5 times the RMS of the tones below, in a loud
 // hiss: a departure no further above the sound than a faint one's.
 const WidePulse kHissLevelPulse[] = {{3, -4800, 27000}};
+// A pulse of raw width 3 at 5 times the RMS of the tones below, in a louder
+// hiss, rougher after the pulse than before it.
+const WidePulse kPulseBeforeRougherHiss[] = {{3, 8000, 5000}};
 // Pulses of raw width 5 at 3.3 to 4 times the RMS of the tones below, in a
 // loud hiss: a quarter of each peak stands a little below the sound's level.
 const WidePulse kLowHissPulses[] = {{5, -7000, 6000}, {5, 7700, 16000}, {5, -6300, 26000}, {5, 7000, 36000}};
@@ -290,6 +293,9 @@ const WidePulse kBothPulse = {8, 9000, 20000};
 // longest click (88).
 const WidePulse kWidePop = {16, 12000, 20000};
 const WidePulse kLoudWidePop = {64, 20000, 20000};
+// A pop of raw width 18 in both channels, 9 times the RMS: its core, 2.9 ms,
+// smooth enough that no error of the model stands out.
+const WidePulse kSmoothWidePop = {18, 20000, 20000};
 
 // Short voiced stretches at a telephone rate (8 kHz) over a faint noise
 // floor: every half second two glottal pulses of a 100 Hz voice, each ringing
@@ -519,6 +525,9 @@ std::vector<Case> cases() {
          "over its low tail must gain well over what the interpolation misses the hiss by, and the range ends with "
          "its core",
          [] { return tonesWithPulses(kHissLevelPulse, 150); }, coresOf(kHissLevelPulse)},
+        {"a pulse through the de-emphasis in tones under a louder hiss: a line on over its tail is judged against "
+         "the interpolation's miss of the rougher hiss after it too, and the range ends with its core",
+         [] { return tonesWithPulses(kPulseBeforeRougherHiss, 250); }, coresOf(kPulseBeforeRougherHiss)},
         {"low pulses through the de-emphasis (3.3 to 4 times the RMS) in music-like tones under a loud hiss: the slow "
          "decay fitted after each range, its core's bound a little under the sound's level, carries each range to the "
          "core's end",
@@ -736,6 +745,14 @@ std::vector<Case> cases() {
          kRate,
          [] { return pulseInBothChannels(1, 0, kLoudWidePop, 2000); },
          40},
+        {"a smooth wide pop in both channels at its own ratio and sign, no error of the model standing out: its "
+         "samples, loud over the sound's level, find its core",
+         [] { return pulseInBothChannels(0, -0.5, kSmoothWidePop, 0); },
+         {coreOf(deEmphasisedPulse(kSmoothWidePop.width, 1), kSmoothWidePop.at)},
+         0,
+         kRate,
+         [] { return pulseInBothChannels(1, -0.5, kSmoothWidePop, 0); },
+         40},
         {"the same wide pop in both channels at the ratio the sound holds between them (a hit panned with the "
          "music) is the music's own event: no range",
          [] { return pulseInBothChannels(0, 0.8, kWidePop, 0); },
@@ -755,6 +772,16 @@ std::vector<Case> cases() {
              Signal s = tones(second, 1500, 220, 600, 700);
              addBurst(s, 5000, 18000, 2, 0, 6);
              addBurst(s, 25000, 18000, 3, 0, 5001);
+             return s;
+         },
+         {}},
+        {"a hiss burst over a loud low tone under a steady hiss draws no range: departing less than the tone's "
+         "loudest samples, its line must gain clearly more than the interpolation misses the hiss by",
+         [] {
+             Signal s = sine(second, 6000, 80);
+             const Signal hiss = noise(second, 1000, 15);
+             for (std::size_t n = 0; n < s.size(); ++n) s[n] += hiss[n];
+             addBurst(s, 9000, 6000, 3, 0, 9000);
              return s;
          },
          {}},
