@@ -827,8 +827,8 @@ bool WindowScanner::lineBringsCloser(const Candidate& whole, const LineDemand& d
     // A range lined with the sound after it is judged against the larger of
     // the interpolation's misses before and after it.
     const std::vector<double>& sound = againstPartner ? cancelledSound_ : cleaned_;
-    const double miss = std::max(interpolationMiss(from, to, sound),
-                                 demand.eitherSide ? interpolationMissAfter(from, to, sound) : 0.0);
+    const double miss =
+        std::max(interpolationMiss(from, to, sound), demand.eitherSide ? interpolationMissAfter(from, to, sound) : 0.0);
     return effect.after <= demand.leaves * effect.before && effect.gain() >= demand.overMiss * miss;
 }
 
@@ -1120,7 +1120,8 @@ bool WindowScanner::lineAcrossReachedCore(Candidate& candidate, const Candidate&
     // followed on into the music): its line removes about as much sound as
     // damage, and must gain clearly more than the interpolation misses by.
     LineDemand demand{deviation >= settings_.plainShare * loudest ? 1.0 : settings_.lineLeaves,
-                      aboveLevel < settings_.faintLevel || deviation < loudest ? settings_.faintGainOverMiss : settings_.lineGainOverMiss};
+                      aboveLevel < settings_.faintLevel || deviation < loudest ? settings_.faintGainOverMiss
+                                                                               : settings_.lineGainOverMiss};
     // A wide core's line removes the sound under it with the damage: it
     // must remove the damage more surely.
     if (whole.partnerLeaves < 1) {
