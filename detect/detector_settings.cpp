@@ -49,6 +49,11 @@ DetectorSettings settingsFor(int sampleRate, const DetectOptions& options) {
     // the damage's low tail still lies, and a line over a sample or two of
     // it costs little (none at a low rate, where a sample is long).
     settings.endPad = static_cast<std::size_t>(std::lround(rate / 20000));
+    // A record's damage sinks into the sound more slowly than its core's end
+    // is told (the de-emphasis' slow decay under it): in a signal of two
+    // channels, the other channel judging the sound's own events, the range
+    // runs on twice as far where its line still helps.
+    settings.stereoEndPad = rate >= 32000 ? static_cast<std::size_t>(std::lround(rate / 10000)) : settings.endPad;
     settings.tailFitSpan = static_cast<std::size_t>(2 * settings.slowDecay);
     settings.decayFitSpan = static_cast<std::size_t>(rate / 1400);
     // At a low rate the de-emphasis' fast decay lasts under a sample: its

@@ -912,11 +912,34 @@ bool WindowScanner::standsOutOfTexture(std::size_t index, const std::vector<Cand
 }
 
 WindowScanner::SoundLevels WindowScanner::levelsAround(const Candidate& candidate, const Candidate& whole,
-                                                       const std::vector<double>& sound) const {
+                                                       const std::vector<double>& sound, bool decayOut) const {
     const std::size_t span = settings_.scaleStretch;
     const std::size_t beforeFrom = candidate.first > span ? candidate.first - span : 0;
     const std::size_t afterEnd = std::min(count_, whole.last + 1 + span);
-    return {rootMeanSquare(sound, beforeFrom, candidate.first), rootMeanSquare(sound, whole.last + 1, afterEnd)};
+    double after = rootMeanSquare(sound, whole.last + 1, afterEnd);
+    if (decayOut) after = std::min(after, levelWithoutDecay(whole, sound, afterEnd));
+    return {rootMeanSquare(sound, beforeFrom, candidate.first), after};
+}
+
+double WindowScanner::levelWithoutDecay(const Candidate& whole, const std::vector<double>& sound,
+                                        std::size_t to) const {
+    // A pulse through a phono stage's de-emphasis runs on after its range in
+    // a slow decay, loud beside the sound for some milliseconds: counted in
+    // the level after, the damage would raise the bar it must clear. Fitted
+    // as the end of a core is (decay_tail.h), it is taken out.
+    const DecayTail fit =
+        fitDecayTail(sound.data(), count_, model_, whole.first, whole.last, settings_.tailFitSpan, settings_.slowDecay);
+    if (fit.gap.empty() || fit.significance < settings_.tailSignificance || to <= whole.last + 1) {
+        return std::numeric_limits<double>::infinity();
+    }
+    const double step = std::exp(-1 / settings_.slowDecay);
+    double decay = fit.amplitude;
+    double energy = 0;
+    for (std::size_t n = whole.last + 1; n < to; ++n) {
+        energy += (sound[n] - decay) * (sound[n] - decay);
+        decay *= step;
+    }
+    return std::sqrt(energy / static_cast<double>(to - whole.last - 1));
 }
 
 double WindowScanner::overLevel(const Candidate& candidate, const Candidate& whole, double deviation,
@@ -927,14 +950,14 @@ double WindowScanner::overLevel(const Candidate& candidate, const Candidate& who
 }
 
 double WindowScanner::neededDeparture(const Candidate& candidate, const Candidate& whole, double evidence,
-                                      const std::vector<double>& sound) const {
+                                      const std::vector<double>& sound, bool decayOut) const {
     // A click departs from what the signal around it predicts for its place
     // by more than the signal's own level; an onset or a plosive does not,
     // because the loud signal after it is part of that level.
     const std::size_t span = settings_.scaleStretch;
     const std::size_t beforeFrom = candidate.first > span ? candidate.first - span : 0;
     const std::size_t afterEnd = std::min(count_, whole.last + 1 + span);
-    const auto [before, after] = levelsAround(candidate, whole, sound);
+    const auto [before, after] = levelsAround(candidate, whole, sound, decayOut);
     const double level = std::max(before, after);
     // Where the sound keeps its level across the candidate there is no onset
     // to mistake for a click, and a smaller departure is one.
@@ -1035,8 +1058,11 @@ bool WindowScanner::confirm(Candidate& candidate, double deviation) const {
                                         : settings_.coreEvidence;
     // A front alone is weaker evidence than a click's two-sided error: a
     // sound's onset is as unpredictable from before.
-    double needed =
-        neededDeparture(candidate, whole, candidate.byFront ? settings_.frontEvidence * evidence : evidence, cleaned_);
+    const double asked = candidate.byFront ? settings_.frontEvidence * evidence : evidence;
+    double needed = neededDeparture(candidate, whole, asked, cleaned_);
+    // The level after may hold the damage's own slow decay: judged without
+    // it where the candidate falls short (the fit costs an interpolation).
+    if (deviation < needed) needed = std::min(needed, neededDeparture(candidate, whole, asked, cleaned_, true));
     // A click whose damage after its peak falls closely as a de-emphasised
     // pulse's two decays do, the high-frequency level after it held, needs a
     // little less (at rates where the pulse's shape tells: its fall lasts
@@ -1148,7 +1174,8 @@ bool WindowScanner::lineAcrossReachedCore(Candidate& candidate, const Candidate&
         // where the line still helps, but for one as long as a core may be.
         // Only a range found already is moved.
         Candidate padded = reached;
-        padded.last = std::min(last + settings_.endPad, whole.first + settings_.longestDriftingCore - 1);
+        const std::size_t pad = partner_.empty() ? settings_.endPad : settings_.stereoEndPad;
+        padded.last = std::min(last + pad, whole.first + settings_.longestDriftingCore - 1);
         if (padded.last > last && lineBringsCloser(padded, asked, padded.last > ends.byDecay)) reached = padded;
         candidate = startedEarlier(reached, asked, reached.last > ends.byDecay);
         return true;

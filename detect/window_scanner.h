@@ -161,9 +161,10 @@ private:
     // sound around it: candidate as found, whole with its tail; evidence
     // multiplies it (the core of damage whose tail outlasts the longest
     // click must stand out more).
-    // sound: the samples whose level the departure is measured against.
+    // sound: the samples whose level the departure is measured against;
+    // decayOut as for levelsAround.
     double neededDeparture(const Candidate& candidate, const Candidate& whole, double evidence,
-                           const std::vector<double>& sound) const;
+                           const std::vector<double>& sound, bool decayOut = false) const;
     // How far the samples from first on depart from what the model predicts
     // from the samples before first alone.
     std::vector<double> departureFromBefore(std::size_t first, std::size_t length) const;
@@ -304,8 +305,13 @@ private:
         double before;
         double after;
     };
-    SoundLevels levelsAround(const Candidate& candidate, const Candidate& whole,
-                             const std::vector<double>& sound) const;
+    // decayOut: the level after measured with the de-emphasis' slow decay,
+    // fitted after whole, taken out, where that is lower.
+    SoundLevels levelsAround(const Candidate& candidate, const Candidate& whole, const std::vector<double>& sound,
+                             bool decayOut = false) const;
+    // The sound's RMS over [whole.last + 1, to) less the de-emphasis' slow
+    // decay fitted after whole; infinite where no decay stands out.
+    double levelWithoutDecay(const Candidate& whole, const std::vector<double>& sound, std::size_t to) const;
     // The departure against the larger of the two (infinite in silence).
     double overLevel(const Candidate& candidate, const Candidate& whole, double deviation,
                      const std::vector<double>& sound) const;

@@ -722,12 +722,13 @@ std::vector<Case> cases() {
          kRate,
          [] { return correlatedChannel(0, 0, 8000, 2000); }},
         {"a pulse through the de-emphasis in both channels, its own sign in each, under a loud wash both share: "
-         "against the partner its low tail runs on to the longest click, and its core is found",
-         [] { return pulseInBothChannels(0, -0.5, kBothPulse, 2000); },
+         "against the partner its low tail runs on to the longest click, and its core is found, judged against "
+         "the wash with the pulse's slow decay taken out of the level after it",
+         [] { return pulseInBothChannels(0, -0.5, kBothPulse, 2200); },
          {coreOf(deEmphasisedPulse(8, 1), 20000)},
          0,
          kRate,
-         [] { return pulseInBothChannels(1, -0.5, kBothPulse, 2000); },
+         [] { return pulseInBothChannels(1, -0.5, kBothPulse, 2200); },
          40},
         {"a pop in one channel of correlated stereo, its core wider than the longest click, is found where the "
          "other channel does not carry it",
