@@ -93,9 +93,12 @@ struct DetectorSettings {
     // A wide core whose shape the partner shares closely (leaving at most
     // partnerOwnRatioShare of it) at a ratio held on neither side of it is
     // damage in both channels: the partner's witness is then taken as if it
-    // left at most partnerOwnRatioLeaves of the sound around the core.
+    // left at most partnerWitnessLeaves of the sound around the core. So is
+    // one across which the partner departs by at most partnerSilentShare of
+    // this channel's energy, where the sound around it says nothing more.
     double partnerOwnRatioShare = 0.25;
-    double partnerOwnRatioLeaves = 0.7;
+    double partnerSilentShare = 0.1;
+    double partnerWitnessLeaves = 0.7;
     // A pulse through a phono stage's de-emphasis, its tail drifting back
     // slowly under the sound (window_scanner.cpp, driftingCore).
     double driftCoreOfPeak = 0.23;        // its core: down to this share of its peak (a margin on a quarter)

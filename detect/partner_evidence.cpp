@@ -188,13 +188,18 @@ double WindowScanner::partnerLeavesAround(const Candidate& core) const {
                              apart(gain, afterSide.gain) <= settings_.partnerGainAgreement;
     if (unexplained <= settings_.partnerCoreShare * ownEnergy && soundsRatio) return 1;
     if (unexplained <= settings_.partnerOwnRatioShare * ownEnergy) {
-        return std::min(leaves, settings_.partnerOwnRatioLeaves);
+        return std::min(leaves, settings_.partnerWitnessLeaves);
     }
     // Where the two channels hold no steady ratio across the core (sounds
-    // of their own in each, panned apart), what the partner lacks there
-    // tells nothing of the core.
-    if (!(apart(before.gain, afterSide.gain) <= settings_.partnerSideAgreement)) return 1;
-    return leaves < settings_.partnerContextLeaves ? leaves : 1;
+    // of their own in each, panned apart), or the partner leaves nearly all
+    // of the sound around it, what the partner lacks there tells little of
+    // the core: it is refused, unless the partner hardly departs across the
+    // core at all. Then the partner carries none of it, and it needs the
+    // evidence of a core the partner witnesses.
+    const double unwitnessed =
+        otherEnergy <= settings_.partnerSilentShare * ownEnergy ? settings_.partnerWitnessLeaves : 1;
+    if (!(apart(before.gain, afterSide.gain) <= settings_.partnerSideAgreement)) return unwitnessed;
+    return leaves < settings_.partnerContextLeaves ? leaves : unwitnessed;
 }
 
 WindowScanner::SideRelation WindowScanner::relationOver(std::size_t from, std::size_t to) const {
