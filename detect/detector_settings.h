@@ -90,6 +90,15 @@ struct DetectorSettings {
     double wideCoreLineLeaves = 0.25;    // the share of its departure's energy the line across such a core may leave
     double wideCoreGainOverMiss = 2;     // ... and the energy it must gain, against what the interpolation misses by
     SwingRule wideSwing;                 // ... and none whose samples swing across its line as a sound's do
+    // A wide core whose shape the partner shares closely (leaving at most
+    // partnerOwnRatioShare of it) at a ratio held on neither side of it is
+    // damage in both channels: the partner's witness is then taken as if it
+    // left at most partnerWitnessLeaves of the sound around the core. So is
+    // one across which the partner departs by at most partnerSilentShare of
+    // this channel's energy, where the sound around it says nothing more.
+    double partnerOwnRatioShare = 0.25;
+    double partnerSilentShare = 0.1;
+    double partnerWitnessLeaves = 0.7;
     // A pulse through a phono stage's de-emphasis, its tail drifting back
     // slowly under the sound (window_scanner.cpp, driftingCore).
     double driftCoreOfPeak = 0.23;        // its core: down to this share of its peak (a margin on a quarter)

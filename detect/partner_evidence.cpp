@@ -155,15 +155,10 @@ double WindowScanner::partnerLeavesAround(const Candidate& core) const {
     // the channels, lies just after it.
     const std::size_t after = std::max(core.last + 1, core.first + settings_.longestStereoCore);
     if (core.first < span + p || after + span + p >= count_) return 1;
-    // Where the two channels hold no steady ratio across the core (sounds
-    // of their own in each, panned apart), what the partner lacks there
-    // tells nothing of the core.
     const SideRelation before = relationOver(core.first - span, core.first);
     const SideRelation afterSide = relationOver(after, after + span);
     const auto apart = [](double a, double b) { return std::fabs(a - b) / std::max(std::fabs(a), std::fabs(b)); };
-    if (!(apart(before.gain, afterSide.gain) <= settings_.partnerSideAgreement)) return 1;
     const double leaves = std::max(before.left, afterSide.left);
-    if (!(leaves < settings_.partnerContextLeaves)) return 1;
     // Each channel's departure from its own interpolation across the core,
     // and the gain from the partner's to this channel's that explains most
     // of it.
@@ -180,14 +175,31 @@ double WindowScanner::partnerLeavesAround(const Candidate& core) const {
         ownEnergy += mine * mine;
     }
     if (!(ownEnergy > 0)) return 1;
-    if (!(otherEnergy > 0)) return leaves;
-    const double gain = cross / otherEnergy;
+    const double gain = otherEnergy > 0 ? cross / otherEnergy : 0;
     // The same shape in both is the sound's own where its ratio is that of
     // the sound on one side (a drum's before its hit, or its body after).
-    const bool sameShape = ownEnergy - cross * gain <= settings_.partnerCoreShare * ownEnergy;
+    // Closely the same shape at a ratio of its own, held on neither side, is
+    // damage in both channels, each with its own amplitude and sign: the
+    // music holds the ratio of the sound around it, the damage does not. The
+    // partner then witnesses it however much of the sound around it the
+    // partner leaves, and whether or not the two sides agree.
+    const double unexplained = otherEnergy > 0 ? ownEnergy - cross * gain : ownEnergy;
     const bool soundsRatio = apart(gain, before.gain) <= settings_.partnerGainAgreement ||
                              apart(gain, afterSide.gain) <= settings_.partnerGainAgreement;
-    return sameShape && soundsRatio ? 1 : leaves;
+    if (unexplained <= settings_.partnerCoreShare * ownEnergy && soundsRatio) return 1;
+    if (unexplained <= settings_.partnerOwnRatioShare * ownEnergy) {
+        return std::min(leaves, settings_.partnerWitnessLeaves);
+    }
+    // Where the two channels hold no steady ratio across the core (sounds
+    // of their own in each, panned apart), or the partner leaves nearly all
+    // of the sound around it, what the partner lacks there tells little of
+    // the core: it is refused, unless the partner hardly departs across the
+    // core at all. Then the partner carries none of it, and it needs the
+    // evidence of a core the partner witnesses.
+    const double unwitnessed =
+        otherEnergy <= settings_.partnerSilentShare * ownEnergy ? settings_.partnerWitnessLeaves : 1;
+    if (!(apart(before.gain, afterSide.gain) <= settings_.partnerSideAgreement)) return unwitnessed;
+    return leaves < settings_.partnerContextLeaves ? leaves : unwitnessed;
 }
 
 WindowScanner::SideRelation WindowScanner::relationOver(std::size_t from, std::size_t to) const {

@@ -143,7 +143,9 @@ private:
     // (the less, the surer its witness); 1 where the partner explains the
     // core (its own departure across the core has the same shape, in the
     // ratio the two channels hold on one side of it or the other), or the
-    // two hold no steady ratio across it (partner_evidence.cpp).
+    // two hold no steady ratio across it (partner_evidence.cpp); at most
+    // partnerWitnessLeaves where the partner departs across the core in
+    // closely its shape at a ratio of its own, or hardly departs at all.
     double partnerLeavesAround(const Candidate& core) const;
     // A wide core's end, where the damage falls below a quarter of its peak
     // against what the sound before it predicts; false where it runs on to

@@ -279,13 +279,26 @@ Signal correlatedChannel(int channel, double otherShare, double peak = 6000, dou
     return s;
 }
 
-// The stereo of correlatedChannel with no event of its own, under a wash of
-// the given RMS, and a pulse through the de-emphasis (raw width, peak, where)
-// in the first channel, share of it in the second.
-Signal pulseInBothChannels(int channel, double share, const WidePulse& defect, double wash) {
-    Signal s = correlatedChannel(channel, 0, 0, wash);
+// A pulse through the de-emphasis (raw width, peak, where) in the first
+// channel, share of it in the second.
+void addPulseInChannel(Signal& s, int channel, double share, const WidePulse& defect) {
     const Signal pulse = deEmphasisedPulse(defect.width, channel == 0 ? defect.peak : share * defect.peak);
     for (std::size_t n = 0; n < pulse.size(); ++n) s[defect.at + n] += pulse[n];
+}
+
+// The stereo of correlatedChannel with no event of its own, under a wash of
+// the given RMS, and a pulse in its channels (addPulseInChannel).
+Signal pulseInBothChannels(int channel, double share, const WidePulse& defect, double wash) {
+    Signal s = correlatedChannel(channel, 0, 0, wash);
+    addPulseInChannel(s, channel, share, defect);
+    return s;
+}
+
+// That pulse in stereo whose channels share no music: each has tones of its
+// own (an ambient mix, instruments panned apart).
+Signal pulseInUnsharedChannels(int channel, double share, const WidePulse& defect) {
+    Signal s = channel == 0 ? tones(kRate, 3000, 220, 1000, 1250) : tones(kRate, 2550, 300, 900, 1330);
+    addPulseInChannel(s, channel, share, defect);
     return s;
 }
 const WidePulse kBothPulse = {8, 9000, 20000};
@@ -761,6 +774,15 @@ std::vector<Case> cases() {
          0,
          kRate,
          [] { return pulseInBothChannels(1, 0.8, kWidePop, 0); }},
+        {"a wide pop in both channels with its own ratio and sign, in stereo whose channels share no music, is "
+         "found: its shape in the other channel witnesses it, though that channel explains none of the "
+         "sound around it",
+         [] { return pulseInUnsharedChannels(0, -0.6, kWidePop); },
+         {coreOf(deEmphasisedPulse(kWidePop.width, 1), kWidePop.at)},
+         0,
+         kRate,
+         [] { return pulseInUnsharedChannels(1, -0.6, kWidePop); },
+         40},
         {"a click in both channels with its own ratio and sign is found",
          [] { return correlatedChannel(0, -0.5); },
          {{20000, 3}},
