@@ -106,6 +106,7 @@ void WindowScanner::computeErrors(bool refit) {
     const std::size_t n = count_;
     const auto p = static_cast<std::size_t>(settings_.order);
     model_ = fitPredictor(cleaned_.data(), n, settings_.order);
+    gaps_.setModel(model_);
     forwardError(cleaned_.data(), n, model_, forward_.data());
     // The forward error filtered by the time-reversed model is the error of
     // predicting each sample from both sides: a click shows as one sharp peak
@@ -412,7 +413,7 @@ void WindowScanner::fillCandidates(const std::vector<Candidate>& candidates) {
     const auto p = static_cast<std::size_t>(settings_.order);
     for (const Candidate& c : candidates) {
         if (c.first >= p && c.last + p < count_) {
-            const std::vector<double> gap = interpolateGap(cleaned_.data(), count_, model_, c.first, c.last);
+            const std::vector<double> gap = gaps_.interpolate(cleaned_.data(), count_, c.first, c.last);
             std::copy(gap.begin(), gap.end(), cleaned_.begin() + static_cast<std::ptrdiff_t>(c.first));
             continue;
         }
@@ -494,7 +495,7 @@ bool WindowScanner::extendTail(Candidate& candidate, double peakDeviation, doubl
         const std::size_t reach =
             std::min({candidate.first + longest - 1, candidate.last + std::max<std::size_t>(4, width), count_ - p - 1});
         if (reach <= candidate.last) break;
-        const std::vector<double> gap = interpolateGap(cleaned_.data(), count_, model_, candidate.first, reach);
+        const std::vector<double> gap = gaps_.interpolate(cleaned_.data(), count_, candidate.first, reach);
         std::size_t last = candidate.last;
         std::size_t quiet = 0;
         for (std::size_t n = candidate.last + 1; n <= reach && quiet <= settings_.tailGap; ++n) {
@@ -706,7 +707,7 @@ std::size_t WindowScanner::interpolatedCoreEnd(const Candidate& whole) const {
     std::size_t last = whole.last;
     for (int round = 0; round < 8 && last < limit; ++round) {
         const std::size_t reach = std::min(limit, last + std::max<std::size_t>(4, last - whole.first + 1));
-        const DecayTail fit = fitDecayTail(cleaned_.data(), count_, model_, whole.first, reach, settings_.tailFitSpan,
+        const DecayTail fit = fitDecayTail(cleaned_.data(), count_, gaps_, whole.first, reach, settings_.tailFitSpan,
                                            settings_.slowDecay);
         if (fit.gap.empty() || fit.significance < settings_.followFit) break;
         double peak = 0;
@@ -745,7 +746,7 @@ std::size_t WindowScanner::decayTailEnd(const Candidate& whole) const {
     // The gap starts a little early, where a soft front begins (reachCoreEnd).
     const std::size_t origin = whole.first > settings_.frontLead ? whole.first - settings_.frontLead : 0;
     const DecayTail tail =
-        fitDecayTail(cleaned_.data(), count_, model_, origin, whole.last, settings_.tailFitSpan, settings_.slowDecay);
+        fitDecayTail(cleaned_.data(), count_, gaps_, origin, whole.last, settings_.tailFitSpan, settings_.slowDecay);
     double peak = 0;
     for (std::size_t i = 0; i < tail.gap.size(); ++i) {
         const double damage = signal_[origin + i] - tail.gap[i];
@@ -816,8 +817,8 @@ bool WindowScanner::lineBringsCloser(const Candidate& whole, const LineDemand& d
     const std::vector<double> guess =
         againstPartner ? guessFromPartner(from + 1, to - 1)
         : decayAfter
-            ? fitDecayTail(cleaned_.data(), count_, model_, from + 1, to - 1, tailSpan, settings_.slowDecay).gap
-            : interpolateGap(cleaned_.data(), count_, model_, from + 1, to - 1);
+            ? fitDecayTail(cleaned_.data(), count_, gaps_, from + 1, to - 1, tailSpan, settings_.slowDecay).gap
+            : gaps_.interpolate(cleaned_.data(), count_, from + 1, to - 1);
     if (guess.size() != to - from - 1) return false;
     const LineEffect effect = lineEffect(selection, guess);
     // The interpolation is only a guess of the sound: across a stretch of
@@ -869,7 +870,7 @@ double WindowScanner::interpolationMissAfter(std::size_t from, std::size_t to, c
 
 double WindowScanner::interpolationMissAt(std::size_t first, std::size_t width,
                                           const std::vector<double>& sound) const {
-    const std::vector<double> guess = interpolateGap(sound.data(), count_, model_, first, first + width - 1);
+    const std::vector<double> guess = gaps_.interpolate(sound.data(), count_, first, first + width - 1);
     double miss = 0;
     for (std::size_t i = 0; i < guess.size(); ++i)
         miss += (sound[first + i] - guess[i]) * (sound[first + i] - guess[i]);
@@ -880,7 +881,7 @@ WindowScanner::Departure WindowScanner::largestDeparture(const Candidate& candid
                                                          const std::vector<double>& sound) const {
     const auto p = static_cast<std::size_t>(settings_.order);
     if (candidate.first < p || candidate.last + p >= count_) return {-1, candidate.first};
-    const std::vector<double> gap = interpolateGap(sound.data(), count_, model_, candidate.first, candidate.last);
+    const std::vector<double> gap = gaps_.interpolate(sound.data(), count_, candidate.first, candidate.last);
     Departure largest{0, candidate.first};
     for (std::size_t i = 0; i < gap.size(); ++i) {
         const double size = std::fabs(raw[candidate.first + i] - gap[i]);
@@ -928,7 +929,7 @@ double WindowScanner::levelWithoutDecay(const Candidate& whole, const std::vecto
     // the level after, the damage would raise the bar it must clear. Fitted
     // as the end of a core is (decay_tail.h), it is taken out.
     const DecayTail fit =
-        fitDecayTail(sound.data(), count_, model_, whole.first, whole.last, settings_.tailFitSpan, settings_.slowDecay);
+        fitDecayTail(sound.data(), count_, gaps_, whole.first, whole.last, settings_.tailFitSpan, settings_.slowDecay);
     if (fit.gap.empty() || fit.significance < settings_.tailSignificance || to <= whole.last + 1) {
         return std::numeric_limits<double>::infinity();
     }
@@ -1272,6 +1273,7 @@ void WindowScanner::scan(const std::int16_t* samples, std::size_t count, const W
     // The final model, fitted with every candidate left out.
     fillCandidates(candidates);
     model_ = fitPredictor(cleaned_.data(), count_, settings_.order);
+    gaps_.setModel(model_);
     rawError_.resize(count_);
     forwardError(signal_.data(), count_, model_, rawError_.data());
     const std::size_t foundBefore = found.size();

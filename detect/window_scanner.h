@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "ar_model.h"
 #include "click.h"
 #include "detector_settings.h"
 #include "noise_evidence.h"
@@ -325,6 +326,9 @@ private:
     std::vector<double> signal_;   // the samples
     std::vector<double> cleaned_;  // the samples with the clicks found so far interpolated
     std::vector<double> model_;    // the prediction-error filter
+    // The interpolation of gaps under model_; its factor grows with the gaps
+    // asked, from const judges too.
+    mutable GapInterpolator gaps_;
     std::vector<double> forward_;
     std::vector<double> rawError_;  // the forward error of the samples as they are, with the final model
     std::vector<double> matched_;   // the two-sided error: forward error filtered by the reversed model
