@@ -424,9 +424,36 @@ void WindowScanner::fillCandidates(const std::vector<Candidate>& candidates) {
     }
 }
 
-bool WindowScanner::cancelledFrom(std::size_t from, std::size_t to, double energy, std::ptrdiff_t offset) const {
+WindowScanner::RunningEnergy WindowScanner::runningEnergy(std::size_t from, std::size_t to) const {
+    RunningEnergy running;
+    running.origin = from;
+    running.before.resize(to - from + 1);
+    running.before[0] = 0;
+    for (std::size_t n = from; n < to; ++n) {
+        running.before[n + 1 - from] = running.before[n - from] + rawError_[n] * rawError_[n];
+    }
+    // Each running sum is off by at most a rounding of the whole total a
+    // step, two of them and their difference by twice that and one more,
+    // and a window's sum in order by one such a term: eight times the
+    // bound of it all.
+    const double total = running.before.back();
+    running.slack = 8 * static_cast<double>(to - from + 8) * std::numeric_limits<double>::epsilon() * total;
+    return running;
+}
+
+bool WindowScanner::cancelledFrom(std::size_t from, std::size_t to, double energy, std::ptrdiff_t offset,
+                                  const RunningEnergy& running) const {
     if (offset < 0 ? from < static_cast<std::size_t>(-offset) : to + static_cast<std::size_t>(offset) > count_) {
         return false;
+    }
+    const auto shiftedFrom = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(from) + offset);
+    const std::size_t shiftedTo = shiftedFrom + (to - from);
+    if (shiftedFrom >= running.origin && shiftedTo - running.origin < running.before.size()) {
+        const double rough = running.before[shiftedTo - running.origin] - running.before[shiftedFrom - running.origin];
+        if (rough + running.slack <= settings_.periodicShare * energy ||
+            rough - running.slack >= energy / settings_.periodicShare) {
+            return false;
+        }
     }
     double cross = 0;
     double shiftedEnergy = 0;
@@ -463,15 +490,18 @@ bool WindowScanner::repeatsAPeriodAway(const Candidate& candidate) const {
     // more than the shortest period). A pulse train goes on, a click does
     // not: a period that short counts only where the pulse a period away has
     // another a period beyond it, or one on the candidate's other side.
+    const std::size_t reach = 2 * settings_.longestPeriod + 1;
+    const RunningEnergy running = runningEnergy(from > reach ? from - reach : 0, std::min(count_, to + reach));
     const auto cancelledNear = [&](std::ptrdiff_t offset) {
         constexpr std::ptrdiff_t kJitters[] = {0, -1, 1};  // a voice's period wavers by a sample
-        return std::any_of(std::begin(kJitters), std::end(kJitters),
-                           [&](std::ptrdiff_t jitter) { return cancelledFrom(from, to, energy, offset + jitter); });
+        return std::any_of(std::begin(kJitters), std::end(kJitters), [&](std::ptrdiff_t jitter) {
+            return cancelledFrom(from, to, energy, offset + jitter, running);
+        });
     };
     for (std::size_t lag = settings_.shortestPeriod; lag <= settings_.longestPeriod; ++lag) {
         const auto period = static_cast<std::ptrdiff_t>(lag);
         for (const std::ptrdiff_t side : {-1, 1}) {
-            if (!cancelledFrom(from, to, energy, side * period)) continue;
+            if (!cancelledFrom(from, to, energy, side * period, running)) continue;
             if (lag >= settings_.maxWidth || cancelledNear(-side * period) || cancelledNear(2 * side * period)) {
                 return true;
             }
