@@ -862,9 +862,8 @@ bool WindowScanner::lineBringsCloser(const Candidate& whole, const LineDemand& d
     const std::size_t tailSpan = settings_.tailFitSpan;
     const std::vector<double> guess =
         againstPartner ? guessFromPartner(from + 1, to - 1)
-        : decayAfter
-            ? fitDecayTail(cleaned_.data(), count_, gaps_, from + 1, to - 1, tailSpan, settings_.slowDecay).gap
-            : gaps_.interpolate(cleaned_.data(), count_, from + 1, to - 1);
+        : decayAfter ? fitDecayTail(cleaned_.data(), count_, gaps_, from + 1, to - 1, tailSpan, settings_.slowDecay).gap
+                     : gaps_.interpolate(cleaned_.data(), count_, from + 1, to - 1);
     if (guess.size() != to - from - 1) return false;
     const LineEffect effect = lineEffect(selection, guess);
     // The interpolation is only a guess of the sound: across a stretch of

@@ -95,6 +95,38 @@ TEST(ArModel, FiltersGiveThePlainSumsAtEveryLength) {
     }
 }
 
+TEST(ArModel, OneInterpolatorFillsEveryGapAsAFreshOneWould) {
+    // Gaps asked of one interpolator in an order that widens its factor,
+    // narrows and widens it again, under models of several orders and back
+    // again: each is filled to the last bit as by an interpolator made for
+    // it alone, and makes the error across it smallest (its gradient in the
+    // gap's samples vanishes).
+    std::mt19937 random(11);
+    std::normal_distribution<double> noise(0, 300);
+    std::vector<double> x = twoSines(3000);
+    for (double& v : x) v += noise(random);
+    const std::pair<std::size_t, std::size_t> gaps[] = {{500, 500}, {600, 640}, {700, 703}, {800, 1150}, {1300, 1301}};
+    GapInterpolator reused;
+    for (const int order : {2, 12, 28, 12}) {
+        const std::vector<double> a = fitPredictor(x.data(), x.size(), order);
+        reused.setModel(a);
+        for (const auto& [first, last] : gaps) {
+            SCOPED_TRACE(testing::Message() << "order " << order << ", gap " << first << "-" << last);
+            const std::vector<double> gap = reused.interpolate(x.data(), x.size(), first, last);
+            EXPECT_EQ(gap, GapInterpolator(a).interpolate(x.data(), x.size(), first, last));
+            std::vector<double> filled = x;
+            std::copy(gap.begin(), gap.end(), filled.begin() + static_cast<std::ptrdiff_t>(first));
+            std::vector<double> error(x.size());
+            forwardError(filled.data(), filled.size(), a, error.data());
+            for (std::size_t i = first; i <= last; ++i) {
+                double gradient = 0;
+                for (std::size_t k = 0; k < a.size(); ++k) gradient += a[k] * error[i + k];
+                ASSERT_NEAR(gradient, 0.0, 1e-6) << i;
+            }
+        }
+    }
+}
+
 TEST(NoiseEvidence, ShapedSumIsInDeviationsOfItselfWhateverTheModel) {
     // White error through the reversed filter of models from none to a
     // strong resonance: the shaped sum, in squared deviations of itself,
