@@ -446,7 +446,14 @@ void WindowScanner::findWindowCandidates(std::vector<Candidate>& found, bool sha
 }
 
 void WindowScanner::fillCandidates(const std::vector<Candidate>& candidates) {
-    cleaned_ = signal_;
+    // The cleaned samples differ from the samples only where the last fill
+    // wrote: those stretches are restored, not the whole window copied.
+    for (const Candidate& c : filled_) {
+        std::copy(signal_.begin() + static_cast<std::ptrdiff_t>(c.first),
+                  signal_.begin() + static_cast<std::ptrdiff_t>(c.last + 1),
+                  cleaned_.begin() + static_cast<std::ptrdiff_t>(c.first));
+    }
+    filled_ = candidates;
     const auto p = static_cast<std::size_t>(settings_.order);
     for (const Candidate& c : candidates) {
         if (c.first >= p && c.last + p < count_) {
@@ -1300,7 +1307,9 @@ void WindowScanner::scan(const std::int16_t* samples, std::size_t count, const W
         partner_.clear();
     }
     cleaned_ = signal_;
-    for (auto* buffer : {&forward_, &matched_, &score_}) buffer->assign(count, 0.0);
+    filled_.clear();
+    // Each fit writes every entry of these before they are read.
+    for (auto* buffer : {&forward_, &matched_, &score_}) buffer->resize(count);
     atStart_ = place.start == 0;
     atEnd_ = place.start + count >= place.signalLength;
 

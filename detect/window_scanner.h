@@ -331,11 +331,12 @@ private:
 
     DetectorSettings settings_;
     std::size_t count_ = 0;
-    bool atStart_ = false;         // the window holds the signal's first sample
-    bool atEnd_ = false;           // ... its last
-    std::vector<double> signal_;   // the samples
-    std::vector<double> cleaned_;  // the samples with the clicks found so far interpolated
-    std::vector<double> model_;    // the prediction-error filter
+    bool atStart_ = false;           // the window holds the signal's first sample
+    bool atEnd_ = false;             // ... its last
+    std::vector<double> signal_;     // the samples
+    std::vector<double> cleaned_;    // the samples with the clicks found so far interpolated
+    std::vector<Candidate> filled_;  // where cleaned_ departs from signal_
+    std::vector<double> model_;      // the prediction-error filter
     // The interpolation of gaps under model_; its factor grows with the gaps
     // asked, from const judges too.
     mutable GapInterpolator gaps_;
