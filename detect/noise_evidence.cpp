@@ -81,6 +81,14 @@ void NoiseEvidence::measure(const double* error, const double* scale, std::size_
     // a rate below 5.5 kHz): each sample is divided by its scale as it
     // enters the sum, so that the divisions run in the shadow of the sum's
     // chain of additions.
+    // The windows above the probe are counted as their energies come, in
+    // the shadow of the sum's chain too.
+    rough_.resize(count + 1);
+    rough_[0] = 0;
+    const auto countRough = [&](std::size_t from, std::size_t to) {
+        for (std::size_t n = from; n < to; ++n) rough_[n + 1] = rough_[n] + (energy_[n] > probe ? 1U : 0U);
+    };
+    countRough(0, first);
     double energy = 0;
     const std::size_t filled = std::min(count, first + span);
     for (std::size_t n = first; n < filled; ++n) {
@@ -88,18 +96,21 @@ void NoiseEvidence::measure(const double* error, const double* scale, std::size_
         energy += whitened_[n] * whitened_[n];
     }
     const bool measured = span > 0 && filled == first + span;
-    if (measured) energy_[first] = energy;
+    if (measured) {
+        energy_[first] = energy;
+        countRough(first, first + 1);
+    }
     for (std::size_t n = filled; n < count; ++n) {
         whitened_[n] = error[n] / scale[n];
         if (!measured) continue;
         energy += whitened_[n] * whitened_[n];
         energy -= whitened_[n - span] * whitened_[n - span];
         energy_[n + 1 - span] = energy;
+        rough_[n + 2 - span] = rough_[n + 1 - span] + (energy > probe ? 1U : 0U);
     }
-    std::fill(energy_.begin() + static_cast<std::ptrdiff_t>(measured ? count + 1 - span : first), energy_.end(), 0.0);
-    rough_.resize(count + 1);
-    rough_[0] = 0;
-    for (std::size_t n = 0; n < count; ++n) rough_[n + 1] = rough_[n] + (energy_[n] > probe ? 1U : 0U);
+    const std::size_t unmeasured = measured ? count + 1 - span : first;
+    std::fill(energy_.begin() + static_cast<std::ptrdiff_t>(unmeasured), energy_.end(), 0.0);
+    countRough(unmeasured, count);
 }
 
 void NoiseEvidence::measureShaped(const double* matched, const RobustScale& scale, std::size_t first, std::size_t end,
