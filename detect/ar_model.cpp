@@ -139,51 +139,83 @@ double backwardErrorAt(const double* x, std::size_t count, const std::vector<dou
 
 std::vector<double> interpolateGap(const double* x, std::size_t count, const std::vector<double>& a, std::size_t first,
                                    std::size_t last) {
-    const std::size_t p = a.size() - 1;
+    GapInterpolator gaps(a);
+    return gaps.interpolate(x, count, first, last);
+}
+
+void GapInterpolator::setModel(const std::vector<double>& a) {
+    if (a == a_ && !a_.empty()) return;
+    a_ = a;
+    const std::size_t p = a_.size() - 1;
+    band_.assign(p + 1, 0.0);
+    for (std::size_t d = 0; d <= p; ++d) {
+        for (std::size_t k = 0; k + d <= p; ++k) band_[d] += a_[k] * a_[k + d];
+    }
+    factor_.clear();
+    factored_ = 0;
+}
+
+void GapInterpolator::factorRows(std::size_t width) {
+    if (width <= factored_) return;
+    // The matrix is banded (half-width order) and positive definite
+    // (a[0] = 1), and so is its Cholesky factor: only the band is kept.
+    const std::size_t p = a_.size() - 1;
+    const std::size_t stride = p + 1;
+    factor_.resize(width * stride, 0.0);
+    const auto at = [this, stride](std::size_t row, std::size_t column) -> double& {
+        return factor_[row * stride + (row - column)];
+    };
+    for (std::size_t i = factored_; i < width; ++i) {
+        const std::size_t start = i > p ? i - p : 0;
+        for (std::size_t j = start; j < i; ++j) {
+            double sum = band_[i - j];
+            for (std::size_t k = start; k < j; ++k) sum -= at(i, k) * at(j, k);
+            at(i, j) = sum / at(j, j);
+        }
+        double diagonal = band_[0];
+        for (std::size_t k = start; k < i; ++k) diagonal -= at(i, k) * at(i, k);
+        at(i, i) = std::sqrt(std::max(diagonal, 1e-12));
+    }
+    factored_ = width;
+}
+
+void GapInterpolator::errorWithoutGap(const double* x, std::size_t count, std::size_t first, std::size_t last) {
+    // Row r is the error at first + r: the terms before the gap are those of
+    // k > r, the terms after it those of k <= r - width, summed in k's order.
+    const std::size_t p = a_.size() - 1;
+    const std::size_t width = last - first + 1;
+    e0_.assign(width + p, 0.0);
+    for (std::size_t row = 0; row < width + p; ++row) {
+        const std::size_t n = first + row;
+        if (n >= count) break;
+        const std::size_t highest = std::min(p, n);
+        double sum = 0;
+        if (row >= width) {
+            for (std::size_t k = 0; k <= std::min(row - width, highest); ++k) sum += a_[k] * x[n - k];
+        }
+        for (std::size_t k = row + 1; k <= highest; ++k) sum += a_[k] * x[n - k];
+        e0_[row] = sum;
+    }
+}
+
+std::vector<double> GapInterpolator::interpolate(const double* x, std::size_t count, std::size_t first,
+                                                 std::size_t last) {
+    const std::size_t p = a_.size() - 1;
     const std::size_t width = last - first + 1;
     // The error across the gap is e = A u + e0, where u are the unknown
     // samples and e0 the error with them set to zero; the normal equations
     // A'A u = -A'e0 have the Toeplitz matrix of a's autocorrelation.
-    std::vector<double> c(p + 1, 0.0);
-    for (std::size_t d = 0; d <= p; ++d) {
-        for (std::size_t k = 0; k + d <= p; ++k) c[d] += a[k] * a[k + d];
-    }
-    std::vector<double> e0(width + p, 0.0);
-    for (std::size_t row = 0; row < width + p; ++row) {
-        const std::size_t n = first + row;
-        if (n >= count) break;
-        double sum = 0;
-        for (std::size_t k = 0; k <= p && k <= n; ++k) {
-            const std::size_t at = n - k;
-            if (at < first || at > last) sum += a[k] * x[at];
-        }
-        e0[row] = sum;
-    }
-    // The matrix is banded (half-width order) and positive definite
-    // (a[0] = 1), and so is its Cholesky factor: only the band is kept,
-    // band[i * (p + 1) + d] holding row i, column i - d.
+    errorWithoutGap(x, count, first, last);
+    factorRows(width);
     const std::size_t stride = p + 1;
-    std::vector<double> band(width * stride, 0.0);
+    const auto at = [this, stride](std::size_t row, std::size_t column) {
+        return factor_[row * stride + (row - column)];
+    };
     std::vector<double> u(width, 0.0);
     for (std::size_t i = 0; i < width; ++i) {
-        for (std::size_t d = 0; d <= p && d <= i; ++d) band[i * stride + d] = c[d];
         double sum = 0;
-        for (std::size_t k = 0; k <= p; ++k) sum += a[k] * e0[i + k];
+        for (std::size_t k = 0; k <= p; ++k) sum += a_[k] * e0_[i + k];
         u[i] = -sum;
-    }
-    const auto at = [&band, stride](std::size_t row, std::size_t column) -> double& {
-        return band[row * stride + (row - column)];
-    };
-    for (std::size_t j = 0; j < width; ++j) {
-        double diagonal = at(j, j);
-        for (std::size_t k = j > p ? j - p : 0; k < j; ++k) diagonal -= at(j, k) * at(j, k);
-        diagonal = std::sqrt(std::max(diagonal, 1e-12));
-        at(j, j) = diagonal;
-        for (std::size_t i = j + 1; i < width && i <= j + p; ++i) {
-            double sum = at(i, j);
-            for (std::size_t k = i > p ? i - p : 0; k < j; ++k) sum -= at(i, k) * at(j, k);
-            at(i, j) = sum / diagonal;
-        }
     }
     for (std::size_t i = 0; i < width; ++i) {
         double sum = u[i];

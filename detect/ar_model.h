@@ -27,6 +27,37 @@ double backwardErrorAt(const double* x, std::size_t count, const std::vector<dou
 std::vector<double> interpolateGap(const double* x, std::size_t count, const std::vector<double>& a, std::size_t first,
                                    std::size_t last);
 
+// The same interpolation for the many gaps a window asks of one model. The
+// normal equations of a gap of width w are the leading w x w block of one
+// banded Toeplitz matrix (a's autocorrelation), so their Cholesky factor is
+// the leading block of that matrix's factor, whatever the gap's place: it is
+// computed once, row by row as far as the widest gap asked, and each gap
+// then costs its right-hand side and two triangular solves. The sums are
+// those of interpolateGap, in the same order: the results are the same.
+class GapInterpolator {
+public:
+    GapInterpolator() = default;
+    explicit GapInterpolator(const std::vector<double>& a) { setModel(a); }
+
+    // Starts over with another model (keeps the factor where a is the same).
+    void setModel(const std::vector<double>& a);
+    const std::vector<double>& model() const { return a_; }
+
+    std::vector<double> interpolate(const double* x, std::size_t count, std::size_t first, std::size_t last);
+
+private:
+    // Extends the factor to the first width rows.
+    void factorRows(std::size_t width);
+    // The prediction error across the gap with its samples set to zero.
+    void errorWithoutGap(const double* x, std::size_t count, std::size_t first, std::size_t last);
+
+    std::vector<double> a_;
+    std::vector<double> band_;    // a's autocorrelation at lags 0..order: the matrix's band
+    std::vector<double> factor_;  // row i, column i - d at [i * (order + 1) + d]
+    std::size_t factored_ = 0;    // rows of factor_ done
+    std::vector<double> e0_;
+};
+
 }  // namespace tesmora::detect
 
 #endif

@@ -9,6 +9,13 @@ namespace tesmora::detect {
 
 DecayTail fitDecayTail(const double* x, std::size_t count, const std::vector<double>& a, std::size_t first,
                        std::size_t last, std::size_t span, double decay) {
+    GapInterpolator gaps(a);
+    return fitDecayTail(x, count, gaps, first, last, span, decay);
+}
+
+DecayTail fitDecayTail(const double* x, std::size_t count, GapInterpolator& gaps, std::size_t first, std::size_t last,
+                       std::size_t span, double decay) {
+    const std::vector<double>& a = gaps.model();
     const std::size_t p = a.size() - 1;
     if (first < p || last < first || span < p || last + span >= count || decay <= 0) return {};
     // Local copies from order samples before the gap to span after it: the
@@ -29,8 +36,8 @@ DecayTail fitDecayTail(const double* x, std::size_t count, const std::vector<dou
     // samples less A times the decay is the gap filled from the samples less
     // A times the gap filled from the decay alone. So is the prediction
     // error, and A is a one-unknown least-squares fit.
-    const std::vector<double> soundGap = interpolateGap(sound.data(), length, a, gapFirst, gapLast);
-    const std::vector<double> tailGap = interpolateGap(tail.data(), length, a, gapFirst, gapLast);
+    const std::vector<double> soundGap = gaps.interpolate(sound.data(), length, gapFirst, gapLast);
+    const std::vector<double> tailGap = gaps.interpolate(tail.data(), length, gapFirst, gapLast);
     std::copy(soundGap.begin(), soundGap.end(), sound.begin() + static_cast<std::ptrdiff_t>(gapFirst));
     std::copy(tailGap.begin(), tailGap.end(), tail.begin() + static_cast<std::ptrdiff_t>(gapFirst));
     double cross = 0;

@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <vector>
 
+#include "ar_model.h"
+
 namespace tesmora::detect {
 
 struct DecayTail {
@@ -21,6 +23,9 @@ struct DecayTail {
 // first and span (at least order) after last.
 DecayTail fitDecayTail(const double* x, std::size_t count, const std::vector<double>& a, std::size_t first,
                        std::size_t last, std::size_t span, double decay);
+// The same under the interpolator's model, reusing its factor.
+DecayTail fitDecayTail(const double* x, std::size_t count, GapInterpolator& gaps, std::size_t first, std::size_t last,
+                       std::size_t span, double decay);
 
 }  // namespace tesmora::detect
 

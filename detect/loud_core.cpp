@@ -7,9 +7,51 @@
 #include <algorithm>
 #include <cmath>
 
+#include "four_doubles.h"
 #include "window_scanner.h"
 
 namespace tesmora::detect {
+
+namespace {
+
+// The first i in [from, end) whose sample's square stands above bound times
+// the larger energy around it, over [i - before - span, i - before) and
+// [i + after, i + after + span) (energy: the running sums), or end; four i
+// at a time (AVX2 where the processor has it), each worked out as one alone.
+__attribute__((target_clones("avx2", "default"))) std::size_t firstStandingOut(const double* energy,
+                                                                               const double* signal, std::size_t from,
+                                                                               std::size_t end, std::size_t before,
+                                                                               std::size_t after, std::size_t span,
+                                                                               double bound) {
+    const FourDoubles bounds = {bound, bound, bound, bound};
+    const FourDoubles zeros = {0, 0, 0, 0};
+    std::size_t i = from;
+    for (; i + 4 <= end; i += 4) {
+        FourDoubles beforeEnd;
+        FourDoubles beforeStart;
+        FourDoubles afterEnd;
+        FourDoubles afterStart;
+        FourDoubles sample;
+        loadFour(beforeEnd, energy + i - before);
+        loadFour(beforeStart, energy + i - before - span);
+        loadFour(afterEnd, energy + i + after + span);
+        loadFour(afterStart, energy + i + after);
+        loadFour(sample, signal + i);
+        const FourDoubles earlier = beforeEnd - beforeStart;
+        const FourDoubles later = afterEnd - afterStart;
+        const FourDoubles level = earlier < later ? later : earlier;
+        const FourMasks out = (level > zeros) & (sample * sample > bounds * level);
+        if ((out[0] | out[1] | out[2] | out[3]) != 0) break;
+    }
+    for (; i < end; ++i) {
+        const double level =
+            std::max(energy[i - before] - energy[i - before - span], energy[i + after + span] - energy[i + after]);
+        if (level > 0 && signal[i] * signal[i] > bound * level) return i;
+    }
+    return end;
+}
+
+}  // namespace
 
 void WindowScanner::findLoudCandidates(std::vector<Candidate>& found, const std::vector<Candidate>& before,
                                        const std::vector<Candidate>& againstPartner) const {
@@ -42,10 +84,8 @@ void WindowScanner::findLoudCandidates(std::vector<Candidate>& found, const std:
     };
     std::size_t i = begin;
     while (i < end) {
-        if (!standsOut(i)) {
-            ++i;
-            continue;
-        }
+        i = firstStandingOut(energy.data(), signal_.data(), i, end, skipBefore, skipAfter, span, bound);
+        if (i == end) break;
         // The run above, and its loudest sample.
         std::size_t stop = i;
         std::size_t peak = i;

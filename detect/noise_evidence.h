@@ -45,6 +45,9 @@ public:
     bool white(std::size_t from, std::size_t to, std::size_t skipFrom, std::size_t skipTo, double bound) const;
 
 private:
+    // white, its sums taken in order.
+    bool whiteInOrder(std::size_t from, std::size_t to, std::size_t skipFrom, std::size_t skipTo, double bound) const;
+
     std::vector<double> whitened_;
     std::vector<double> energy_;
     std::vector<double> shaped_;

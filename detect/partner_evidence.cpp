@@ -162,8 +162,8 @@ double WindowScanner::partnerLeavesAround(const Candidate& core) const {
     // Each channel's departure from its own interpolation across the core,
     // and the gain from the partner's to this channel's that explains most
     // of it.
-    const std::vector<double> own = interpolateGap(cleaned_.data(), count_, model_, core.first, core.last);
-    const std::vector<double> other = interpolateGap(partner_.data(), count_, model_, core.first, core.last);
+    const std::vector<double> own = gaps_.interpolate(cleaned_.data(), count_, core.first, core.last);
+    const std::vector<double> other = gaps_.interpolate(partner_.data(), count_, core.first, core.last);
     double cross = 0;
     double otherEnergy = 0;
     double ownEnergy = 0;
@@ -217,7 +217,7 @@ WindowScanner::SideRelation WindowScanner::relationOver(std::size_t from, std::s
 }
 
 std::vector<double> WindowScanner::guessFromPartner(std::size_t first, std::size_t last) const {
-    std::vector<double> guess = interpolateGap(cancelledSound_.data(), count_, model_, first, last);
+    std::vector<double> guess = gaps_.interpolate(cancelledSound_.data(), count_, first, last);
     for (std::size_t i = 0; i < guess.size(); ++i) guess[i] += partnerGain_ * partner_[first + i];
     return guess;
 }

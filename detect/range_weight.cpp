@@ -9,7 +9,7 @@
 namespace tesmora::detect {
 
 WindowScanner::Spread WindowScanner::spreadAcross(const Candidate& range) const {
-    const std::vector<double> across = interpolateGap(cleaned_.data(), count_, model_, range.first, range.last);
+    const std::vector<double> across = gaps_.interpolate(cleaned_.data(), count_, range.first, range.last);
     Spread spread;
     for (std::size_t i = 0; i < across.size(); ++i) {
         const double away = signal_[range.first + i] - across[i];
@@ -79,7 +79,7 @@ bool WindowScanner::outweighsSound(const Candidate& range) const {
     const double missAfter = interpolationMissAfter(from, to, cleaned_);
     if (missAfter <= interpolationMiss(from, to, cleaned_) || fallsAsAPulse(range, settings_.pulseFitLeaves))
         return true;
-    const std::vector<double> guess = interpolateGap(cleaned_.data(), count_, model_, from + 1, to - 1);
+    const std::vector<double> guess = gaps_.interpolate(cleaned_.data(), count_, from + 1, to - 1);
     return lineEffect(selection, guess).gain() >= settings_.attackGainOverMiss * missAfter;
 }
 

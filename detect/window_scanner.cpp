@@ -8,6 +8,7 @@
 
 #include "ar_model.h"
 #include "decay_tail.h"
+#include "four_doubles.h"
 #include "line_swing.h"
 
 namespace tesmora::detect {
@@ -90,6 +91,60 @@ TwoDecays fitTwoDecays(const std::vector<double>& y, std::size_t from, std::size
     return {slow, fast, (yy - slow * ys - fast * yf) / yy};
 }
 
+// The first index in [from, end) whose value is not at most threshold, or
+// end. Most values are below it: sixteen are tested at once, four vectors
+// of four (AVX2 where the processor has it) whose tests are joined before
+// the one answer is taken out of them; then the four, and the one.
+__attribute__((target_clones("avx2", "default"))) std::size_t firstAbove(const double* values, std::size_t from,
+                                                                         std::size_t end, double threshold) {
+    const FourDoubles bounds = {threshold, threshold, threshold, threshold};
+    std::size_t n = from;
+    for (; n + 16 <= end; n += 16) {
+        FourDoubles first;
+        FourDoubles second;
+        FourDoubles third;
+        FourDoubles fourth;
+        loadFour(first, values + n);
+        loadFour(second, values + n + 4);
+        loadFour(third, values + n + 8);
+        loadFour(fourth, values + n + 12);
+        const FourMasks below = (first <= bounds) & (second <= bounds) & (third <= bounds) & (fourth <= bounds);
+        if ((below[0] & below[1] & below[2] & below[3]) == 0) break;
+    }
+    for (; n + 4 <= end; n += 4) {
+        FourDoubles four;
+        loadFour(four, values + n);
+        const FourMasks below = four <= bounds;
+        if ((below[0] & below[1] & below[2] & below[3]) == 0) break;
+    }
+    for (; n < end; ++n) {
+        if (!(values[n] <= threshold)) return n;
+    }
+    return end;
+}
+
+// The first index in [from, end) whose value's magnitude is not at most
+// bound times its scale, or end: four at a time, as firstAbove.
+__attribute__((target_clones("avx2", "default"))) std::size_t firstBeyond(const double* values, const double* scales,
+                                                                          double bound, std::size_t from,
+                                                                          std::size_t end) {
+    const FourDoubles bounds = {bound, bound, bound, bound};
+    std::size_t n = from;
+    for (; n + 4 <= end; n += 4) {
+        FourDoubles four;
+        FourDoubles scale;
+        loadFour(four, values + n);
+        loadFour(scale, scales + n);
+        const FourDoubles limit = bounds * scale;
+        const FourMasks within = (four <= limit) & (-four <= limit);
+        if ((within[0] & within[1] & within[2] & within[3]) == 0) break;
+    }
+    for (; n < end; ++n) {
+        if (!(std::fabs(values[n]) <= bound * scales[n])) return n;
+    }
+    return end;
+}
+
 }  // namespace
 
 Cluster clusterFrom(const double* values, std::size_t first, std::size_t end, std::size_t gap, double threshold) {
@@ -106,6 +161,7 @@ void WindowScanner::computeErrors(bool refit) {
     const std::size_t n = count_;
     const auto p = static_cast<std::size_t>(settings_.order);
     model_ = fitPredictor(cleaned_.data(), n, settings_.order);
+    gaps_.setModel(model_);
     forwardError(cleaned_.data(), n, model_, forward_.data());
     // The forward error filtered by the time-reversed model is the error of
     // predicting each sample from both sides: a click shows as one sharp peak
@@ -290,10 +346,8 @@ void WindowScanner::findCandidates(std::vector<Candidate>& found) const {
     const auto p = static_cast<std::size_t>(settings_.order);
     std::size_t i = 0;
     while (i < count_) {
-        if (score_[i] <= settings_.threshold) {
-            ++i;
-            continue;
-        }
+        i = firstAbove(score_.data(), i, count_, settings_.threshold);
+        if (i == count_) break;
         // One cluster: exceedances less than the model's order apart (a loud
         // click shows in the two-sided error that far on either side).
         std::size_t peak = i;
@@ -321,10 +375,9 @@ void WindowScanner::findFrontCandidates(std::vector<Candidate>& found, const std
     const std::size_t end = count_ > p ? count_ - p : 0;
     std::size_t i = p;
     while (i < end) {
-        if (std::fabs(forward_[i]) <= bound * forwardScale_.at(i)) {
-            ++i;
-            continue;
-        }
+        // The scale is measured to the window's end: every sample has one.
+        i = firstBeyond(forward_.data(), forwardScale_.bySample(), bound, i, end);
+        if (i == end) break;
         const auto near = [&](const Candidate& c) { return c.first <= i + p && c.last + p >= i; };
         const bool covered = std::any_of(found.begin(), found.begin() + static_cast<std::ptrdiff_t>(known), near) ||
                              std::any_of(before.begin(), before.end(), near);
@@ -384,10 +437,8 @@ void WindowScanner::findWindowCandidates(std::vector<Candidate>& found, bool sha
     const double threshold = shaped ? settings_.shapedThreshold : settings_.energyThreshold;
     std::size_t i = 2 * p;
     while (i < end) {
-        if (evidence[i] <= threshold) {
-            ++i;
-            continue;
-        }
+        i = firstAbove(evidence, i, end, threshold);
+        if (i == end) break;
         const Cluster cluster = clusterFrom(evidence, i, end, span, threshold);
         const std::size_t best = cluster.strongest;
         i = cluster.stop;
@@ -408,11 +459,18 @@ void WindowScanner::findWindowCandidates(std::vector<Candidate>& found, bool sha
 }
 
 void WindowScanner::fillCandidates(const std::vector<Candidate>& candidates) {
-    cleaned_ = signal_;
+    // The cleaned samples differ from the samples only where the last fill
+    // wrote: those stretches are restored, not the whole window copied.
+    for (const Candidate& c : filled_) {
+        std::copy(signal_.begin() + static_cast<std::ptrdiff_t>(c.first),
+                  signal_.begin() + static_cast<std::ptrdiff_t>(c.last + 1),
+                  cleaned_.begin() + static_cast<std::ptrdiff_t>(c.first));
+    }
+    filled_ = candidates;
     const auto p = static_cast<std::size_t>(settings_.order);
     for (const Candidate& c : candidates) {
         if (c.first >= p && c.last + p < count_) {
-            const std::vector<double> gap = interpolateGap(cleaned_.data(), count_, model_, c.first, c.last);
+            const std::vector<double> gap = gaps_.interpolate(cleaned_.data(), count_, c.first, c.last);
             std::copy(gap.begin(), gap.end(), cleaned_.begin() + static_cast<std::ptrdiff_t>(c.first));
             continue;
         }
@@ -423,9 +481,36 @@ void WindowScanner::fillCandidates(const std::vector<Candidate>& candidates) {
     }
 }
 
-bool WindowScanner::cancelledFrom(std::size_t from, std::size_t to, double energy, std::ptrdiff_t offset) const {
+WindowScanner::RunningEnergy WindowScanner::runningEnergy(std::size_t from, std::size_t to) const {
+    RunningEnergy running;
+    running.origin = from;
+    running.before.resize(to - from + 1);
+    running.before[0] = 0;
+    for (std::size_t n = from; n < to; ++n) {
+        running.before[n + 1 - from] = running.before[n - from] + rawError_[n] * rawError_[n];
+    }
+    // Each running sum is off by at most a rounding of the whole total a
+    // step, two of them and their difference by twice that and one more,
+    // and a window's sum in order by one such a term: eight times the
+    // bound of it all.
+    const double total = running.before.back();
+    running.slack = 8 * static_cast<double>(to - from + 8) * std::numeric_limits<double>::epsilon() * total;
+    return running;
+}
+
+bool WindowScanner::cancelledFrom(std::size_t from, std::size_t to, double energy, std::ptrdiff_t offset,
+                                  const RunningEnergy& running) const {
     if (offset < 0 ? from < static_cast<std::size_t>(-offset) : to + static_cast<std::size_t>(offset) > count_) {
         return false;
+    }
+    const auto shiftedFrom = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(from) + offset);
+    const std::size_t shiftedTo = shiftedFrom + (to - from);
+    if (shiftedFrom >= running.origin && shiftedTo - running.origin < running.before.size()) {
+        const double rough = running.before[shiftedTo - running.origin] - running.before[shiftedFrom - running.origin];
+        if (rough + running.slack <= settings_.periodicShare * energy ||
+            rough - running.slack >= energy / settings_.periodicShare) {
+            return false;
+        }
     }
     double cross = 0;
     double shiftedEnergy = 0;
@@ -462,15 +547,18 @@ bool WindowScanner::repeatsAPeriodAway(const Candidate& candidate) const {
     // more than the shortest period). A pulse train goes on, a click does
     // not: a period that short counts only where the pulse a period away has
     // another a period beyond it, or one on the candidate's other side.
+    const std::size_t reach = 2 * settings_.longestPeriod + 1;
+    const RunningEnergy running = runningEnergy(from > reach ? from - reach : 0, std::min(count_, to + reach));
     const auto cancelledNear = [&](std::ptrdiff_t offset) {
         constexpr std::ptrdiff_t kJitters[] = {0, -1, 1};  // a voice's period wavers by a sample
-        return std::any_of(std::begin(kJitters), std::end(kJitters),
-                           [&](std::ptrdiff_t jitter) { return cancelledFrom(from, to, energy, offset + jitter); });
+        return std::any_of(std::begin(kJitters), std::end(kJitters), [&](std::ptrdiff_t jitter) {
+            return cancelledFrom(from, to, energy, offset + jitter, running);
+        });
     };
     for (std::size_t lag = settings_.shortestPeriod; lag <= settings_.longestPeriod; ++lag) {
         const auto period = static_cast<std::ptrdiff_t>(lag);
         for (const std::ptrdiff_t side : {-1, 1}) {
-            if (!cancelledFrom(from, to, energy, side * period)) continue;
+            if (!cancelledFrom(from, to, energy, side * period, running)) continue;
             if (lag >= settings_.maxWidth || cancelledNear(-side * period) || cancelledNear(2 * side * period)) {
                 return true;
             }
@@ -494,7 +582,7 @@ bool WindowScanner::extendTail(Candidate& candidate, double peakDeviation, doubl
         const std::size_t reach =
             std::min({candidate.first + longest - 1, candidate.last + std::max<std::size_t>(4, width), count_ - p - 1});
         if (reach <= candidate.last) break;
-        const std::vector<double> gap = interpolateGap(cleaned_.data(), count_, model_, candidate.first, reach);
+        const std::vector<double> gap = gaps_.interpolate(cleaned_.data(), count_, candidate.first, reach);
         std::size_t last = candidate.last;
         std::size_t quiet = 0;
         for (std::size_t n = candidate.last + 1; n <= reach && quiet <= settings_.tailGap; ++n) {
@@ -706,7 +794,7 @@ std::size_t WindowScanner::interpolatedCoreEnd(const Candidate& whole) const {
     std::size_t last = whole.last;
     for (int round = 0; round < 8 && last < limit; ++round) {
         const std::size_t reach = std::min(limit, last + std::max<std::size_t>(4, last - whole.first + 1));
-        const DecayTail fit = fitDecayTail(cleaned_.data(), count_, model_, whole.first, reach, settings_.tailFitSpan,
+        const DecayTail fit = fitDecayTail(cleaned_.data(), count_, gaps_, whole.first, reach, settings_.tailFitSpan,
                                            settings_.slowDecay);
         if (fit.gap.empty() || fit.significance < settings_.followFit) break;
         double peak = 0;
@@ -745,7 +833,7 @@ std::size_t WindowScanner::decayTailEnd(const Candidate& whole) const {
     // The gap starts a little early, where a soft front begins (reachCoreEnd).
     const std::size_t origin = whole.first > settings_.frontLead ? whole.first - settings_.frontLead : 0;
     const DecayTail tail =
-        fitDecayTail(cleaned_.data(), count_, model_, origin, whole.last, settings_.tailFitSpan, settings_.slowDecay);
+        fitDecayTail(cleaned_.data(), count_, gaps_, origin, whole.last, settings_.tailFitSpan, settings_.slowDecay);
     double peak = 0;
     for (std::size_t i = 0; i < tail.gap.size(); ++i) {
         const double damage = signal_[origin + i] - tail.gap[i];
@@ -815,9 +903,8 @@ bool WindowScanner::lineBringsCloser(const Candidate& whole, const LineDemand& d
     const std::size_t tailSpan = settings_.tailFitSpan;
     const std::vector<double> guess =
         againstPartner ? guessFromPartner(from + 1, to - 1)
-        : decayAfter
-            ? fitDecayTail(cleaned_.data(), count_, model_, from + 1, to - 1, tailSpan, settings_.slowDecay).gap
-            : interpolateGap(cleaned_.data(), count_, model_, from + 1, to - 1);
+        : decayAfter ? fitDecayTail(cleaned_.data(), count_, gaps_, from + 1, to - 1, tailSpan, settings_.slowDecay).gap
+                     : gaps_.interpolate(cleaned_.data(), count_, from + 1, to - 1);
     if (guess.size() != to - from - 1) return false;
     const LineEffect effect = lineEffect(selection, guess);
     // The interpolation is only a guess of the sound: across a stretch of
@@ -869,7 +956,7 @@ double WindowScanner::interpolationMissAfter(std::size_t from, std::size_t to, c
 
 double WindowScanner::interpolationMissAt(std::size_t first, std::size_t width,
                                           const std::vector<double>& sound) const {
-    const std::vector<double> guess = interpolateGap(sound.data(), count_, model_, first, first + width - 1);
+    const std::vector<double> guess = gaps_.interpolate(sound.data(), count_, first, first + width - 1);
     double miss = 0;
     for (std::size_t i = 0; i < guess.size(); ++i)
         miss += (sound[first + i] - guess[i]) * (sound[first + i] - guess[i]);
@@ -880,7 +967,7 @@ WindowScanner::Departure WindowScanner::largestDeparture(const Candidate& candid
                                                          const std::vector<double>& sound) const {
     const auto p = static_cast<std::size_t>(settings_.order);
     if (candidate.first < p || candidate.last + p >= count_) return {-1, candidate.first};
-    const std::vector<double> gap = interpolateGap(sound.data(), count_, model_, candidate.first, candidate.last);
+    const std::vector<double> gap = gaps_.interpolate(sound.data(), count_, candidate.first, candidate.last);
     Departure largest{0, candidate.first};
     for (std::size_t i = 0; i < gap.size(); ++i) {
         const double size = std::fabs(raw[candidate.first + i] - gap[i]);
@@ -928,7 +1015,7 @@ double WindowScanner::levelWithoutDecay(const Candidate& whole, const std::vecto
     // the level after, the damage would raise the bar it must clear. Fitted
     // as the end of a core is (decay_tail.h), it is taken out.
     const DecayTail fit =
-        fitDecayTail(sound.data(), count_, model_, whole.first, whole.last, settings_.tailFitSpan, settings_.slowDecay);
+        fitDecayTail(sound.data(), count_, gaps_, whole.first, whole.last, settings_.tailFitSpan, settings_.slowDecay);
     if (fit.gap.empty() || fit.significance < settings_.tailSignificance || to <= whole.last + 1) {
         return std::numeric_limits<double>::infinity();
     }
@@ -1233,7 +1320,9 @@ void WindowScanner::scan(const std::int16_t* samples, std::size_t count, const W
         partner_.clear();
     }
     cleaned_ = signal_;
-    for (auto* buffer : {&forward_, &matched_, &score_}) buffer->assign(count, 0.0);
+    filled_.clear();
+    // Each fit writes every entry of these before they are read.
+    for (auto* buffer : {&forward_, &matched_, &score_}) buffer->resize(count);
     atStart_ = place.start == 0;
     atEnd_ = place.start + count >= place.signalLength;
 
@@ -1272,6 +1361,7 @@ void WindowScanner::scan(const std::int16_t* samples, std::size_t count, const W
     // The final model, fitted with every candidate left out.
     fillCandidates(candidates);
     model_ = fitPredictor(cleaned_.data(), count_, settings_.order);
+    gaps_.setModel(model_);
     rawError_.resize(count_);
     forwardError(signal_.data(), count_, model_, rawError_.data());
     const std::size_t foundBefore = found.size();

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "ar_model.h"
 #include "click.h"
 #include "detector_settings.h"
 #include "noise_evidence.h"
@@ -123,9 +124,19 @@ private:
     bool cutToCore(Candidate& candidate) const;
     void fillCandidates(const std::vector<Candidate>& candidates);
     bool repeatsAPeriodAway(const Candidate& candidate) const;
+    // Running sums of the raw error's squares over [origin, origin + size):
+    // the energy of any window within, to within slack of its sum in order.
+    struct RunningEnergy {
+        std::size_t origin = 0;
+        std::vector<double> before;  // at i: of [origin, origin + i)
+        double slack = 0;
+    };
+    RunningEnergy runningEnergy(std::size_t from, std::size_t to) const;
     // Whether the raw error offset samples away from [from, to) cancels
-    // most of energy, the energy of [from, to).
-    bool cancelledFrom(std::size_t from, std::size_t to, double energy, std::ptrdiff_t offset) const;
+    // most of energy, the energy of [from, to). A window whose energy the
+    // running sums place surely outside the test's bounds is not summed.
+    bool cancelledFrom(std::size_t from, std::size_t to, double energy, std::ptrdiff_t offset,
+                       const RunningEnergy& running) const;
     // Follows the damage on while it departs by shareOfPeak of its peak;
     // false when it runs on to longest samples (0: the longest click).
     bool extendTail(Candidate& candidate, double peakDeviation, double shareOfPeak, std::size_t longest = 0) const;
@@ -320,11 +331,15 @@ private:
 
     DetectorSettings settings_;
     std::size_t count_ = 0;
-    bool atStart_ = false;         // the window holds the signal's first sample
-    bool atEnd_ = false;           // ... its last
-    std::vector<double> signal_;   // the samples
-    std::vector<double> cleaned_;  // the samples with the clicks found so far interpolated
-    std::vector<double> model_;    // the prediction-error filter
+    bool atStart_ = false;           // the window holds the signal's first sample
+    bool atEnd_ = false;             // ... its last
+    std::vector<double> signal_;     // the samples
+    std::vector<double> cleaned_;    // the samples with the clicks found so far interpolated
+    std::vector<Candidate> filled_;  // where cleaned_ departs from signal_
+    std::vector<double> model_;      // the prediction-error filter
+    // The interpolation of gaps under model_; its factor grows with the gaps
+    // asked, from const judges too.
+    mutable GapInterpolator gaps_;
     std::vector<double> forward_;
     std::vector<double> rawError_;  // the forward error of the samples as they are, with the final model
     std::vector<double> matched_;   // the two-sided error: forward error filtered by the reversed model

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <random>
 #include <vector>
@@ -95,6 +96,38 @@ TEST(ArModel, FiltersGiveThePlainSumsAtEveryLength) {
     }
 }
 
+TEST(ArModel, OneInterpolatorFillsEveryGapAsAFreshOneWould) {
+    // Gaps asked of one interpolator in an order that widens its factor,
+    // narrows and widens it again, under models of several orders and back
+    // again: each is filled to the last bit as by an interpolator made for
+    // it alone, and makes the error across it smallest (its gradient in the
+    // gap's samples vanishes).
+    std::mt19937 random(11);
+    std::normal_distribution<double> noise(0, 300);
+    std::vector<double> x = twoSines(3000);
+    for (double& v : x) v += noise(random);
+    const std::pair<std::size_t, std::size_t> gaps[] = {{500, 500}, {600, 640}, {700, 703}, {800, 1150}, {1300, 1301}};
+    GapInterpolator reused;
+    for (const int order : {2, 12, 28, 12}) {
+        const std::vector<double> a = fitPredictor(x.data(), x.size(), order);
+        reused.setModel(a);
+        for (const auto& [first, last] : gaps) {
+            SCOPED_TRACE(testing::Message() << "order " << order << ", gap " << first << "-" << last);
+            const std::vector<double> gap = reused.interpolate(x.data(), x.size(), first, last);
+            EXPECT_EQ(gap, GapInterpolator(a).interpolate(x.data(), x.size(), first, last));
+            std::vector<double> filled = x;
+            std::copy(gap.begin(), gap.end(), filled.begin() + static_cast<std::ptrdiff_t>(first));
+            std::vector<double> error(x.size());
+            forwardError(filled.data(), filled.size(), a, error.data());
+            for (std::size_t i = first; i <= last; ++i) {
+                double gradient = 0;
+                for (std::size_t k = 0; k < a.size(); ++k) gradient += a[k] * error[i + k];
+                ASSERT_NEAR(gradient, 0.0, 1e-6) << i;
+            }
+        }
+    }
+}
+
 TEST(NoiseEvidence, ShapedSumIsInDeviationsOfItselfWhateverTheModel) {
     // White error through the reversed filter of models from none to a
     // strong resonance: the shaped sum, in squared deviations of itself,
@@ -138,6 +171,43 @@ TEST(NoiseEvidence, ShapedSumIsInDeviationsOfItselfWhateverTheModel) {
         for (const double a : model) norm += a * a;
         const double expected = strength * norm / std::pow(scale.ownAt(at), 2);
         EXPECT_NEAR(clean.shapedSums()[at], expected, 0.01 * expected);
+    }
+}
+
+TEST(NoiseEvidence, WhitenessIsDecidedAsByTheSumsInOrder) {
+    // Error white and coloured, stretches with a part left out or not, and
+    // bounds at the answer's very edge (where the order of the sums could
+    // tip it) and about it: the answer is that of the sums taken in order.
+    std::mt19937 random(13);
+    std::normal_distribution<double> noise(0, 1);
+    const std::size_t count = 6000;
+    const std::vector<double> unit(count, 1.0);
+    for (const double colour : {0.0, 0.3, -0.6}) {
+        std::vector<double> error(count);
+        double before = 0;
+        for (double& e : error) before = e = noise(random) + colour * before;
+        NoiseEvidence evidence;
+        evidence.measure(error.data(), unit.data(), 0, count, 4, 34);
+        for (const auto& [from, to, skipFrom, skipTo] : std::vector<std::array<std::size_t, 4>>{
+                 {100, 3600, 1800, 1850}, {2000, 5990, 0, 0}, {0, 6000, 3, 40}, {5000, 6000, 5990, 6000}}) {
+            double power = 0, one = 0, two = 0;
+            std::size_t counted = 0;
+            for (std::size_t n = from; n + 2 < to; ++n) {
+                if (n + 2 >= skipFrom && n < skipTo) continue;
+                power += error[n] * error[n];
+                one += error[n] * error[n + 1];
+                two += error[n] * error[n + 2];
+                ++counted;
+            }
+            const double root = std::sqrt(static_cast<double>(counted));
+            const double edge = std::max(std::fabs(one), std::fabs(two)) * root / power;
+            for (const double factor : {1 - 1e-6, 1 - 1e-15, 1.0, 1 + 1e-15, 1 + 1e-6}) {
+                const double limit = edge * factor * power / root;
+                EXPECT_EQ(evidence.white(from, to, skipFrom, skipTo, edge * factor),
+                          std::fabs(one) <= limit && std::fabs(two) <= limit)
+                    << "colour " << colour << ", from " << from << ", factor " << factor;
+            }
+        }
     }
 }
 
