@@ -230,7 +230,14 @@
 // at 3 to 4 times the RMS inside its core), the end lies at most a quarter of the
 // longest click past it (cut to it) and the high-frequency level after
 // stays as above; the line across that range is judged against the
-// interpolation with the decay taken out of the samples after it. The
+// interpolation with the decay taken out of the samples after it. In a
+// signal of two channels, where the user left the longest click to the
+// detector, a loud pop's end (that bound at least 1.5 times the sound's RMS
+// before it) may so run on to 8 ms, as a wide core may: lined short, its
+// last loud stretch is left in; the other channel judges the sound's own
+// events. A range that runs past seven eighths of the longest click there
+// is judged as a wide core's line is (at most a quarter of its departure's
+// energy left, twice the interpolation's miss gained). The
 // interpolation across a range leans on the samples after it, which still
 // carry the core's low end and that decay, and bends towards them: so the end
 // is also followed against the interpolation with the decay (fitted jointly,

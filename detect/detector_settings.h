@@ -119,6 +119,7 @@ struct DetectorSettings {
     std::size_t tailFitSpan = 0;   // samples after a range its slow decay is fitted over (6.4 ms); by rate
     double tailSignificance = 4;   // the fitted decay's amplitude, in squared deviations of its estimate
     double tailBoundFloor = 0.7;   // ... the core's bound then at least this share of the sound's RMS before
+    double loudDecayFloor = 1.5;   // ... and this share, where it may run past the longest click (two channels)
     double followFit = 3;          // the slow decay fitted as an end is followed: its amplitude's significance
     std::size_t endPad = 0;        // a range's end runs on this far where its line still helps (0.05 ms); by rate
     std::size_t stereoEndPad = 0;  // ... in a signal of two channels (0.1 ms); by rate

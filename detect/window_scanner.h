@@ -229,6 +229,13 @@ private:
     // the interpolation across it, falls below the core's bound; the range's
     // own last sample where it does not fit.
     std::size_t decayTailEnd(const Candidate& whole) const;
+    // The longest a core followed by the de-emphasis' slow decay may run:
+    // in a signal of two channels, where the user left the longest click to
+    // the detector, a pop's (longestStereoCore); else the longest click.
+    std::size_t longestDecayCore() const;
+    // Whether range runs on past the longest drifting core, where a core
+    // may run on further (longestDecayCore).
+    bool outlastsDriftingCore(const Candidate& range) const;
     // Where the slow decay fitted to the damage just after its peak falls
     // below the core's bound (an index into away), or 0 where it does not fit.
     std::size_t fittedDecayEnd(const std::vector<double>& away, std::size_t peak, std::size_t first) const;

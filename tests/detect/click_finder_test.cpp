@@ -306,6 +306,9 @@ const WidePulse kBothPulse = {8, 9000, 20000};
 // longest click (88).
 const WidePulse kWidePop = {16, 12000, 20000};
 const WidePulse kLoudWidePop = {64, 20000, 20000};
+// A loud pop of raw width 12 in one channel, 9 times the RMS: its core, 97
+// samples, runs just past the longest click on the de-emphasis' slow decay.
+const WidePulse kLoudLongPop = {12, 20000, 20000};
 // A pop of raw width 18 in both channels, 9 times the RMS: its core, 2.9 ms,
 // smooth enough that no error of the model stands out.
 const WidePulse kSmoothWidePop = {18, 20000, 20000};
@@ -758,6 +761,14 @@ std::vector<Case> cases() {
          0,
          kRate,
          [] { return pulseInBothChannels(1, 0, kLoudWidePop, 2000); },
+         40},
+        {"a loud pop in one channel of correlated stereo, its core just past the longest click: the slow decay "
+         "fitted after its range carries the range over the whole core",
+         [] { return pulseInBothChannels(0, 0, kLoudLongPop, 0); },
+         {coreOf(deEmphasisedPulse(kLoudLongPop.width, 1), kLoudLongPop.at)},
+         0,
+         kRate,
+         [] { return pulseInBothChannels(1, 0, kLoudLongPop, 0); },
          40},
         {"a smooth wide pop in both channels at its own ratio and sign, no error of the model standing out: its "
          "samples, loud over the sound's level, find its core",
