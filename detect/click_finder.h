@@ -237,7 +237,9 @@
 // last loud stretch is left in; the other channel judges the sound's own
 // events. A range that runs past seven eighths of the longest click there
 // is judged as a wide core's line is (at most a quarter of its departure's
-// energy left, twice the interpolation's miss gained). The
+// energy left, twice the interpolation's miss gained), and starts a sample
+// earlier where that line still helps: a pop's soft front rises over some
+// samples into its core. The
 // interpolation across a range leans on the samples after it, which still
 // carry the core's low end and that decay, and bends towards them: so the end
 // is also followed against the interpolation with the decay (fitted jointly,

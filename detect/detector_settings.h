@@ -123,6 +123,7 @@ struct DetectorSettings {
     double followFit = 3;          // the slow decay fitted as an end is followed: its amplitude's significance
     std::size_t endPad = 0;        // a range's end runs on this far where its line still helps (0.05 ms); by rate
     std::size_t stereoEndPad = 0;  // ... in a signal of two channels (0.1 ms); by rate
+    std::size_t wideStartPad = 1;  // ... and a range past the longest drifting core starts this much earlier
     double startLeadShare = 0.5;   // a range starts a sample early where the error there exceeds this of the edge's
     double lineLeaves = 0;         // the share of the departure's energy the line may leave; by rate
     double lineGainOverMiss = 0;   // the energy the line must gain, against what the interpolation misses by

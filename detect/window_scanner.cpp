@@ -1202,6 +1202,15 @@ bool WindowScanner::lineAcrossReachedCore(Candidate& candidate, const Candidate&
             std::min(last + pad, whole.first + (pastDrift ? longestDecayCore() : settings_.longestDriftingCore) - 1);
         if (padded.last > last && lineBringsCloser(padded, asked, padded.last > ends.byDecay)) reached = padded;
         candidate = startedEarlier(reached, asked, reached.last > ends.byDecay);
+        // A pop's soft front rises over some samples into its core: a range
+        // that runs on as long as a pop's starts a sample earlier too, where
+        // the line still helps.
+        if (outlastsDriftingCore(candidate) &&
+            candidate.first > settings_.wideStartPad + static_cast<std::size_t>(settings_.order)) {
+            Candidate earlier = candidate;
+            earlier.first -= settings_.wideStartPad;
+            if (lineBringsCloser(earlier, asked, candidate.last > ends.byDecay)) candidate = earlier;
+        }
         return true;
     }
     return false;

@@ -309,6 +309,9 @@ const WidePulse kLoudWidePop = {64, 20000, 20000};
 // A loud pop of raw width 12 in one channel, 9 times the RMS: its core, 97
 // samples, runs just past the longest click on the de-emphasis' slow decay.
 const WidePulse kLoudLongPop = {12, 20000, 20000};
+// ... and of raw width 16, its core 119 samples, under a wash: the range's
+// start, found in the wash's error, lies a sample inside the core.
+const WidePulse kLoudWashedPop = {16, 20000, 20000};
 // A pop of raw width 18 in both channels, 9 times the RMS: its core, 2.9 ms,
 // smooth enough that no error of the model stands out.
 const WidePulse kSmoothWidePop = {18, 20000, 20000};
@@ -769,6 +772,14 @@ std::vector<Case> cases() {
          0,
          kRate,
          [] { return pulseInBothChannels(1, 0, kLoudLongPop, 0); },
+         40},
+        {"that pop wider, under a wash both channels share: the range, running on past the longest click, "
+         "starts a sample earlier, before the core's front",
+         [] { return pulseInBothChannels(0, 0, kLoudWashedPop, 1400); },
+         {coreOf(deEmphasisedPulse(kLoudWashedPop.width, 1), kLoudWashedPop.at)},
+         0,
+         kRate,
+         [] { return pulseInBothChannels(1, 0, kLoudWashedPop, 1400); },
          40},
         {"a smooth wide pop in both channels at its own ratio and sign, no error of the model standing out: its "
          "samples, loud over the sound's level, find its core",
