@@ -188,7 +188,12 @@
 // side, while its own
 // departure across the core either has another shape (the best gain leaves
 // over half of this channel's) or holds another ratio than the sound's on
-// both sides (off by more than 30 %). Its departure must then exceed 0.09
+// both sides (off by more than 30 %), or, at the sound's ratio, is a loud
+// pop's (a quarter of its departure 2.5 times the sound's RMS before it,
+// its damage falling as the de-emphasis' two decays do, the high-frequency
+// level after it held, where a loud hit's body rings on; the partner is
+// then taken to leave at most 0.7 of the sound). Its departure must then
+// exceed 0.09
 // of a click's for each half longest click of its width, divided by the
 // share of the sound the partner explains on its worse side; the high-frequency
 // level after it must hold (as below), its samples not swing across the

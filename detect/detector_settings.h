@@ -99,6 +99,7 @@ struct DetectorSettings {
     double partnerOwnRatioShare = 0.25;
     double partnerSilentShare = 0.1;
     double partnerWitnessLeaves = 0.7;
+    double loudPopFloor = 2.5;  // a quarter of a pop's departure, against the sound's RMS before: a pop at its ratio
     // A pulse through a phono stage's de-emphasis, its tail drifting back
     // slowly under the sound (window_scanner.cpp, driftingCore).
     double driftCoreOfPeak = 0.23;        // its core: down to this share of its peak (a margin on a quarter)

@@ -147,6 +147,10 @@ private:
     // partnerWitnessLeaves where the partner departs across the core in
     // closely its shape at a ratio of its own, or hardly departs at all.
     double partnerLeavesAround(const Candidate& core) const;
+    // Whether a core the partner departs across in its shape, at the sound's
+    // ratio, is a loud pop's nonetheless (largest: its departure from the
+    // interpolation across it).
+    bool loudPopCore(const Candidate& core, double largest) const;
     // A wide core's end, where the damage falls below a quarter of its peak
     // against what the sound before it predicts; false where it runs on to
     // the widest core, or that quarter lies below the sound's level.

@@ -312,6 +312,8 @@ const WidePulse kLoudLongPop = {12, 20000, 20000};
 // ... and of raw width 16, its core 119 samples, under a wash: the range's
 // start, found in the wash's error, lies a sample inside the core.
 const WidePulse kLoudWashedPop = {16, 20000, 20000};
+// ... and of 11 times the RMS, no wash.
+const WidePulse kLouderWidePop = {16, 25000, 20000};
 // A pop of raw width 18 in both channels, 9 times the RMS: its core, 2.9 ms,
 // smooth enough that no error of the model stands out.
 const WidePulse kSmoothWidePop = {18, 20000, 20000};
@@ -796,6 +798,14 @@ std::vector<Case> cases() {
          0,
          kRate,
          [] { return pulseInBothChannels(1, 0.8, kWidePop, 0); }},
+        {"a loud pop in both channels at about the ratio the sound holds between them: its size and its fall "
+         "as the de-emphasis' decays, the sound after it unchanged, tell it from the music's own event",
+         [] { return pulseInBothChannels(0, 0.8, kLouderWidePop, 0); },
+         {coreOf(deEmphasisedPulse(kLouderWidePop.width, 1), kLouderWidePop.at)},
+         0,
+         kRate,
+         [] { return pulseInBothChannels(1, 0.8, kLouderWidePop, 0); },
+         40},
         {"a wide pop in both channels with its own ratio and sign, in stereo whose channels share no music, is "
          "found: its shape in the other channel witnesses it, though that channel explains none of the "
          "sound around it",
