@@ -188,7 +188,12 @@
 // side, while its own
 // departure across the core either has another shape (the best gain leaves
 // over half of this channel's) or holds another ratio than the sound's on
-// both sides (off by more than 30 %). Its departure must then exceed 0.09
+// both sides (off by more than 30 %), or, at the sound's ratio, is a loud
+// pop's (a quarter of its departure 2.5 times the sound's RMS before it,
+// its damage falling as the de-emphasis' two decays do, the high-frequency
+// level after it held, where a loud hit's body rings on; the partner is
+// then taken to leave at most 0.7 of the sound). Its departure must then
+// exceed 0.09
 // of a click's for each half longest click of its width, divided by the
 // share of the sound the partner explains on its worse side; the high-frequency
 // level after it must hold (as below), its samples not swing across the
@@ -230,7 +235,16 @@
 // at 3 to 4 times the RMS inside its core), the end lies at most a quarter of the
 // longest click past it (cut to it) and the high-frequency level after
 // stays as above; the line across that range is judged against the
-// interpolation with the decay taken out of the samples after it. The
+// interpolation with the decay taken out of the samples after it. In a
+// signal of two channels, where the user left the longest click to the
+// detector, a loud pop's end (that bound at least 1.5 times the sound's RMS
+// before it) may so run on to 8 ms, as a wide core may: lined short, its
+// last loud stretch is left in; the other channel judges the sound's own
+// events. A range that runs past seven eighths of the longest click there
+// is judged as a wide core's line is (at most a quarter of its departure's
+// energy left, twice the interpolation's miss gained), and starts a sample
+// earlier where that line still helps: a pop's soft front rises over some
+// samples into its core. The
 // interpolation across a range leans on the samples after it, which still
 // carry the core's low end and that decay, and bends towards them: so the end
 // is also followed against the interpolation with the decay (fitted jointly,

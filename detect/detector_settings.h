@@ -99,6 +99,7 @@ struct DetectorSettings {
     double partnerOwnRatioShare = 0.25;
     double partnerSilentShare = 0.1;
     double partnerWitnessLeaves = 0.7;
+    double loudPopFloor = 2.5;  // a quarter of a pop's departure, against the sound's RMS before: a pop at its ratio
     // A pulse through a phono stage's de-emphasis, its tail drifting back
     // slowly under the sound (window_scanner.cpp, driftingCore).
     double driftCoreOfPeak = 0.23;        // its core: down to this share of its peak (a margin on a quarter)
@@ -119,9 +120,11 @@ struct DetectorSettings {
     std::size_t tailFitSpan = 0;   // samples after a range its slow decay is fitted over (6.4 ms); by rate
     double tailSignificance = 4;   // the fitted decay's amplitude, in squared deviations of its estimate
     double tailBoundFloor = 0.7;   // ... the core's bound then at least this share of the sound's RMS before
+    double loudDecayFloor = 1.5;   // ... and this share, where it may run past the longest click (two channels)
     double followFit = 3;          // the slow decay fitted as an end is followed: its amplitude's significance
     std::size_t endPad = 0;        // a range's end runs on this far where its line still helps (0.05 ms); by rate
     std::size_t stereoEndPad = 0;  // ... in a signal of two channels (0.1 ms); by rate
+    std::size_t wideStartPad = 1;  // ... and a range past the longest drifting core starts this much earlier
     double startLeadShare = 0.5;   // a range starts a sample early where the error there exceeds this of the edge's
     double lineLeaves = 0;         // the share of the departure's energy the line may leave; by rate
     double lineGainOverMiss = 0;   // the energy the line must gain, against what the interpolation misses by

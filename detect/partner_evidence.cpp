@@ -167,8 +167,10 @@ double WindowScanner::partnerLeavesAround(const Candidate& core) const {
     double cross = 0;
     double otherEnergy = 0;
     double ownEnergy = 0;
+    double ownLargest = 0;
     for (std::size_t i = 0; i < own.size(); ++i) {
         const double mine = signal_[core.first + i] - own[i];
+        ownLargest = std::max(ownLargest, std::fabs(mine));
         const double theirs = partner_[core.first + i] - other[i];
         cross += mine * theirs;
         otherEnergy += theirs * theirs;
@@ -186,7 +188,9 @@ double WindowScanner::partnerLeavesAround(const Candidate& core) const {
     const double unexplained = otherEnergy > 0 ? ownEnergy - cross * gain : ownEnergy;
     const bool soundsRatio = apart(gain, before.gain) <= settings_.partnerGainAgreement ||
                              apart(gain, afterSide.gain) <= settings_.partnerGainAgreement;
-    if (unexplained <= settings_.partnerCoreShare * ownEnergy && soundsRatio) return 1;
+    if (unexplained <= settings_.partnerCoreShare * ownEnergy && soundsRatio) {
+        return loudPopCore(core, ownLargest) ? std::min(leaves, settings_.partnerWitnessLeaves) : 1;
+    }
     if (unexplained <= settings_.partnerOwnRatioShare * ownEnergy) {
         return std::min(leaves, settings_.partnerWitnessLeaves);
     }
@@ -200,6 +204,21 @@ double WindowScanner::partnerLeavesAround(const Candidate& core) const {
         otherEnergy <= settings_.partnerSilentShare * ownEnergy ? settings_.partnerWitnessLeaves : 1;
     if (!(apart(before.gain, afterSide.gain) <= settings_.partnerSideAgreement)) return unwitnessed;
     return leaves < settings_.partnerContextLeaves ? leaves : unwitnessed;
+}
+
+bool WindowScanner::loudPopCore(const Candidate& core, double largest) const {
+    // A pop in both channels whose ratio happens to lie near the sound's is
+    // told from the sound's own event by its size and its fall: a quarter of
+    // its departure stands well above the sound before it, its damage falls
+    // as the de-emphasis' two decays do, and the high-frequency level after
+    // it holds, where a loud hit's body rings on.
+    const std::size_t span = settings_.scaleStretch;
+    if (core.first < span) return false;
+    double before = 0;
+    for (std::size_t n = core.first - span; n < core.first; ++n) before += cleaned_[n] * cleaned_[n];
+    const double level = std::sqrt(before / static_cast<double>(span));
+    return settings_.coreOfPeak * largest >= settings_.loudPopFloor * level &&
+           fallsAsAPulse(core, settings_.pulseFitLeaves) && steadyAcross(core.first, core.last + 1);
 }
 
 WindowScanner::SideRelation WindowScanner::relationOver(std::size_t from, std::size_t to) const {

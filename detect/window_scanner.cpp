@@ -827,9 +827,11 @@ std::size_t WindowScanner::decayTailEnd(const Candidate& whole) const {
     // damage ill; but after the range the slow decay is all that is left of
     // it, under a sound the model still predicts. Its amplitude there,
     // fitted with the interpolation across the range, tells where it falls
-    // below the core's bound.
-    const std::size_t reach = std::min(whole.first + settings_.maxWidth - 1, count_ - 1);
-    if (reach <= whole.last) return whole.last;
+    // below the core's bound. Where the other channel judges the sound's
+    // own events, a loud pop's core may outlast the longest click.
+    const std::size_t clickReach = std::min(whole.first + settings_.maxWidth - 1, count_ - 1);
+    const std::size_t popReach = std::min(whole.first + longestDecayCore() - 1, count_ - 1);
+    if (popReach <= whole.last) return whole.last;
     // The gap starts a little early, where a soft front begins (reachCoreEnd).
     const std::size_t origin = whole.first > settings_.frontLead ? whole.first - settings_.frontLead : 0;
     const DecayTail tail =
@@ -845,11 +847,27 @@ std::size_t WindowScanner::decayTailEnd(const Candidate& whole) const {
     // told from it, and the line's judge (with the decay taken out) decides.
     const double decayReach = slowDecayReach(peak, tail.amplitude, whole.first, settings_.tailBoundFloor);
     if (decayReach < 0) return whole.last;
+    // Past the longest click only where the core's bound stands well above
+    // the sound's level: the decay of a faint click, fitted that far, strays
+    // with the sound, and its line would flatten the sound with it.
+    const bool loud =
+        popReach > clickReach && slowDecayReach(peak, tail.amplitude, whole.first, settings_.loudDecayFloor) >= 0;
+    const std::size_t reach = loud ? popReach : clickReach;
+    if (reach <= whole.last) return whole.last;
     // A core that would run well past the longest click is no click's
     // (the fitted level is noisy: a quarter of it is let pass, and cut).
     const std::size_t end = whole.last + 1 + static_cast<std::size_t>(decayReach);
     if (end > reach + settings_.maxWidth / 4) return whole.last;
     return steadyAcross(whole.first, std::min(end, reach)) ? std::min(end, reach) : whole.last;
+}
+
+std::size_t WindowScanner::longestDecayCore() const {
+    const bool stereoCores = !partner_.empty() && settings_.longestStereoCore > settings_.maxWidth;
+    return stereoCores ? settings_.longestStereoCore : settings_.maxWidth;
+}
+
+bool WindowScanner::outlastsDriftingCore(const Candidate& range) const {
+    return longestDecayCore() > settings_.maxWidth && range.last >= range.first + settings_.longestDriftingCore;
 }
 
 std::size_t WindowScanner::fittedDecayEnd(const std::vector<double>& away, std::size_t peak, std::size_t first) const {
@@ -1254,7 +1272,12 @@ bool WindowScanner::lineAcrossReachedCore(Candidate& candidate, const Candidate&
         judged = last;
         Candidate reached = whole;
         reached.last = last;
-        const LineDemand asked{demand.leaves, demand.overMiss, last > whole.last};
+        // A range run on by the slow decay past the longest drifting core
+        // lines as much sound as a wide core does, and is judged as one.
+        const bool pastDrift = outlastsDriftingCore(reached);
+        const LineDemand asked{pastDrift ? std::min(demand.leaves, settings_.wideCoreLineLeaves) : demand.leaves,
+                               pastDrift ? std::max(demand.overMiss, settings_.wideCoreGainOverMiss) : demand.overMiss,
+                               last > whole.last};
         if (!lineBringsCloser(reached, asked, last > ends.byDecay)) continue;
         // The end found lies where the damage falls into the sound's own
         // level, give or take a sample or two: the range runs on past it
@@ -1262,9 +1285,19 @@ bool WindowScanner::lineAcrossReachedCore(Candidate& candidate, const Candidate&
         // Only a range found already is moved.
         Candidate padded = reached;
         const std::size_t pad = partner_.empty() ? settings_.endPad : settings_.stereoEndPad;
-        padded.last = std::min(last + pad, whole.first + settings_.longestDriftingCore - 1);
+        padded.last =
+            std::min(last + pad, whole.first + (pastDrift ? longestDecayCore() : settings_.longestDriftingCore) - 1);
         if (padded.last > last && lineBringsCloser(padded, asked, padded.last > ends.byDecay)) reached = padded;
         candidate = startedEarlier(reached, asked, reached.last > ends.byDecay);
+        // A pop's soft front rises over some samples into its core: a range
+        // that runs on as long as a pop's starts a sample earlier too, where
+        // the line still helps.
+        if (outlastsDriftingCore(candidate) &&
+            candidate.first > settings_.wideStartPad + static_cast<std::size_t>(settings_.order)) {
+            Candidate earlier = candidate;
+            earlier.first -= settings_.wideStartPad;
+            if (lineBringsCloser(earlier, asked, candidate.last > ends.byDecay)) candidate = earlier;
+        }
         return true;
     }
     return false;

@@ -158,6 +158,10 @@ private:
     // partnerWitnessLeaves where the partner departs across the core in
     // closely its shape at a ratio of its own, or hardly departs at all.
     double partnerLeavesAround(const Candidate& core) const;
+    // Whether a core the partner departs across in its shape, at the sound's
+    // ratio, is a loud pop's nonetheless (largest: its departure from the
+    // interpolation across it).
+    bool loudPopCore(const Candidate& core, double largest) const;
     // A wide core's end, where the damage falls below a quarter of its peak
     // against what the sound before it predicts; false where it runs on to
     // the widest core, or that quarter lies below the sound's level.
@@ -240,6 +244,13 @@ private:
     // the interpolation across it, falls below the core's bound; the range's
     // own last sample where it does not fit.
     std::size_t decayTailEnd(const Candidate& whole) const;
+    // The longest a core followed by the de-emphasis' slow decay may run:
+    // in a signal of two channels, where the user left the longest click to
+    // the detector, a pop's (longestStereoCore); else the longest click.
+    std::size_t longestDecayCore() const;
+    // Whether range runs on past the longest drifting core, where a core
+    // may run on further (longestDecayCore).
+    bool outlastsDriftingCore(const Candidate& range) const;
     // Where the slow decay fitted to the damage just after its peak falls
     // below the core's bound (an index into away), or 0 where it does not fit.
     std::size_t fittedDecayEnd(const std::vector<double>& away, std::size_t peak, std::size_t first) const;

@@ -306,6 +306,14 @@ const WidePulse kBothPulse = {8, 9000, 20000};
 // longest click (88).
 const WidePulse kWidePop = {16, 12000, 20000};
 const WidePulse kLoudWidePop = {64, 20000, 20000};
+// A loud pop of raw width 12 in one channel, 9 times the RMS: its core, 97
+// samples, runs just past the longest click on the de-emphasis' slow decay.
+const WidePulse kLoudLongPop = {12, 20000, 20000};
+// ... and of raw width 16, its core 119 samples, under a wash: the range's
+// start, found in the wash's error, lies a sample inside the core.
+const WidePulse kLoudWashedPop = {16, 20000, 20000};
+// ... and of 11 times the RMS, no wash.
+const WidePulse kLouderWidePop = {16, 25000, 20000};
 // A pop of raw width 18 in both channels, 9 times the RMS: its core, 2.9 ms,
 // smooth enough that no error of the model stands out.
 const WidePulse kSmoothWidePop = {18, 20000, 20000};
@@ -759,6 +767,22 @@ std::vector<Case> cases() {
          kRate,
          [] { return pulseInBothChannels(1, 0, kLoudWidePop, 2000); },
          40},
+        {"a loud pop in one channel of correlated stereo, its core just past the longest click: the slow decay "
+         "fitted after its range carries the range over the whole core",
+         [] { return pulseInBothChannels(0, 0, kLoudLongPop, 0); },
+         {coreOf(deEmphasisedPulse(kLoudLongPop.width, 1), kLoudLongPop.at)},
+         0,
+         kRate,
+         [] { return pulseInBothChannels(1, 0, kLoudLongPop, 0); },
+         40},
+        {"that pop wider, under a wash both channels share: the range, running on past the longest click, "
+         "starts a sample earlier, before the core's front",
+         [] { return pulseInBothChannels(0, 0, kLoudWashedPop, 1400); },
+         {coreOf(deEmphasisedPulse(kLoudWashedPop.width, 1), kLoudWashedPop.at)},
+         0,
+         kRate,
+         [] { return pulseInBothChannels(1, 0, kLoudWashedPop, 1400); },
+         40},
         {"a smooth wide pop in both channels at its own ratio and sign, no error of the model standing out: its "
          "samples, loud over the sound's level, find its core",
          [] { return pulseInBothChannels(0, -0.5, kSmoothWidePop, 0); },
@@ -774,6 +798,14 @@ std::vector<Case> cases() {
          0,
          kRate,
          [] { return pulseInBothChannels(1, 0.8, kWidePop, 0); }},
+        {"a loud pop in both channels at about the ratio the sound holds between them: its size and its fall "
+         "as the de-emphasis' decays, the sound after it unchanged, tell it from the music's own event",
+         [] { return pulseInBothChannels(0, 0.8, kLouderWidePop, 0); },
+         {coreOf(deEmphasisedPulse(kLouderWidePop.width, 1), kLouderWidePop.at)},
+         0,
+         kRate,
+         [] { return pulseInBothChannels(1, 0.8, kLouderWidePop, 0); },
+         40},
         {"a wide pop in both channels with its own ratio and sign, in stereo whose channels share no music, is "
          "found: its shape in the other channel witnesses it, though that channel explains none of the "
          "sound around it",
