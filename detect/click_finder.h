@@ -22,13 +22,6 @@
 // itself and hides weaker ones near it: so the model is fitted again, up to
 // three times, with every candidate found so far interpolated away (the
 // least-squares AR interpolation across it), and the search repeated.
-// Damage not yet found (a wide tail, a pop, a click the others hide) drags
-// those fits too: the search after the first leans on a model fitted with
-// the stretches left out where the error of the fit before stood 6
-// deviations above its scale (from the model's order before it to twice
-// the longest click after), unless they would leave out over 3 % of a
-// window (a rough sound); the candidates are interpolated, and judged, with
-// the model of the whole window.
 // In noise-like sound (surface noise, hiss, cymbals, rain) the error of a
 // click's samples is about as large as the error around it, and no one
 // sample stands out: there the energy of the forward error over a tenth of

@@ -26,9 +26,6 @@ DetectorSettings settingsFor(int sampleRate, const DetectOptions& options) {
             ? std::max<std::size_t>(2, static_cast<std::size_t>(std::lround(options.maxWidthMs * rate / 1000)))
             : std::max<std::size_t>(kShortestAutomaticWidth, static_cast<std::size_t>(rate / 500));
     settings.scaleStretch = std::max<std::size_t>(128, static_cast<std::size_t>(rate / 100));
-    // A pulse through a phono stage's de-emphasis runs on in its slow decay
-    // well past its front.
-    settings.trimReach = 2 * settings.maxWidth;
     settings.noiseSpan = 4 * settings.scaleStretch;
     // A tenth of a millisecond: the core of the shortest clicks. At a
     // telephone rate that is a sample, and the two-sided error of one

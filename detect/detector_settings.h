@@ -21,17 +21,8 @@ struct DetectorSettings {
     std::size_t blockSize = 16384;  // samples decided per block
     std::size_t margin = 1024;      // context read on each side of a block
     int fits = 3;                   // the model is refitted with the candidates found left out
-    // ... and, for the search, with the stretches left out where the error of
-    // the fit before stood trimBound robust deviations above its scale, from
-    // the model's order before to trimReach after (by rate): damage not yet
-    // found drags the fit towards itself and hides clicks beside it. Not
-    // where that would leave out more than trimShare of a window: there the
-    // sound itself is rough.
-    double trimBound = 6;
-    std::size_t trimReach = 0;
-    double trimShare = 0.03;
-    std::size_t scaleStretch = 0;  // a median of the error is taken over this many samples, and the
-                                   // local level is the RMS this far on either side; by rate
+    std::size_t scaleStretch = 0;   // a median of the error is taken over this many samples, and the
+                                    // local level is the RMS this far on either side; by rate
 
     // Finding candidates.
     double threshold = 10;        // peak of the two-sided error, in robust deviations

@@ -157,41 +157,10 @@ Cluster clusterFrom(const double* values, std::size_t first, std::size_t end, st
     return cluster;
 }
 
-std::vector<double> WindowScanner::fitLeavingOutDamage() {
-    // Damage the search has not found yet (a wide tail, a pop, a click the
-    // others hide) weighs in the autocorrelation still and drags the fit
-    // towards itself. Where the errors of the fit before stood far above
-    // their scale, the samples are set to 0: the autocorrelation is then
-    // that of the stretches between them.
-    const auto p = static_cast<std::size_t>(settings_.order);
-    const double* scale = forwardScale_.bySample();
-    fitted_ = cleaned_;
-    std::size_t leftOut = 0;
-    std::size_t until = 0;
-    for (std::size_t i = p; i < count_; ++i) {
-        if (std::fabs(forward_[i]) <= settings_.trimBound * scale[i]) continue;
-        const std::size_t from = std::max(i - p, until);
-        until = std::min(count_, i + settings_.trimReach + 1);
-        std::fill(fitted_.begin() + static_cast<std::ptrdiff_t>(from),
-                  fitted_.begin() + static_cast<std::ptrdiff_t>(until), 0.0);
-        leftOut += until - from;
-    }
-    // Measured against a whole window, so that a short one at the signal's
-    // end is judged alike.
-    const auto window = static_cast<double>(settings_.blockSize + 2 * settings_.margin);
-    if (leftOut == 0 || static_cast<double>(leftOut) > settings_.trimShare * window) return fillModel_;
-    return fitPredictor(fitted_.data(), count_, settings_.order);
-}
-
 void WindowScanner::computeErrors(bool refit) {
     const std::size_t n = count_;
     const auto p = static_cast<std::size_t>(settings_.order);
-    // On a refit the search leans on a model fitted without the damage not
-    // yet found; the candidates are still interpolated with the model of the
-    // whole window, which the judging after expects.
-    fillModel_ = fitPredictor(cleaned_.data(), n, settings_.order);
-    fillGaps_.setModel(fillModel_);
-    model_ = refit ? fitLeavingOutDamage() : fillModel_;
+    model_ = fitPredictor(cleaned_.data(), n, settings_.order);
     gaps_.setModel(model_);
     forwardError(cleaned_.data(), n, model_, forward_.data());
     // The forward error filtered by the time-reversed model is the error of
@@ -501,7 +470,7 @@ void WindowScanner::fillCandidates(const std::vector<Candidate>& candidates) {
     const auto p = static_cast<std::size_t>(settings_.order);
     for (const Candidate& c : candidates) {
         if (c.first >= p && c.last + p < count_) {
-            const std::vector<double> gap = fillGaps_.interpolate(cleaned_.data(), count_, c.first, c.last);
+            const std::vector<double> gap = gaps_.interpolate(cleaned_.data(), count_, c.first, c.last);
             std::copy(gap.begin(), gap.end(), cleaned_.begin() + static_cast<std::ptrdiff_t>(c.first));
             continue;
         }

@@ -72,10 +72,6 @@ private:
     // The model and its errors for the window as cleaned so far; refit: the
     // window's errors were measured before, with fewer clicks filled.
     void computeErrors(bool refit);
-    // The model of the window as cleaned so far, fitted with the stretches
-    // left out where the errors before stood far above their scale;
-    // fillModel_ where none or too many do.
-    std::vector<double> fitLeavingOutDamage();
     void findCandidates(std::vector<Candidate>& found) const;
     void findEnergyCandidates(std::vector<Candidate>& found) const;
     // Candidates where the forward error alone stands out: a smooth pulse's front.
@@ -355,11 +351,6 @@ private:
     // The interpolation of gaps under model_; its factor grows with the gaps
     // asked, from const judges too.
     mutable GapInterpolator gaps_;
-    // The model the candidates are interpolated with: fitted on the whole
-    // window as cleaned so far (model_ may leave out damage not yet found).
-    std::vector<double> fillModel_;
-    GapInterpolator fillGaps_;    // the interpolation of gaps under fillModel_
-    std::vector<double> fitted_;  // the window as cleaned so far, the stretches left out set to 0
     std::vector<double> forward_;
     std::vector<double> rawError_;  // the forward error of the samples as they are, with the final model
     std::vector<double> matched_;   // the two-sided error: forward error filtered by the reversed model
