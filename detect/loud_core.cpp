@@ -147,8 +147,8 @@ void WindowScanner::findLoudCandidates(std::vector<Candidate>& found, const std:
     }
 }
 
-void WindowScanner::confirmStandIns(const std::vector<Candidate>& standIns, const WindowPlace& place,
-                                    std::size_t foundBefore, std::vector<Damage>& found) const {
+void WindowScanner::confirmStandIns(const std::vector<Candidate>& standIns, const std::vector<Candidate>& refused,
+                                    const WindowPlace& place, std::size_t foundBefore, std::vector<Damage>& found) {
     const std::size_t reach = settings_.maxWidth;
     const std::size_t decided = found.size();
     for (Candidate c : standIns) {
@@ -159,6 +159,14 @@ void WindowScanner::confirmStandIns(const std::vector<Candidate>& standIns, cons
         const auto near = [&](const Damage& d) { return d.span.first <= last + reach && d.span.last + reach >= first; };
         const auto from = found.begin() + static_cast<std::ptrdiff_t>(foundBefore);
         if (std::any_of(from, found.begin() + static_cast<std::ptrdiff_t>(decided), near)) continue;
+        // The candidates near it, refused, were interpolated away for the
+        // last fit: the sound there is its own damage again, its tail's.
+        for (const Candidate& r : refused) {
+            if (r.first > c.last + reach || r.last + reach < c.first) continue;
+            std::copy(signal_.begin() + static_cast<std::ptrdiff_t>(r.first),
+                      signal_.begin() + static_cast<std::ptrdiff_t>(r.last + 1),
+                      cleaned_.begin() + static_cast<std::ptrdiff_t>(r.first));
+        }
         if (confirm(c, departure(c))) found.push_back({{place.start + c.first, place.start + c.last}, c.score});
     }
 }

@@ -1410,7 +1410,7 @@ void WindowScanner::scan(const std::int16_t* samples, std::size_t count, const W
         found.push_back({{place.start + c.first, place.start + c.last}, c.score});
     }
     if (!againstPartner.empty()) confirmAgainstPartner(againstPartner, candidates, place, found);
-    confirmStandIns(standIns, place, foundBefore, found);
+    confirmStandIns(standIns, candidates, place, foundBefore, found);
     std::sort(found.begin() + static_cast<std::ptrdiff_t>(foundBefore), found.end(),
               [](const Damage& a, const Damage& b) { return a.span.first < b.span.first; });
 }

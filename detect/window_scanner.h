@@ -87,8 +87,8 @@ private:
                             const std::vector<Candidate>& againstPartner, std::vector<Candidate>& standIns) const;
     // The loud candidates that stood aside for others, judged where none of
     // those near them was confirmed (found from foundBefore on).
-    void confirmStandIns(const std::vector<Candidate>& standIns, const WindowPlace& place, std::size_t foundBefore,
-                         std::vector<Damage>& found) const;
+    void confirmStandIns(const std::vector<Candidate>& standIns, const std::vector<Candidate>& refused,
+                         const WindowPlace& place, std::size_t foundBefore, std::vector<Damage>& found);
     // before: the candidates of the fits before.
     void findPulseCandidates(std::vector<Candidate>& found, const std::vector<Candidate>& before) const;
     // Whether the damage from the candidate's largest departure on falls as
