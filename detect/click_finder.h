@@ -65,11 +65,15 @@
 // samples do: where they stand above 4 times the sound's RMS (the louder of
 // that over 40 ms ending half the longest click before and over 40 ms from
 // 8 ms after, clear of the pop's slow tail; over a shorter stretch a low
-// tone near its crossing seems quiet), in one sign, for a
+// tone near its crossing seems quiet; near a window's ends, over what the
+// window holds of those stretches, half of each at least), in one sign, for a
 // quarter of the longest click or more, and no candidate lies within the
 // longest click, a candidate starts, from where the samples first stand a
 // quarter of its peak to its peak, looked for once the fits are done. It
-// is judged as any wide core, the other channel its witness (below).
+// is judged as any wide core, the other channel its witness (below). Where
+// a candidate lies near it, it stands aside; where none of those near it
+// is confirmed, it is judged in their place, their samples, interpolated
+// for the last fit, put back as the sound around it.
 //
 // In a signal of two channels or more, the same window of the channel this
 // one is paired with (the partner) is read alongside. Music is strongly

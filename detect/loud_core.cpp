@@ -54,7 +54,8 @@ __attribute__((target_clones("avx2", "default"))) std::size_t firstStandingOut(c
 }  // namespace
 
 void WindowScanner::findLoudCandidates(std::vector<Candidate>& found, const std::vector<Candidate>& before,
-                                       const std::vector<Candidate>& againstPartner) const {
+                                       const std::vector<Candidate>& againstPartner,
+                                       std::vector<Candidate>& standIns) const {
     const double ratio = settings_.loudCoreRatio;
     if (partner_.empty() || ratio <= 0 || settings_.longestStereoCore == 0) return;
     // Measured over 40 ms on each side: over a shorter stretch a low tone
@@ -65,26 +66,50 @@ void WindowScanner::findLoudCandidates(std::vector<Candidate>& found, const std:
     // half the longest click before, its slow tail as long as the widest core after.
     const std::size_t skipBefore = half;
     const std::size_t skipAfter = settings_.longestStereoCore;
-    if (count_ < span + skipBefore + skipAfter + span + 1) return;
+    // The samples a window decides begin closer to its ends than a whole
+    // stretch and its gap: there a side is measured over what the window
+    // holds of it, half the stretch at least.
+    const std::size_t least = span / 2;
+    if (count_ < least + skipBefore + skipAfter + least + 1) return;
     std::vector<double> energy(count_ + 1, 0.0);
     for (std::size_t i = 0; i < count_; ++i) energy[i + 1] = energy[i] + cleaned_[i] * cleaned_[i];
     const std::size_t known = found.size();
-    const std::size_t begin = span + skipBefore;
-    const std::size_t end = count_ - skipAfter - span;
-    // Compared in energy, the bound squared over the stretch's length: no
-    // root a sample.
+    const std::size_t begin = least + skipBefore;
+    const std::size_t end = count_ - skipAfter - least;
+    // Where both stretches lie whole in the window, compared in energy, the
+    // bound squared over the stretch's length: no root nor division a sample.
+    const std::size_t wholeBegin = std::min(end, span + skipBefore);
+    const std::size_t wholeEnd = std::max(wholeBegin, end - std::min(end, span - least));
     const double bound = ratio * ratio / static_cast<double>(span);
-    const auto levelEnergy = [&](std::size_t i) {
-        return std::max(energy[i - skipBefore] - energy[i - skipBefore - span],
-                        energy[i + skipAfter + span] - energy[i + skipAfter]);
+    // The louder side's mean energy a sample.
+    const auto level = [&](std::size_t i) {
+        const std::size_t earlierFrom = i >= skipBefore + span ? i - skipBefore - span : 0;
+        const std::size_t earlierTo = i - skipBefore;
+        const std::size_t laterFrom = i + skipAfter;
+        const std::size_t laterTo = std::min(count_, laterFrom + span);
+        return std::max((energy[earlierTo] - energy[earlierFrom]) / static_cast<double>(earlierTo - earlierFrom),
+                        (energy[laterTo] - energy[laterFrom]) / static_cast<double>(laterTo - laterFrom));
     };
     const auto standsOut = [&](std::size_t i) {
-        const double level = levelEnergy(i);
-        return level > 0 && signal_[i] * signal_[i] > bound * level;
+        const double mean = level(i);
+        return mean > 0 && signal_[i] * signal_[i] > ratio * ratio * mean;
+    };
+    const auto nextStandingOut = [&](std::size_t i) {
+        for (; i < wholeBegin; ++i) {
+            if (standsOut(i)) return i;
+        }
+        if (i < wholeEnd) {
+            i = firstStandingOut(energy.data(), signal_.data(), i, wholeEnd, skipBefore, skipAfter, span, bound);
+            if (i < wholeEnd) return i;
+        }
+        for (; i < end; ++i) {
+            if (standsOut(i)) return i;
+        }
+        return end;
     };
     std::size_t i = begin;
     while (i < end) {
-        i = firstStandingOut(energy.data(), signal_.data(), i, end, skipBefore, skipAfter, span, bound);
+        i = nextStandingOut(i);
         if (i == end) break;
         // The run above, and its loudest sample.
         std::size_t stop = i;
@@ -105,18 +130,44 @@ void WindowScanner::findLoudCandidates(std::vector<Candidate>& found, const std:
         if (peak - first + 1 >= settings_.maxWidth) continue;
         const std::size_t reach = settings_.maxWidth;
         const auto near = [&](const Candidate& c) { return c.first <= peak + reach && c.last + reach >= first; };
+        const Candidate candidate{first, peak, peak, std::fabs(signal_[peak]) / (ratio * std::sqrt(level(peak))),
+                                  false};
+        i = std::max(i, settings_.maxWidth + peak);
         // Damage found already, in this channel or against the partner, is
         // judged as found: a loud candidate there would stand in for it with
-        // the damage's loud middle alone.
+        // the damage's loud middle alone. Where that damage is refused, the
+        // loud candidate is judged in its place (confirmStandIns).
         if (std::any_of(found.begin(), found.begin() + static_cast<std::ptrdiff_t>(known), near) ||
             std::any_of(before.begin(), before.end(), near) ||
             std::any_of(againstPartner.begin(), againstPartner.end(), near)) {
+            standIns.push_back(candidate);
             continue;
         }
-        const double level = std::sqrt(levelEnergy(peak) / static_cast<double>(span));
-        Candidate candidate{first, peak, peak, std::fabs(signal_[peak]) / (ratio * level), false};
         found.push_back(candidate);
-        i = std::max(i, settings_.maxWidth + peak);
+    }
+}
+
+void WindowScanner::confirmStandIns(const std::vector<Candidate>& standIns, const std::vector<Candidate>& refused,
+                                    const WindowPlace& place, std::size_t foundBefore, std::vector<Damage>& found) {
+    const std::size_t reach = settings_.maxWidth;
+    const std::size_t decided = found.size();
+    for (Candidate c : standIns) {
+        const std::uint64_t first = place.start + c.first;
+        const std::uint64_t last = place.start + c.last;
+        const std::uint64_t peak = place.start + c.peak;
+        if (peak < place.decideFirst || peak >= place.decideEnd) continue;
+        const auto near = [&](const Damage& d) { return d.span.first <= last + reach && d.span.last + reach >= first; };
+        const auto from = found.begin() + static_cast<std::ptrdiff_t>(foundBefore);
+        if (std::any_of(from, found.begin() + static_cast<std::ptrdiff_t>(decided), near)) continue;
+        // The candidates near it, refused, were interpolated away for the
+        // last fit: the sound there is its own damage again, its tail's.
+        for (const Candidate& r : refused) {
+            if (r.first > c.last + reach || r.last + reach < c.first) continue;
+            std::copy(signal_.begin() + static_cast<std::ptrdiff_t>(r.first),
+                      signal_.begin() + static_cast<std::ptrdiff_t>(r.last + 1),
+                      cleaned_.begin() + static_cast<std::ptrdiff_t>(r.first));
+        }
+        if (confirm(c, departure(c))) found.push_back({{place.start + c.first, place.start + c.last}, c.score});
     }
 }
 

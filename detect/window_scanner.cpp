@@ -1388,7 +1388,8 @@ void WindowScanner::scan(const std::int16_t* samples, std::size_t count, const W
     matchPulse();
     findPulseCandidates(fresh, candidates);
     if (settings_.frontThreshold > 0) findFrontCandidates(fresh, candidates);
-    findLoudCandidates(fresh, candidates, againstPartner);
+    std::vector<Candidate> standIns;
+    findLoudCandidates(fresh, candidates, againstPartner, standIns);
     mergeInto(candidates, fresh);
     if (candidates.empty() && againstPartner.empty()) return;
     // The final model, fitted with every candidate left out.
@@ -1408,8 +1409,8 @@ void WindowScanner::scan(const std::int16_t* samples, std::size_t count, const W
         if (!standsOutOfTexture(i, candidates, departures) || !confirm(c, departures[i])) continue;
         found.push_back({{place.start + c.first, place.start + c.last}, c.score});
     }
-    if (againstPartner.empty()) return;
-    confirmAgainstPartner(againstPartner, candidates, place, found);
+    if (!againstPartner.empty()) confirmAgainstPartner(againstPartner, candidates, place, found);
+    confirmStandIns(standIns, candidates, place, foundBefore, found);
     std::sort(found.begin() + static_cast<std::ptrdiff_t>(foundBefore), found.end(),
               [](const Damage& a, const Damage& b) { return a.span.first < b.span.first; });
 }

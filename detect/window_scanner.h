@@ -81,9 +81,14 @@ private:
     // white; and the candidates it finds where no other was found.
     void matchPulse();
     // Wide damage standing many times above the sound's level, in a signal
-    // of two channels (loud_core.cpp).
+    // of two channels (loud_core.cpp); standIns: such damage where other
+    // candidates lie near it.
     void findLoudCandidates(std::vector<Candidate>& found, const std::vector<Candidate>& before,
-                            const std::vector<Candidate>& againstPartner) const;
+                            const std::vector<Candidate>& againstPartner, std::vector<Candidate>& standIns) const;
+    // The loud candidates that stood aside for others, judged where none of
+    // those near them was confirmed (found from foundBefore on).
+    void confirmStandIns(const std::vector<Candidate>& standIns, const std::vector<Candidate>& refused,
+                         const WindowPlace& place, std::size_t foundBefore, std::vector<Damage>& found);
     // before: the candidates of the fits before.
     void findPulseCandidates(std::vector<Candidate>& found, const std::vector<Candidate>& before) const;
     // Whether the damage from the candidate's largest departure on falls as

@@ -318,6 +318,16 @@ const WidePulse kLouderWidePop = {16, 27000, 20000};
 // A pop of raw width 18 in both channels, 9 times the RMS: its core, 2.9 ms,
 // smooth enough that no error of the model stands out.
 const WidePulse kSmoothWidePop = {18, 20000, 20000};
+// ... and another just past the start of a block (16384 samples), where less
+// than 40 ms of the window's sound lies before its gap.
+const WidePulse kSmoothWidePopAtBlock = {18, 20000, 15700};
+
+// pulseInBothChannels with the smooth wide pop at both places.
+Signal smoothWidePopsInBothChannels(int channel) {
+    Signal s = pulseInBothChannels(channel, -0.5, kSmoothWidePop, 0);
+    addPulseInChannel(s, channel, -0.5, kSmoothWidePopAtBlock);
+    return s;
+}
 
 // Short voiced stretches at a telephone rate (8 kHz) over a faint noise
 // floor: every half second two glottal pulses of a 100 Hz voice, each ringing
@@ -784,13 +794,14 @@ std::vector<Case> cases() {
          kRate,
          [] { return pulseInBothChannels(1, 0, kLoudWashedPop, 1400); },
          40},
-        {"a smooth wide pop in both channels at its own ratio and sign, no error of the model standing out: its "
-         "samples, loud over the sound's level, find its core",
-         [] { return pulseInBothChannels(0, -0.5, kSmoothWidePop, 0); },
-         {coreOf(deEmphasisedPulse(kSmoothWidePop.width, 1), kSmoothWidePop.at)},
+        {"smooth wide pops in both channels at their own ratio and sign, no error of the model standing out: "
+         "their samples, loud over the sound's level, find their cores, one just past a block's start too",
+         [] { return smoothWidePopsInBothChannels(0); },
+         {coreOf(deEmphasisedPulse(kSmoothWidePopAtBlock.width, 1), kSmoothWidePopAtBlock.at),
+          coreOf(deEmphasisedPulse(kSmoothWidePop.width, 1), kSmoothWidePop.at)},
          0,
          kRate,
-         [] { return pulseInBothChannels(1, -0.5, kSmoothWidePop, 0); },
+         [] { return smoothWidePopsInBothChannels(1); },
          40},
         {"the same wide pop in both channels at the ratio the sound holds between them (a hit panned with the "
          "music) is the music's own event: no range",
