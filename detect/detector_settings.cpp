@@ -54,6 +54,12 @@ DetectorSettings settingsFor(int sampleRate, const DetectOptions& options) {
     // channels, the other channel judging the sound's own events, the range
     // runs on twice as far where its line still helps.
     settings.stereoEndPad = rate >= 32000 ? static_cast<std::size_t>(std::lround(rate / 10000)) : settings.endPad;
+    // The end of a loud pop's core, a quarter of its peak, is told as a
+    // level the slow decay passes slowly: its own noise puts the end found
+    // some samples early, and the damage lined short stays well above the
+    // sound. Where the de-emphasis' fall lasts some samples only.
+    settings.loudEndPad =
+        rate >= 32000 ? static_cast<std::size_t>(std::lround(settings.slowDecay * std::log(1.25))) : 0;
     settings.tailFitSpan = static_cast<std::size_t>(2 * settings.slowDecay);
     settings.decayFitSpan = static_cast<std::size_t>(rate / 1400);
     // At a low rate the de-emphasis' fast decay lasts under a sample: its

@@ -124,6 +124,12 @@ struct DetectorSettings {
     double followFit = 3;          // the slow decay fitted as an end is followed: its amplitude's significance
     std::size_t endPad = 0;        // a range's end runs on this far where its line still helps (0.05 ms); by rate
     std::size_t stereoEndPad = 0;  // ... in a signal of two channels (0.1 ms); by rate
+    // A loud range in a signal of two channels runs on as far as the slow
+    // decay takes a quarter of its peak down to a fifth (about 0.7 ms) where
+    // its line still helps, where a quarter of its departure stands this
+    // many times above the sound's RMS before it; by rate.
+    std::size_t loudEndPad = 0;
+    double loudEndFloor = 2;
     std::size_t wideStartPad = 1;  // ... and a range past the longest drifting core starts this much earlier
     double startLeadShare = 0.5;   // a range starts a sample early where the error there exceeds this of the edge's
     double lineLeaves = 0;         // the share of the departure's energy the line may leave; by rate

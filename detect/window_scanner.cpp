@@ -1285,9 +1285,19 @@ bool WindowScanner::lineAcrossReachedCore(Candidate& candidate, const Candidate&
         // Only a range found already is moved.
         Candidate padded = reached;
         const std::size_t pad = partner_.empty() ? settings_.endPad : settings_.stereoEndPad;
-        padded.last =
-            std::min(last + pad, whole.first + (pastDrift ? longestDecayCore() : settings_.longestDriftingCore) - 1);
-        if (padded.last > last && lineBringsCloser(padded, asked, padded.last > ends.byDecay)) reached = padded;
+        const std::size_t longest = whole.first + (pastDrift ? longestDecayCore() : settings_.longestDriftingCore) - 1;
+        padded.last = std::min(last + pad, longest);
+        // A loud pop's end is told where its slow decay passes a quarter of
+        // its peak, slowly: found some samples early, it leaves damage well
+        // above the sound. The other channel judges the sound's own events.
+        Candidate carried = reached;
+        carried.last = std::min(last + settings_.loudEndPad, longest);
+        if (carried.last > padded.last && standsLoudOverSound(whole, deviation) &&
+            lineBringsCloser(carried, asked, carried.last > ends.byDecay)) {
+            reached = carried;
+        } else if (padded.last > last && lineBringsCloser(padded, asked, padded.last > ends.byDecay)) {
+            reached = padded;
+        }
         candidate = startedEarlier(reached, asked, reached.last > ends.byDecay);
         // A pop's soft front rises over some samples into its core: a range
         // that runs on as long as a pop's starts a sample earlier too, where
@@ -1301,6 +1311,13 @@ bool WindowScanner::lineAcrossReachedCore(Candidate& candidate, const Candidate&
         return true;
     }
     return false;
+}
+
+bool WindowScanner::standsLoudOverSound(const Candidate& whole, double deviation) const {
+    const std::size_t stretch = settings_.scaleStretch;
+    if (partner_.empty() || longestDecayCore() <= settings_.maxWidth || whole.first < stretch) return false;
+    return settings_.coreOfPeak * deviation >=
+           settings_.loudEndFloor * rootMeanSquare(cleaned_, whole.first - stretch, whole.first);
 }
 
 WindowScanner::Candidate WindowScanner::startedEarlier(const Candidate& range, const LineDemand& demand,

@@ -277,6 +277,10 @@ private:
     // interpolation takes the de-emphasis' slow decay out of the samples
     // after the range first (decay_tail.h).
     bool lineBringsCloser(const Candidate& whole, const LineDemand& demand, bool decayAfter) const;
+    // Whether a quarter of the range's departure stands loudEndFloor times
+    // above the sound's RMS before it, in a signal of two channels where the
+    // user left the longest click to the detector.
+    bool standsLoudOverSound(const Candidate& whole, double deviation) const;
     // The confirmed range started a sample earlier where the forward error
     // there already carries the click's rise and the line still helps.
     Candidate startedEarlier(const Candidate& range, const LineDemand& demand, bool decayAfter) const;
