@@ -7,12 +7,6 @@
 
 namespace tesmora::detect {
 
-DecayTail fitDecayTail(const double* x, std::size_t count, const std::vector<double>& a, std::size_t first,
-                       std::size_t last, std::size_t span, double decay) {
-    GapInterpolator gaps(a);
-    return fitDecayTail(x, count, gaps, first, last, span, decay);
-}
-
 DecayTail fitDecayTail(const double* x, std::size_t count, GapInterpolator& gaps, std::size_t first, std::size_t last,
                        std::size_t span, double decay) {
     const std::vector<double>& a = gaps.model();

@@ -20,10 +20,8 @@ struct DecayTail {
 // Fits the decay exp(-(n - last - 1) / decay) after the gap x[first..last]
 // over span samples, jointly with the gap's interpolation: the amplitude
 // that leaves the smallest prediction error. Needs order samples before
-// first and span (at least order) after last.
-DecayTail fitDecayTail(const double* x, std::size_t count, const std::vector<double>& a, std::size_t first,
-                       std::size_t last, std::size_t span, double decay);
-// The same under the interpolator's model, reusing its factor.
+// first and span (at least order) after last. The gap is interpolated under
+// the interpolator's model, reusing its factor.
 DecayTail fitDecayTail(const double* x, std::size_t count, GapInterpolator& gaps, std::size_t first, std::size_t last,
                        std::size_t span, double decay);
 

@@ -24,6 +24,15 @@ inline void storeFour(double* to, const FourDoubles& four) {
     std::memcpy(to, &four, sizeof four);
 }
 
+// Whether a comparison held in any of the four lanes, or in every one.
+inline bool anyLane(const FourMasks& held) {
+    return (held[0] | held[1] | held[2] | held[3]) != 0;
+}
+
+inline bool everyLane(const FourMasks& held) {
+    return (held[0] & held[1] & held[2] & held[3]) != 0;
+}
+
 }  // namespace tesmora::detect
 
 #endif

@@ -65,7 +65,7 @@ __attribute__((target_clones("avx2", "default"))) bool fourResiduals(const doubl
         const FourDoubles difference = here - there;
         total += difference * difference;
         const FourMasks past = total > limits;
-        if ((past[0] & past[1] & past[2] & past[3]) != 0) return false;
+        if (everyLane(past)) return false;
     }
     storeFour(sums, total);
     return true;

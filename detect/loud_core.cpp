@@ -41,7 +41,7 @@ __attribute__((target_clones("avx2", "default"))) std::size_t firstStandingOut(c
         const FourDoubles later = afterEnd - afterStart;
         const FourDoubles level = earlier < later ? later : earlier;
         const FourMasks out = (level > zeros) & (sample * sample > bounds * level);
-        if ((out[0] | out[1] | out[2] | out[3]) != 0) break;
+        if (anyLane(out)) break;
     }
     for (; i < end; ++i) {
         const double level =

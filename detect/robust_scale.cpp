@@ -66,7 +66,7 @@ __attribute__((target_clones("avx2", "default"))) std::size_t gatherWithin(const
         FourDoubles four;
         loadFour(four, values + n);
         const FourMasks in = (four >= lows) & (four <= highs);
-        if ((in[0] | in[1] | in[2] | in[3]) == 0) continue;
+        if (!anyLane(in)) continue;
         for (std::size_t j = 0; j < 4; ++j) {
             within[inside] = values[n + j];
             inside += in[j] != 0 ? 1 : 0;

@@ -109,13 +109,13 @@ __attribute__((target_clones("avx2", "default"))) std::size_t firstAbove(const d
         loadFour(third, values + n + 8);
         loadFour(fourth, values + n + 12);
         const FourMasks below = (first <= bounds) & (second <= bounds) & (third <= bounds) & (fourth <= bounds);
-        if ((below[0] & below[1] & below[2] & below[3]) == 0) break;
+        if (!everyLane(below)) break;
     }
     for (; n + 4 <= end; n += 4) {
         FourDoubles four;
         loadFour(four, values + n);
         const FourMasks below = four <= bounds;
-        if ((below[0] & below[1] & below[2] & below[3]) == 0) break;
+        if (!everyLane(below)) break;
     }
     for (; n < end; ++n) {
         if (!(values[n] <= threshold)) return n;
@@ -137,7 +137,7 @@ __attribute__((target_clones("avx2", "default"))) std::size_t firstBeyond(const 
         loadFour(scale, scales + n);
         const FourDoubles limit = bounds * scale;
         const FourMasks within = (four <= limit) & (-four <= limit);
-        if ((within[0] & within[1] & within[2] & within[3]) == 0) break;
+        if (!everyLane(within)) break;
     }
     for (; n < end; ++n) {
         if (!(std::fabs(values[n]) <= bound * scales[n])) return n;
