@@ -266,7 +266,13 @@
 // the sound's RMS before it runs on instead as far as the slow decay takes a
 // quarter of the peak down to a fifth (0.7 ms), where its line still helps:
 // that quarter is passed slowly, its end is found some samples early, and
-// what the short line leaves stands well above the sound. A
+// what the short line leaves stands well above the sound. So does a fainter
+// range within seven eighths of the longest click, a quarter of whose
+// departure stands at least three quarters of the sound's RMS, where its
+// damage falls as the de-emphasis' two decays do (the fit leaving at most a
+// quarter of its energy) and its longer line meets a wide core's demand: a
+// quarter of a faint click's peak lies near the sound's level, where its end
+// is found as early. A
 // confirmed range starts a sample earlier where the forward error there
 // already departs by half the edge's threshold (the foot of the click's
 // rise, which the line would otherwise keep as its end) and the line then

@@ -130,6 +130,12 @@ struct DetectorSettings {
     // many times above the sound's RMS before it; by rate.
     std::size_t loudEndPad = 0;
     double loudEndFloor = 2;
+    // ... and a fainter one within the longest drifting core, a quarter of
+    // whose departure stands this many times above that RMS, where its
+    // damage falls as the de-emphasis' two decays do (the fit leaving at
+    // most this share of its energy), its line judged as a wide core's.
+    double faintEndFloor = 0.75;
+    double faintEndFitLeaves = 0.25;
     std::size_t wideStartPad = 1;  // ... and a range past the longest drifting core starts this much earlier
     double startLeadShare = 0.5;   // a range starts a sample early where the error there exceeds this of the edge's
     double lineLeaves = 0;         // the share of the departure's energy the line may leave; by rate

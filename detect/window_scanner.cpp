@@ -1292,8 +1292,9 @@ bool WindowScanner::lineAcrossReachedCore(Candidate& candidate, const Candidate&
         // above the sound. The other channel judges the sound's own events.
         Candidate carried = reached;
         carried.last = std::min(last + settings_.loudEndPad, longest);
-        if (carried.last > padded.last && standsLoudOverSound(whole, deviation) &&
-            lineBringsCloser(carried, asked, carried.last > ends.byDecay)) {
+        LineDemand carriedDemand = asked;
+        if (carried.last > padded.last && carriesOn(whole, deviation, pastDrift, carriedDemand) &&
+            lineBringsCloser(carried, carriedDemand, carried.last > ends.byDecay)) {
             reached = carried;
         } else if (padded.last > last && lineBringsCloser(padded, asked, padded.last > ends.byDecay)) {
             reached = padded;
@@ -1313,11 +1314,27 @@ bool WindowScanner::lineAcrossReachedCore(Candidate& candidate, const Candidate&
     return false;
 }
 
-bool WindowScanner::standsLoudOverSound(const Candidate& whole, double deviation) const {
+bool WindowScanner::standsLoudOverSound(const Candidate& whole, double deviation, double floor) const {
     const std::size_t stretch = settings_.scaleStretch;
     if (partner_.empty() || longestDecayCore() <= settings_.maxWidth || whole.first < stretch) return false;
-    return settings_.coreOfPeak * deviation >=
-           settings_.loudEndFloor * rootMeanSquare(cleaned_, whole.first - stretch, whole.first);
+    return settings_.coreOfPeak * deviation >= floor * rootMeanSquare(cleaned_, whole.first - stretch, whole.first);
+}
+
+bool WindowScanner::carriesOn(const Candidate& whole, double deviation, bool pastDrift, LineDemand& demand) const {
+    if (standsLoudOverSound(whole, deviation, settings_.loudEndFloor)) return true;
+    // A fainter click's quarter lies nearer the sound's level, and its end
+    // is found as early. Within the longest drifting core (past it, the
+    // range is a wide core's, already run on far) it is carried on where its
+    // damage falls as the de-emphasis' two decays do (a sound's own event
+    // after its attack seldom does), and its longer line must then remove
+    // the damage as surely as a wide core's.
+    if (pastDrift || !standsLoudOverSound(whole, deviation, settings_.faintEndFloor) ||
+        !fallsAsAPulse(whole, settings_.faintEndFitLeaves)) {
+        return false;
+    }
+    demand.leaves = std::min(demand.leaves, settings_.wideCoreLineLeaves);
+    demand.overMiss = std::max(demand.overMiss, settings_.wideCoreGainOverMiss);
+    return true;
 }
 
 WindowScanner::Candidate WindowScanner::startedEarlier(const Candidate& range, const LineDemand& demand,

@@ -277,10 +277,15 @@ private:
     // interpolation takes the de-emphasis' slow decay out of the samples
     // after the range first (decay_tail.h).
     bool lineBringsCloser(const Candidate& whole, const LineDemand& demand, bool decayAfter) const;
-    // Whether a quarter of the range's departure stands loudEndFloor times
-    // above the sound's RMS before it, in a signal of two channels where the
-    // user left the longest click to the detector.
-    bool standsLoudOverSound(const Candidate& whole, double deviation) const;
+    // Whether a quarter of the range's departure stands floor times above
+    // the sound's RMS before it, in a signal of two channels where the user
+    // left the longest click to the detector.
+    bool standsLoudOverSound(const Candidate& whole, double deviation, double floor) const;
+    // Whether the range's end runs on as far as the slow decay takes a
+    // quarter of its peak down to a fifth (loudEndPad), and what its line
+    // must then achieve (demand, made stricter for a fainter range);
+    // pastDrift: the range runs past the longest drifting core.
+    bool carriesOn(const Candidate& whole, double deviation, bool pastDrift, LineDemand& demand) const;
     // The confirmed range started a sample earlier where the forward error
     // there already carries the click's rise and the line still helps.
     Candidate startedEarlier(const Candidate& range, const LineDemand& demand, bool decayAfter) const;

@@ -176,6 +176,9 @@ const WidePulse kLowHissPulses[] = {{5, -7000, 6000}, {5, 7700, 16000}, {5, -630
 // Pulses of raw width 8 at 4.6 times the RMS of the tones below, in a louder
 // hiss still.
 const WidePulse kHissPulses[] = {{8, 9000, 5000}, {8, -9000, 16000}, {8, 9000, 27000}};
+// Pulses of raw width 5 at 4.6 times the RMS of the tones below, in a loud
+// hiss both channels of a stereo share (hissInBothChannels).
+const WidePulse kStereoHissPulses[] = {{5, 9000, 5000}, {5, -9000, 16000}, {5, 9000, 27000}};
 // Pulses of raw width 3 to 6 at 3.2 to 4.9 times the RMS of the tones
 // below, in a loud hiss: the samples after each spike lean the interpolation
 // towards the low end of its core.
@@ -203,6 +206,22 @@ Signal tonesWithPulses(const WidePulse (&pulses)[count], double hissDeviation = 
         const Signal pulse = deEmphasisedPulse(width, peak);
         for (std::size_t n = 0; n < pulse.size(); ++n) s[at + n] += pulse[n];
     }
+    return s;
+}
+
+// Two channels of those tones under a hiss of the given RMS that both
+// share, the second 0.8 of the first with a faint noise of its own; the
+// pulses in the first alone.
+template <std::size_t count>
+Signal hissInBothChannels(int channel, const WidePulse (&pulses)[count], double hissDeviation) {
+    if (channel == 0) return tonesWithPulses(pulses, hissDeviation);
+    Signal s = tonesWithPulses(pulses, hissDeviation);
+    for (const auto& [width, peak, at] : pulses) {
+        const Signal pulse = deEmphasisedPulse(width, peak);
+        for (std::size_t n = 0; n < pulse.size(); ++n) s[at + n] -= pulse[n];
+    }
+    const Signal own = noise(s.size(), 0.3 * hissDeviation, 77);
+    for (std::size_t n = 0; n < s.size(); ++n) s[n] = 0.8 * s[n] + own[n];
     return s;
 }
 
@@ -574,6 +593,11 @@ std::vector<Case> cases() {
          "followed against the interpolation with the slow decay taken out of the samples after it, or run on a "
          "little past where the damage sinks into the sound, each range covers its core",
          [] { return tonesWithPulses(kShortLowPulses, 150); }, coresOf(kShortLowPulses), 0, kRate, nullptr, 40},
+        {"pulses through the de-emphasis (4.6 times the RMS) in one channel of stereo tones under a loud hiss both "
+         "share: where each end is found, a quarter of the peak lies little above the sound's level, and each range "
+         "runs on by the slow decay over the whole core",
+         [] { return hissInBothChannels(0, kStereoHissPulses, 300); }, coresOf(kStereoHissPulses), 0, kRate,
+         [] { return hissInBothChannels(1, kStereoHissPulses, 300); }, 40},
         {"defects that rise and fall softly, through the de-emphasis in loud music-like tones: each range reaches the "
          "end of the core by the slow decay fitted after it",
          [] { return tonesWithSoftDefects(kSoftDefects); }, coresOf(kSoftDefects, true)},
