@@ -1334,11 +1334,14 @@ WindowScanner::Candidate WindowScanner::loudStartedEarlier(const Candidate& rang
     const std::size_t stretch = settings_.scaleStretch;
     const std::size_t steps = settings_.maxWidth / 4;
     if (range.first < std::max(p, stretch) + steps + 1) return range;
-    const double level = rootMeanSquare(cleaned_, range.first - steps - stretch, range.first - steps);
-    const auto departs = [&](std::size_t i) { return std::fabs(departureFromBefore(i, 1)[0]); };
-    if (departs(range.first) < settings_.coreOfPeak * deviation) return range;
+    // Told against the sound before the stretch searched, as it would have
+    // gone on undamaged: one step's prediction would follow the soft front.
+    const std::size_t origin = range.first - steps;
+    const double level = rootMeanSquare(cleaned_, origin - stretch, origin);
+    const std::vector<double> away = departureFromBefore(origin, steps + 1);
+    if (std::fabs(away[steps]) < settings_.coreOfPeak * deviation) return range;
     Candidate earlier = range;
-    for (std::size_t step = 0; step < steps && departs(earlier.first - 1) > level; ++step) --earlier.first;
+    while (earlier.first > origin + 1 && std::fabs(away[earlier.first - 1 - origin]) > level) --earlier.first;
     if (earlier.first == range.first) return range;
     return lineBringsCloser(earlier, demand, decayAfter) ? earlier : range;
 }
