@@ -1299,6 +1299,9 @@ bool WindowScanner::lineAcrossReachedCore(Candidate& candidate, const Candidate&
             reached = padded;
         }
         candidate = startedEarlier(reached, asked, reached.last > ends.byDecay);
+        if (standsLoudOverSound(whole, deviation)) {
+            candidate = loudStartedEarlier(candidate, deviation, asked, reached.last > ends.byDecay);
+        }
         // A pop's soft front rises over some samples into its core: a range
         // that runs on as long as a pop's starts a sample earlier too, where
         // the line still helps.
@@ -1318,6 +1321,29 @@ bool WindowScanner::standsLoudOverSound(const Candidate& whole, double deviation
     if (partner_.empty() || longestDecayCore() <= settings_.maxWidth || whole.first < stretch) return false;
     return settings_.coreOfPeak * deviation >=
            settings_.loudEndFloor * rootMeanSquare(cleaned_, whole.first - stretch, whole.first);
+}
+
+WindowScanner::Candidate WindowScanner::loudStartedEarlier(const Candidate& range, double deviation,
+                                                           const LineDemand& demand, bool decayAfter) const {
+    // A loud pop's soft front rises over some samples before its error
+    // stands out: where the range's first sample already departs by a
+    // quarter of its peak from what the sound before predicts, the samples
+    // before it that still depart by more than the sound's level belong to
+    // the front, and the line would keep the last of them as its end.
+    const auto p = static_cast<std::size_t>(settings_.order);
+    const std::size_t stretch = settings_.scaleStretch;
+    const std::size_t steps = settings_.maxWidth / 4;
+    if (range.first < std::max(p, stretch) + steps + 1) return range;
+    // Told against the sound before the stretch searched, as it would have
+    // gone on undamaged: one step's prediction would follow the soft front.
+    const std::size_t origin = range.first - steps;
+    const double level = rootMeanSquare(cleaned_, origin - stretch, origin);
+    const std::vector<double> away = departureFromBefore(origin, steps + 1);
+    if (std::fabs(away[steps]) < settings_.coreOfPeak * deviation) return range;
+    Candidate earlier = range;
+    while (earlier.first > origin + 1 && std::fabs(away[earlier.first - 1 - origin]) > level) --earlier.first;
+    if (earlier.first == range.first) return range;
+    return lineBringsCloser(earlier, demand, decayAfter) ? earlier : range;
 }
 
 WindowScanner::Candidate WindowScanner::startedEarlier(const Candidate& range, const LineDemand& demand,
