@@ -267,11 +267,13 @@
 // quarter of the peak down to a fifth (0.7 ms), where its line still helps:
 // that quarter is passed slowly, its end is found some samples early, and
 // what the short line leaves stands well above the sound. Such a loud
-// range whose first sample already departs by a quarter of its peak from
-// what the sound a quarter of the longest click before it predicts starts
-// back over the samples before it that still depart by more than that
-// sound's RMS, where its line still helps: its soft front rose into the
-// core before the error stood out. A
+// range (its loudness told by its departure from what the sound a quarter
+// of the longest click before it predicts, where that is larger: across a
+// soft front's first samples the interpolation leans on the pop's rest)
+// whose first sample already departs by a quarter of its peak from that
+// prediction starts back over the samples before it that still depart by
+// more than that sound's RMS, where its line still helps: its soft front
+// rose into the core before the error stood out. A
 // confirmed range starts a sample earlier where the forward error there
 // already departs by half the edge's threshold (the foot of the click's
 // rise, which the line would otherwise keep as its end) and the line then

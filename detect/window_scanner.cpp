@@ -1299,9 +1299,7 @@ bool WindowScanner::lineAcrossReachedCore(Candidate& candidate, const Candidate&
             reached = padded;
         }
         candidate = startedEarlier(reached, asked, reached.last > ends.byDecay);
-        if (standsLoudOverSound(whole, deviation)) {
-            candidate = loudStartedEarlier(candidate, deviation, asked, reached.last > ends.byDecay);
-        }
+        candidate = loudStartedEarlier(candidate, whole, deviation, asked, reached.last > ends.byDecay);
         // A pop's soft front rises over some samples into its core: a range
         // that runs on as long as a pop's starts a sample earlier too, where
         // the line still helps.
@@ -1323,8 +1321,9 @@ bool WindowScanner::standsLoudOverSound(const Candidate& whole, double deviation
            settings_.loudEndFloor * rootMeanSquare(cleaned_, whole.first - stretch, whole.first);
 }
 
-WindowScanner::Candidate WindowScanner::loudStartedEarlier(const Candidate& range, double deviation,
-                                                           const LineDemand& demand, bool decayAfter) const {
+WindowScanner::Candidate WindowScanner::loudStartedEarlier(const Candidate& range, const Candidate& whole,
+                                                           double deviation, const LineDemand& demand,
+                                                           bool decayAfter) const {
     // A loud pop's soft front rises over some samples before its error
     // stands out: where the range's first sample already departs by a
     // quarter of its peak from what the sound before predicts, the samples
@@ -1333,13 +1332,19 @@ WindowScanner::Candidate WindowScanner::loudStartedEarlier(const Candidate& rang
     const auto p = static_cast<std::size_t>(settings_.order);
     const std::size_t stretch = settings_.scaleStretch;
     const std::size_t steps = settings_.maxWidth / 4;
-    if (range.first < std::max(p, stretch) + steps + 1) return range;
+    if (partner_.empty() || range.first < std::max(p, stretch) + steps + 1) return range;
     // Told against the sound before the stretch searched, as it would have
     // gone on undamaged: one step's prediction would follow the soft front.
     const std::size_t origin = range.first - steps;
+    const std::vector<double> away = departureFromBefore(origin, range.last + 1 - origin);
+    // Interpolated across the few samples found first, a soft-fronted pop
+    // leans on its own rest and departs less than from the sound before it,
+    // whose departure tells its loudness. The first sample is still told
+    // against the interpolation's: that prediction, run on over the whole
+    // range, drifts from the sound and would ask too much of the front.
+    const double peak = std::max(deviation, largestMagnitude(away, steps, away.size()));
+    if (!standsLoudOverSound(whole, peak) || std::fabs(away[steps]) < settings_.coreOfPeak * deviation) return range;
     const double level = rootMeanSquare(cleaned_, origin - stretch, origin);
-    const std::vector<double> away = departureFromBefore(origin, steps + 1);
-    if (std::fabs(away[steps]) < settings_.coreOfPeak * deviation) return range;
     Candidate earlier = range;
     while (earlier.first > origin + 1 && std::fabs(away[earlier.first - 1 - origin]) > level) --earlier.first;
     if (earlier.first == range.first) return range;
