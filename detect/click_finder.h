@@ -68,7 +68,10 @@
 // tone near its crossing seems quiet; near a window's ends, over what the
 // window holds of those stretches, half of each at least), in one sign, for a
 // quarter of the longest click or more, and no candidate lies within the
-// longest click, a candidate starts, from where the samples first stand a
+// longest click, a candidate starts (the run goes on across the dips of a
+// pop's ringing: within an eighth of the longest click, under 0.7 of that
+// bound, where no sample there or just before the run stands out in the
+// other sign, as a sound's own loud swings do), from where the samples first stand a
 // quarter of its peak to its peak, looked for once the fits are done. It
 // is judged as any wide core, the other channel its witness (below). Where
 // a candidate lies near it, it stands aside; where none of those near it

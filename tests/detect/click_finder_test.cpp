@@ -121,14 +121,28 @@ void addClick(Signal& s, Damage d, double peak, char shape) {
 }
 
 // How a raw defect of the groove rises and falls over its width: at once
-// (flat), as a raised sine (its front soft, its fall no fast decay), or as a
-// triangle (its front rising over half its width).
-enum class RawShape { flat, raisedSine, triangle };
+// (flat), as a raised sine (its front soft, its fall no fast decay), as a
+// triangle (its front rising over half its width), or at once with the
+// stylus ringing on it from its middle (a pop: at 4.4 kHz, 1.7 times its
+// height, dying away over 1 ms).
+enum class RawShape { flat, raisedSine, triangle, ringing };
+
+constexpr double kRingMs = 1;
+
+// The samples the raw defect lasts: the ringing outlasts the defect.
+std::size_t rawLength(RawShape shape, std::size_t rawWidth) {
+    return shape == RawShape::ringing ? rawWidth / 2 + static_cast<std::size_t>(4 * kRingMs * kRate / 1000) : rawWidth;
+}
 
 double rawDefect(RawShape shape, std::size_t k, std::size_t rawWidth) {
     const double t = (static_cast<double>(k) + 0.5) / static_cast<double>(rawWidth);
     if (shape == RawShape::raisedSine) return std::pow(std::sin(kPi * t), 2);
     if (shape == RawShape::triangle) return 1 - std::fabs(2 * t - 1);
+    if (shape == RawShape::ringing && k >= rawWidth / 2) {
+        const auto rung = static_cast<double>(k - rawWidth / 2);
+        return (k < rawWidth ? 1 : 0) +
+               1.7 * std::exp(-rung / (kRingMs * kRate / 1000)) * std::sin(2 * kPi * 4400 * rung / kRate);
+    }
     return 1;
 }
 
@@ -142,7 +156,7 @@ Signal deEmphasisedPulse(std::size_t rawWidth, double peak, RawShape shape = Raw
     Signal y(2000, 0.0);
     double largest = 0;
     for (std::size_t n = 0; n < y.size(); ++n) {
-        for (std::size_t k = 0; k < rawWidth && k <= n; ++k) {
+        for (std::size_t k = 0; k < rawLength(shape, rawWidth) && k <= n; ++k) {
             const auto t = static_cast<double>(n - k);
             y[n] += rawDefect(shape, k, rawWidth) *
                     (0.922 / slow * std::exp(-t / slow) + 0.0783 / fast * std::exp(-t / fast));
@@ -334,6 +348,9 @@ const WidePulse kSoftFrontedPop = {64, 30000, 20000};
 // times the RMS: interpolated across the few samples found first, it departs
 // less than a loud pop's bar, though not from what the sound before predicts.
 const WidePulse kRaisedSinePop = {32, 20000, 10000};
+// A pop of raw width 2 on which the stylus rings, 10 times the RMS under a
+// wash: its loud samples dip out of the bound every half period.
+const WidePulse kRingingPop = {2, 25000, 15000};
 // ... and of 12 times the RMS, no wash: the loud-pop bar (10 times) stays clear
 // of where a slightly other model puts its departure.
 const WidePulse kLouderWidePop = {16, 27000, 20000};
@@ -834,6 +851,13 @@ std::vector<Case> cases() {
          kRate,
          [] { return softFrontedPopsInBothChannels(1); },
          40},
+        {"a pop on which the stylus rings, in both channels at its own ratio and sign under a wash both share: "
+         "its loud samples, broken by the ringing's dips but hardly into the other sign, find its core",
+         [] { return pulseInBothChannels(0, -0.5, kRingingPop, 1000, RawShape::ringing); },
+         {coreOf(deEmphasisedPulse(kRingingPop.width, 1, RawShape::ringing), kRingingPop.at)},
+         0,
+         kRate,
+         [] { return pulseInBothChannels(1, -0.5, kRingingPop, 1000, RawShape::ringing); }},
         {"smooth wide pops in both channels at their own ratio and sign, no error of the model standing out: "
          "their samples, loud over the sound's level, find their cores, one just past a block's start too, the "
          "other lined down to a fifth of its peak",
