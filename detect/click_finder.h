@@ -68,7 +68,10 @@
 // tone near its crossing seems quiet; near a window's ends, over what the
 // window holds of those stretches, half of each at least), in one sign, for a
 // quarter of the longest click or more, and no candidate lies within the
-// longest click, a candidate starts, from where the samples first stand a
+// longest click, a candidate starts (the run goes on across the dips of a
+// pop's ringing: within an eighth of the longest click, under 0.7 of that
+// bound, where no sample there or just before the run stands out in the
+// other sign, as a sound's own loud swings do), from where the samples first stand a
 // quarter of its peak to its peak, looked for once the fits are done. It
 // is judged as any wide core, the other channel its witness (below). Where
 // a candidate lies near it, it stands aside; where none of those near it
@@ -272,7 +275,14 @@
 // damage falls as the de-emphasis' two decays do (the fit leaving at most a
 // quarter of its energy) and its longer line meets a wide core's demand: a
 // quarter of a faint click's peak lies near the sound's level, where its end
-// is found as early. A
+// is found as early. A loud
+// range (its loudness told by its departure from what the sound a quarter
+// of the longest click before it predicts, where that is larger: across a
+// soft front's first samples the interpolation leans on the pop's rest)
+// whose first sample already departs by a quarter of its peak from that
+// prediction starts back over the samples before it that still depart by
+// more than that sound's RMS, where its line still helps: its soft front
+// rose into the core before the error stood out. A
 // confirmed range starts a sample earlier where the forward error there
 // already departs by half the edge's threshold (the foot of the click's
 // rise, which the line would otherwise keep as its end) and the line then

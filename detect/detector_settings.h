@@ -83,6 +83,9 @@ struct DetectorSettings {
     // Samples of one sign standing this many times above the sound's RMS for
     // a quarter of the longest click start a candidate of such a core.
     double loudCoreRatio = 4;
+    // ... and go on across dips of a pop's ringing, under this share of that
+    // bound, where no sample between stands out in the other sign.
+    double loudRingDip = 0.7;
     double partnerCoreShare = 0.5;       // the partner explains a wide core where it leaves at most this share of it
     double partnerGainAgreement = 0.3;   // ... in a gain within this share of that of a side of it
     double partnerSideAgreement = 0.7;   // ... and tells nothing where the gains of the two sides lie further apart,

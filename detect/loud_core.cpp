@@ -62,6 +62,8 @@ void WindowScanner::findLoudCandidates(std::vector<Candidate>& found, const std:
     // near its crossing seems quiet, and its next swing loud.
     const std::size_t span = 4 * settings_.scaleStretch;
     const std::size_t half = settings_.maxWidth / 2;
+    // Half the period of a ringing at 2 kHz.
+    const std::size_t ringGap = settings_.maxWidth / 8;
     // The sound's level on each side, clear of the damage: its front may lie
     // half the longest click before, its slow tail as long as the widest core after.
     const std::size_t skipBefore = half;
@@ -94,6 +96,19 @@ void WindowScanner::findLoudCandidates(std::vector<Candidate>& found, const std:
         const double mean = level(i);
         return mean > 0 && signal_[i] * signal_[i] > ratio * ratio * mean;
     };
+    // A sample that falls, in the sign given, well under the bound.
+    const double dip = settings_.loudRingDip;
+    const auto deepIn = [&](std::size_t i, double sign) {
+        const double inSign = sign > 0 ? signal_[i] : -signal_[i];
+        return inSign <= 0 || inSign * inSign < dip * dip * ratio * ratio * level(i);
+    };
+    // A sample of the other sign standing out just before i.
+    const auto swungOutBefore = [&](std::size_t i) {
+        for (std::size_t j = i - std::min(i, ringGap); j < i; ++j) {
+            if (signal_[j] * signal_[i] < 0 && standsOut(j)) return true;
+        }
+        return false;
+    };
     const auto nextStandingOut = [&](std::size_t i) {
         for (; i < wholeBegin; ++i) {
             if (standsOut(i)) return i;
@@ -112,13 +127,34 @@ void WindowScanner::findLoudCandidates(std::vector<Candidate>& found, const std:
         i = nextStandingOut(i);
         if (i == end) break;
         // The run above, and its loudest sample.
+        const std::size_t start = i;
         std::size_t stop = i;
         std::size_t peak = i;
-        while (stop < end && signal_[stop] * signal_[i] > 0 && standsOut(stop)) {
-            if (std::fabs(signal_[stop]) > std::fabs(signal_[peak])) peak = stop;
-            ++stop;
+        const auto runOn = [&] {
+            while (stop < end && signal_[stop] * signal_[start] > 0 && standsOut(stop)) {
+                if (std::fabs(signal_[stop]) > std::fabs(signal_[peak])) peak = stop;
+                ++stop;
+            }
+        };
+        runOn();
+        // A pop's stylus rings on its pulse: the run dips out of the bound
+        // every half period, deep but hardly into the other sign, and goes
+        // on across such dips. A sound's own loud swings stand out in both
+        // signs, there or just before the run; a swell hovering about the
+        // bound dips shallowly.
+        bool dipped = false;
+        for (std::size_t next = stop; next < end && next < stop + ringGap;) {
+            if (!standsOut(next)) {
+                dipped = dipped || deepIn(next, signal_[start]);
+                ++next;
+                continue;
+            }
+            if (signal_[next] * signal_[start] < 0 || !dipped || swungOutBefore(start)) break;
+            stop = next;
+            runOn();
+            next = stop;
+            dipped = false;
         }
-        const std::size_t start = i;
         i = stop + 1;
         if (stop - start < settings_.maxWidth / 4) continue;
         // The core starts where the damage first stands a quarter of its peak.

@@ -1300,6 +1300,7 @@ bool WindowScanner::lineAcrossReachedCore(Candidate& candidate, const Candidate&
             reached = padded;
         }
         candidate = startedEarlier(reached, asked, reached.last > ends.byDecay);
+        candidate = loudStartedEarlier(candidate, whole, deviation, asked, reached.last > ends.byDecay);
         // A pop's soft front rises over some samples into its core: a range
         // that runs on as long as a pop's starts a sample earlier too, where
         // the line still helps.
@@ -1335,6 +1336,38 @@ bool WindowScanner::carriesOn(const Candidate& whole, double deviation, bool pas
     demand.leaves = std::min(demand.leaves, settings_.wideCoreLineLeaves);
     demand.overMiss = std::max(demand.overMiss, settings_.wideCoreGainOverMiss);
     return true;
+}
+
+WindowScanner::Candidate WindowScanner::loudStartedEarlier(const Candidate& range, const Candidate& whole,
+                                                           double deviation, const LineDemand& demand,
+                                                           bool decayAfter) const {
+    // A loud pop's soft front rises over some samples before its error
+    // stands out: where the range's first sample already departs by a
+    // quarter of its peak from what the sound before predicts, the samples
+    // before it that still depart by more than the sound's level belong to
+    // the front, and the line would keep the last of them as its end.
+    const auto p = static_cast<std::size_t>(settings_.order);
+    const std::size_t stretch = settings_.scaleStretch;
+    const std::size_t steps = settings_.maxWidth / 4;
+    if (partner_.empty() || range.first < std::max(p, stretch) + steps + 1) return range;
+    // Told against the sound before the stretch searched, as it would have
+    // gone on undamaged: one step's prediction would follow the soft front.
+    const std::size_t origin = range.first - steps;
+    const std::vector<double> away = departureFromBefore(origin, range.last + 1 - origin);
+    // Interpolated across the few samples found first, a soft-fronted pop
+    // leans on its own rest and departs less than from the sound before it,
+    // whose departure tells its loudness. The first sample is still told
+    // against the interpolation's: that prediction, run on over the whole
+    // range, drifts from the sound and would ask too much of the front.
+    const double peak = std::max(deviation, largestMagnitude(away, steps, away.size()));
+    if (!standsLoudOverSound(whole, peak, settings_.loudEndFloor) ||
+        std::fabs(away[steps]) < settings_.coreOfPeak * deviation)
+        return range;
+    const double level = rootMeanSquare(cleaned_, origin - stretch, origin);
+    Candidate earlier = range;
+    while (earlier.first > origin + 1 && std::fabs(away[earlier.first - 1 - origin]) > level) --earlier.first;
+    if (earlier.first == range.first) return range;
+    return lineBringsCloser(earlier, demand, decayAfter) ? earlier : range;
 }
 
 WindowScanner::Candidate WindowScanner::startedEarlier(const Candidate& range, const LineDemand& demand,

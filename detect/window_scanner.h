@@ -289,6 +289,10 @@ private:
     // The confirmed range started a sample earlier where the forward error
     // there already carries the click's rise and the line still helps.
     Candidate startedEarlier(const Candidate& range, const LineDemand& demand, bool decayAfter) const;
+    // A loud range started back over its front's samples that still depart
+    // from the sound before them by more than its level, where the line helps.
+    Candidate loudStartedEarlier(const Candidate& range, const Candidate& whole, double deviation,
+                                 const LineDemand& demand, bool decayAfter) const;
     // How far the AR interpolation misses the sound itself (energy) across
     // as many samples as the selection (from, to) changes, just before it,
     // in sound (the clicks found so far interpolated).

@@ -120,21 +120,46 @@ void addClick(Signal& s, Damage d, double peak, char shape) {
     }
 }
 
+// How a raw defect of the groove rises and falls over its width: at once
+// (flat), as a raised sine (its front soft, its fall no fast decay), as a
+// triangle (its front rising over half its width), or at once with the
+// stylus ringing on it from its middle (a pop: at 4.4 kHz, 1.7 times its
+// height, dying away over 1 ms).
+enum class RawShape { flat, raisedSine, triangle, ringing };
+
+constexpr double kRingMs = 1;
+
+// The samples the raw defect lasts: the ringing outlasts the defect.
+std::size_t rawLength(RawShape shape, std::size_t rawWidth) {
+    return shape == RawShape::ringing ? rawWidth / 2 + static_cast<std::size_t>(4 * kRingMs * kRate / 1000) : rawWidth;
+}
+
+double rawDefect(RawShape shape, std::size_t k, std::size_t rawWidth) {
+    const double t = (static_cast<double>(k) + 0.5) / static_cast<double>(rawWidth);
+    if (shape == RawShape::raisedSine) return std::pow(std::sin(kPi * t), 2);
+    if (shape == RawShape::triangle) return 1 - std::fabs(2 * t - 1);
+    if (shape == RawShape::ringing && k >= rawWidth / 2) {
+        const auto rung = static_cast<double>(k - rawWidth / 2);
+        return (k < rawWidth ? 1 : 0) +
+               1.7 * std::exp(-rung / (kRingMs * kRate / 1000)) * std::sin(2 * kPi * 4400 * rung / kRate);
+    }
+    return 1;
+}
+
 // A defect pulse of rawWidth samples as a phono stage's playback de-emphasis
 // leaves it (time constants 3180, 318 and 75 us): a spike that falls fast to
 // about a third of its peak, then slowly; the core is where it exceeds a
-// quarter of its peak. With softFront the defect rises and falls as a raised
-// sine over its width: the spike's front is soft, and its fall no fast decay.
-Signal deEmphasisedPulse(std::size_t rawWidth, double peak, bool softFront = false) {
+// quarter of its peak.
+Signal deEmphasisedPulse(std::size_t rawWidth, double peak, RawShape shape = RawShape::flat) {
     const double slow = 3180e-6 * kRate;
     const double fast = 75e-6 * kRate;
     Signal y(2000, 0.0);
     double largest = 0;
     for (std::size_t n = 0; n < y.size(); ++n) {
-        for (std::size_t k = 0; k < rawWidth && k <= n; ++k) {
+        for (std::size_t k = 0; k < rawLength(shape, rawWidth) && k <= n; ++k) {
             const auto t = static_cast<double>(n - k);
-            const double raw = softFront ? std::pow(std::sin(kPi * (static_cast<double>(k) + 0.5) / rawWidth), 2) : 1;
-            y[n] += raw * (0.922 / slow * std::exp(-t / slow) + 0.0783 / fast * std::exp(-t / fast));
+            y[n] += rawDefect(shape, k, rawWidth) *
+                    (0.922 / slow * std::exp(-t / slow) + 0.0783 / fast * std::exp(-t / fast));
         }
         largest = std::max(largest, y[n]);
     }
@@ -190,7 +215,7 @@ template <std::size_t count>
 Signal tonesWithSoftDefects(const WidePulse (&defects)[count]) {
     Signal s = tones(kRate, 2550, 300, 900, 1330);
     for (const auto& [width, peak, at] : defects) {
-        const Signal pulse = deEmphasisedPulse(width, peak, true);
+        const Signal pulse = deEmphasisedPulse(width, peak, RawShape::raisedSine);
         for (std::size_t n = 0; n < pulse.size(); ++n) s[at + n] += pulse[n];
     }
     return s;
@@ -241,9 +266,9 @@ Damage coreOf(const Signal& pulse, std::size_t at, double share = 0.25) {
 }
 
 template <std::size_t count>
-std::vector<Damage> coresOf(const WidePulse (&pulses)[count], bool softFront = false) {
+std::vector<Damage> coresOf(const WidePulse (&pulses)[count], RawShape shape = RawShape::flat) {
     std::vector<Damage> cores;
-    for (const auto& [width, peak, at] : pulses) cores.push_back(coreOf(deEmphasisedPulse(width, 1, softFront), at));
+    for (const auto& [width, peak, at] : pulses) cores.push_back(coreOf(deEmphasisedPulse(width, 1, shape), at));
     return cores;
 }
 
@@ -300,18 +325,19 @@ Signal correlatedChannel(int channel, double otherShare, double peak = 6000, dou
     return s;
 }
 
-// A pulse through the de-emphasis (raw width, peak, where) in the first
-// channel, share of it in the second.
-void addPulseInChannel(Signal& s, int channel, double share, const WidePulse& defect) {
-    const Signal pulse = deEmphasisedPulse(defect.width, channel == 0 ? defect.peak : share * defect.peak);
+// A pulse through the de-emphasis (raw width, peak, where; its raw defect of
+// the given shape) in the first channel, share of it in the second.
+void addPulseInChannel(Signal& s, int channel, double share, const WidePulse& defect, RawShape shape = RawShape::flat) {
+    const Signal pulse = deEmphasisedPulse(defect.width, channel == 0 ? defect.peak : share * defect.peak, shape);
     for (std::size_t n = 0; n < pulse.size(); ++n) s[defect.at + n] += pulse[n];
 }
 
 // The stereo of correlatedChannel with no event of its own, under a wash of
 // the given RMS, and a pulse in its channels (addPulseInChannel).
-Signal pulseInBothChannels(int channel, double share, const WidePulse& defect, double wash) {
+Signal pulseInBothChannels(int channel, double share, const WidePulse& defect, double wash,
+                           RawShape shape = RawShape::flat) {
     Signal s = correlatedChannel(channel, 0, 0, wash);
-    addPulseInChannel(s, channel, share, defect);
+    addPulseInChannel(s, channel, share, defect, shape);
     return s;
 }
 
@@ -333,6 +359,17 @@ const WidePulse kLoudLongPop = {12, 20000, 20000};
 // ... and of raw width 16, its core 119 samples, under a wash: the range's
 // start, found in the wash's error, lies a sample inside the core.
 const WidePulse kLoudWashedPop = {16, 20000, 20000};
+// A loud pop whose raw defect rises and falls as a triangle over 64 samples,
+// about 12 times the RMS under a wash: its front rises over 14 samples to a
+// quarter of its peak, and the error stands out only some samples past that.
+const WidePulse kSoftFrontedPop = {64, 30000, 20000};
+// ... and one whose raw defect is a raised sine over 32 samples, about 8
+// times the RMS: interpolated across the few samples found first, it departs
+// less than a loud pop's bar, though not from what the sound before predicts.
+const WidePulse kRaisedSinePop = {32, 20000, 10000};
+// A pop of raw width 2 on which the stylus rings, 10 times the RMS under a
+// wash: its loud samples dip out of the bound every half period.
+const WidePulse kRingingPop = {2, 25000, 15000};
 // ... and of 12 times the RMS, no wash: the loud-pop bar (10 times) stays clear
 // of where a slightly other model puts its departure.
 const WidePulse kLouderWidePop = {16, 27000, 20000};
@@ -347,6 +384,14 @@ const WidePulse kSmoothWidePopAtBlock = {18, 20000, 15700};
 Signal smoothWidePopsInBothChannels(int channel) {
     Signal s = pulseInBothChannels(channel, -0.5, kSmoothWidePop, 0);
     addPulseInChannel(s, channel, -0.5, kSmoothWidePopAtBlock);
+    return s;
+}
+
+// pulseInBothChannels with the triangle's pop at the sound's own ratio, and
+// the raised sine's in the first channel alone.
+Signal softFrontedPopsInBothChannels(int channel) {
+    Signal s = pulseInBothChannels(channel, 0.8, kSoftFrontedPop, 1400, RawShape::triangle);
+    addPulseInChannel(s, channel, 0, kRaisedSinePop, RawShape::raisedSine);
     return s;
 }
 
@@ -600,10 +645,10 @@ std::vector<Case> cases() {
          [] { return hissInBothChannels(1, kStereoHissPulses, 300); }, 40},
         {"defects that rise and fall softly, through the de-emphasis in loud music-like tones: each range reaches the "
          "end of the core by the slow decay fitted after it",
-         [] { return tonesWithSoftDefects(kSoftDefects); }, coresOf(kSoftDefects, true)},
+         [] { return tonesWithSoftDefects(kSoftDefects); }, coresOf(kSoftDefects, RawShape::raisedSine)},
         {"fainter soft defects (3.9 to 4.2 times the RMS), a quarter of each peak a little below the sound's level: "
          "the slow decay fitted after each range still tells it from the sound, and the range reaches the core's end",
-         [] { return tonesWithSoftDefects(kLowSoftDefects); }, coresOf(kLowSoftDefects, true)},
+         [] { return tonesWithSoftDefects(kLowSoftDefects); }, coresOf(kLowSoftDefects, RawShape::raisedSine)},
         {"a kick drum's thump (a sharp attack, then a low body) in a quiet tone does not fire",
          [] {
              Signal s = sine(second, 300, 440);
@@ -820,6 +865,23 @@ std::vector<Case> cases() {
          kRate,
          [] { return pulseInBothChannels(1, 0, kLoudWashedPop, 1400); },
          40},
+        {"a loud pop in both channels at the sound's own ratio, its raw defect a triangle, and one in the first "
+         "alone, a raised sine, under a wash both share: each range starts back over the soft front that rises "
+         "into its core before the error stands out, and each is lined down to a fifth of its peak",
+         [] { return softFrontedPopsInBothChannels(0); },
+         {coreOf(deEmphasisedPulse(kSoftFrontedPop.width, 1, RawShape::triangle), kSoftFrontedPop.at, 0.2),
+          coreOf(deEmphasisedPulse(kRaisedSinePop.width, 1, RawShape::raisedSine), kRaisedSinePop.at, 0.2)},
+         0,
+         kRate,
+         [] { return softFrontedPopsInBothChannels(1); },
+         40},
+        {"a pop on which the stylus rings, in both channels at its own ratio and sign under a wash both share: "
+         "its loud samples, broken by the ringing's dips but hardly into the other sign, find its core",
+         [] { return pulseInBothChannels(0, -0.5, kRingingPop, 1000, RawShape::ringing); },
+         {coreOf(deEmphasisedPulse(kRingingPop.width, 1, RawShape::ringing), kRingingPop.at)},
+         0,
+         kRate,
+         [] { return pulseInBothChannels(1, -0.5, kRingingPop, 1000, RawShape::ringing); }},
         {"smooth wide pops in both channels at their own ratio and sign, no error of the model standing out: "
          "their samples, loud over the sound's level, find their cores, one just past a block's start too, the "
          "other lined down to a fifth of its peak",
