@@ -266,14 +266,7 @@
 // the sound's RMS before it runs on instead as far as the slow decay takes a
 // quarter of the peak down to a fifth (0.7 ms), where its line still helps:
 // that quarter is passed slowly, its end is found some samples early, and
-// what the short line leaves stands well above the sound. There too, a
-// range whose end the following of its tail set, a quarter of whose peak
-// stands under 0.8 of the sound's RMS before it, is cut back to where its
-// line gains most against the interpolation with the slow decay taken out,
-// but not before 12 samples past where the damage's mean over 0.36 ms falls
-// under that quarter, where the cut line still helps and the range would be
-// reported uncut: past its core such a tail is fainter than the sound, and
-// a line through it removes more sound than damage. A
+// what the short line leaves stands well above the sound. A
 // confirmed range starts a sample earlier where the forward error there
 // already departs by half the edge's threshold (the foot of the click's
 // rise, which the line would otherwise keep as its end) and the line then

@@ -130,11 +130,6 @@ struct DetectorSettings {
     // many times above the sound's RMS before it; by rate.
     std::size_t loudEndPad = 0;
     double loudEndFloor = 2;
-    // A range followed on into a tail that stands below the sound (a quarter
-    // of its peak under this many times the sound's RMS before it) ends this
-    // far past where the damage's mean falls under a quarter of its peak.
-    double faintTailLevel = 0.8;
-    std::size_t faintTailPad = 12;
     std::size_t wideStartPad = 1;  // ... and a range past the longest drifting core starts this much earlier
     double startLeadShare = 0.5;   // a range starts a sample early where the error there exceeds this of the edge's
     double lineLeaves = 0;         // the share of the departure's energy the line may leave; by rate

@@ -1298,12 +1298,7 @@ bool WindowScanner::lineAcrossReachedCore(Candidate& candidate, const Candidate&
         } else if (padded.last > last && lineBringsCloser(padded, asked, padded.last > ends.byDecay)) {
             reached = padded;
         }
-        // In a signal of two channels, a range whose end the tail's
-        // following set, not a core's end followed on, may run on into a tail
-        // fainter than the sound; one the last judge would refuse is left so.
-        const bool faintRunOn = !partner_.empty() && last == whole.last && outweighsSound(reached);
-        const Candidate shorter = faintRunOn ? cutToCore(reached, asked, reached.last > ends.byDecay) : reached;
-        candidate = startedEarlier(shorter, asked, reached.last > ends.byDecay);
+        candidate = startedEarlier(reached, asked, reached.last > ends.byDecay);
         // A pop's soft front rises over some samples into its core: a range
         // that runs on as long as a pop's starts a sample earlier too, where
         // the line still helps.
@@ -1316,70 +1311,6 @@ bool WindowScanner::lineAcrossReachedCore(Candidate& candidate, const Candidate&
         return true;
     }
     return false;
-}
-
-namespace {
-
-// The end (from first, at least least) of the range whose repair's line,
-// kept at the samples two before first and two after that end, brings the
-// samples closest to guess, the sound's best guess from first on.
-std::size_t endLinedBest(const std::vector<double>& x, const std::vector<double>& guess, std::size_t first,
-                         std::size_t least) {
-    std::size_t best = guess.size() - 1;
-    double bestGain = -std::numeric_limits<double>::infinity();
-    for (std::size_t end = least; end < guess.size(); ++end) {
-        const std::size_t from = first - 2;
-        const std::size_t to = first + end + 2;
-        const double slope = (x[to] - x[from]) / static_cast<double>(to - from);
-        double gain = 0;
-        for (std::size_t n = from + 1; n < to; ++n) {
-            const double line = x[from] + slope * static_cast<double>(n - from);
-            const double repaired = n == from + 1 || n + 1 == to ? (line + x[n]) / 2 : line;
-            const double expected = n >= first && n - first < guess.size() ? guess[n - first] : x[n];
-            gain += (x[n] - expected) * (x[n] - expected) - (repaired - expected) * (repaired - expected);
-        }
-        if (gain > bestGain) {
-            bestGain = gain;
-            best = end;
-        }
-    }
-    return best;
-}
-
-}  // namespace
-
-WindowScanner::Candidate WindowScanner::cutToCore(const Candidate& range, const LineDemand& demand,
-                                                  bool decayAfter) const {
-    // Past its core a pulse through the de-emphasis falls slowly from a
-    // quarter of its peak; where that stands below the sound, a line through
-    // the tail removes more of the sound than of the damage. Against the
-    // interpolation with the slow decay taken out of the samples after the
-    // range, the core ends about where the damage's mean falls under that
-    // quarter (a guess: that fall is slow); the range ends where its line
-    // gains most, but not before that end and some samples more.
-    const auto p = static_cast<std::size_t>(settings_.order);
-    const std::size_t stretch = settings_.scaleStretch;
-    const std::size_t run = settings_.coreMeanRun;
-    if (range.first < std::max(p, stretch) || range.last + settings_.tailFitSpan + p >= count_) return range;
-    const DecayTail fit = fitDecayTail(cleaned_.data(), count_, gaps_, range.first, range.last, settings_.tailFitSpan,
-                                       settings_.slowDecay);
-    if (fit.gap.empty()) return range;
-    std::vector<double> away(fit.gap.size());
-    for (std::size_t i = 0; i < away.size(); ++i) away[i] = signal_[range.first + i] - fit.gap[i];
-    const std::size_t peak = largestAt(away, away.size() - 1);
-    const double share = settings_.coreOfPeak * away[peak];
-    if (std::fabs(share) >= settings_.faintTailLevel * rootMeanSquare(cleaned_, range.first - stretch, range.first) ||
-        peak + run + 1 >= away.size()) {
-        return range;
-    }
-    const std::size_t held = meanHoldsTo(away, peak, run, share);
-    if (held + run + 1 >= away.size()) return range;
-    const std::size_t end =
-        std::max(held + run / 2 + settings_.faintTailPad, endLinedBest(signal_, fit.gap, range.first, peak + 1));
-    if (range.first + end >= range.last) return range;
-    Candidate cut = range;
-    cut.last = range.first + end;
-    return lineBringsCloser(cut, demand, decayAfter) ? cut : range;
 }
 
 bool WindowScanner::standsLoudOverSound(const Candidate& whole, double deviation) const {

@@ -333,9 +333,6 @@ private:
     // line then still helps; false where no end's line does.
     // aboveLevel: the departure against the sound's level about it (overLevel).
     bool lineAcrossReachedCore(Candidate& candidate, const Candidate& whole, double deviation, double aboveLevel) const;
-    // The range cut back to its core where it runs on into a tail fainter
-    // than the sound, the line still helping; else as it is.
-    Candidate cutToCore(const Candidate& range, const LineDemand& demand, bool decayAfter) const;
     // The sound's RMS just before the candidate and just after whole.
     struct SoundLevels {
         double before;
