@@ -127,9 +127,10 @@
 // close together, are no pitch); (3)
 // where candidates crowd (three within 20 ms: a rough, glitchy or crushed
 // sound), it departs 1.5 times more than the largest of the others; (4) the
-// sound around it (15 ms each side) does not come back 0.25 to 4 s away
-// with the candidate's own samples in it: an electronic loop plays its own
-// sharp events again a beat or a bar later, a click happens once
+// sound around it (15 ms each side) does not come back 0.25 to 4 s away,
+// louder or softer but within a hundredth of its energy, with the
+// candidate's own samples in it: an electronic loop plays its own sharp
+// events again a beat or a bar later, a click happens once
 // (loop_echo.h; that stretch is read for each candidate confirmed, but for
 // what the read for the one before holds of it);
 // (5) in a signal of two channels or more, another channel (read afresh

@@ -22,16 +22,31 @@ constexpr double kLongestLagSeconds = 4;
 // The coarse search runs at about this rate, on sums of 32 samples at 44.1
 // and 48 kHz (of five at 8 kHz): a loop's beat and bass are there.
 constexpr double kCoarseRate = 1350;
-// The sound around comes back where its difference holds at most this
-// share of its energy (a loop's repeats are seldom exact: resampled,
-// mixed with a part that moves on; where nothing repeats, the closest
-// stretch 0.25 to 4 s away leaves more than half) ...
-constexpr double kMatchShare = 0.4;
+// The sound around comes back where, played a little louder or softer
+// (a loop that swells or fades, by a quarter a repeat at most), its
+// difference holds at most this share of its energy: a loop or a pattern
+// plays its event again within a thousandth of it (the repeats of the
+// loops and the tracker's patterns measured). Music that only resembles
+// itself a bar away leaves a tenth to a third, and there a faint click, a
+// few per cent of the loud sound it lies in, passed the damage's bound
+// below as the music's own ...
+constexpr double kMatchShare = 0.01;
+// ... at lags where the sound around, as it is, leaves at most this share
+// (what a hundredth at a gain within a quarter of 1 leaves at most) ...
+constexpr double kUnscaledShare = 0.2;
+// ... found by a coarse search within this share (its sums of a group
+// differ from those of a lag off by part of a group by more; where nothing
+// repeats, the closest stretch 0.25 to 4 s away leaves more than half) ...
+constexpr double kCoarseShare = 0.4;
 // ... and the damage with it where the difference of its samples holds at
 // most this share of their energy, and none of them departs by more than
 // this many times the RMS of the difference around: a click comes back with
 // neither, however long the quiet tail its range runs on over.
 constexpr double kDamageShare = 0.05;
+// Damage that, as it is, differs from the samples a lag away by more than
+// this share of its energy does not come back at a gain within a quarter
+// of 1: a cheap first test, stopped as soon as the difference passes it.
+constexpr double kUnscaledDamageShare = 0.25;
 constexpr double kDamagePeakToContext = 3;
 // Coarse lags kept for the fine search.
 constexpr std::size_t kClosest = 16;
@@ -182,8 +197,7 @@ bool LoopEcho::repeats(const std::int16_t* samples, std::size_t count, std::size
     chooseContext(first, last);
     const double energy =
         energyOf(samples, sides_[1].from, sides_[1].to, energyOf(samples, sides_[0].from, sides_[0].to));
-    const double bound = kMatchShare * energy;
-    coarseSearch(samples, count, bound);
+    coarseSearch(samples, count, kCoarseShare * energy);
     // Each coarse lag is refined at full rate within a group either side,
     // to the offset where the sound around matches best, and the damage is
     // judged there. A steady tone matches at every multiple of its period:
@@ -192,7 +206,9 @@ bool LoopEcho::repeats(const std::int16_t* samples, std::size_t count, std::size
     // near a lag (a click, at every lag), the sound around need not be
     // compared.
     const Stretch damage{first, last + 1};
-    const double damageBound = kDamageShare * energyOf(samples, first, last + 1);
+    const double damageEnergy = energyOf(samples, first, last + 1);
+    const double damageBound = kDamageShare * damageEnergy;
+    const double anyGainBound = kUnscaledDamageShare * damageEnergy;
     const auto d = static_cast<std::ptrdiff_t>(decimation_);
     for (const Lag& coarse : closest_) {
         const std::ptrdiff_t lowest = std::max(coarse.offset - d, -static_cast<std::ptrdiff_t>(first - context_));
@@ -200,20 +216,44 @@ bool LoopEcho::repeats(const std::int16_t* samples, std::size_t count, std::size
             std::min(coarse.offset + d, static_cast<std::ptrdiff_t>(count - 1 - last - context_));
         bool damageMayComeBack = false;
         for (std::ptrdiff_t offset = lowest; offset <= highest && !damageMayComeBack; ++offset) {
-            damageMayComeBack = differenceAt(samples, damage, offset, damageBound) <= damageBound;
+            damageMayComeBack = differenceAt(samples, damage, offset, anyGainBound) <= anyGainBound;
         }
         if (!damageMayComeBack) continue;
-        Lag best{0, bound};
+        Lag best{0, kUnscaledShare * energy};
         for (std::ptrdiff_t offset = lowest; offset <= highest; ++offset) {
             const double residual = residualAt(samples, offset, best.residual);
             if (residual <= best.residual) best = {offset, residual};
         }
-        if (best.offset != 0 && differenceAt(samples, damage, best.offset, damageBound) <= damageBound &&
-            damageComesBack(samples, first, last, best)) {
+        if (best.offset == 0) continue;
+        const Products around =
+            productsAt(samples, sides_[1], best.offset, productsAt(samples, sides_[0], best.offset, Products{}));
+        best.gain = around.gain();
+        best.residual = around.leastDifference();
+        if (best.residual <= kMatchShare * energy && damageComesBack(samples, first, last, best, damageBound)) {
             return true;
         }
     }
     return false;
+}
+
+LoopEcho::Products LoopEcho::productsAt(const std::int16_t* samples, Stretch stretch, std::ptrdiff_t offset,
+                                        Products sum) {
+    for (std::size_t n = stretch.from; n < stretch.to; ++n) {
+        const double here = samples[n];
+        const double there = samples[static_cast<std::ptrdiff_t>(n) + offset];
+        sum.here += here * here;
+        sum.there += there * there;
+        sum.cross += here * there;
+    }
+    return sum;
+}
+
+double LoopEcho::Products::gain() const {
+    return there > 0 ? cross / there : 0.0;
+}
+
+double LoopEcho::Products::leastDifference() const {
+    return there > 0 ? std::max(0.0, here - cross * cross / there) : here;
 }
 
 double LoopEcho::differenceAt(const std::int16_t* samples, Stretch stretch, std::ptrdiff_t offset, double bound,
@@ -224,12 +264,17 @@ double LoopEcho::differenceAt(const std::int16_t* samples, Stretch stretch, std:
     return sum;
 }
 
-bool LoopEcho::damageComesBack(const std::int16_t* samples, std::size_t first, std::size_t last, const Lag& lag) const {
-    // None of the damage's samples departs much more than the sound around.
+bool LoopEcho::damageComesBack(const std::int16_t* samples, std::size_t first, std::size_t last, const Lag& lag,
+                               double bound) const {
+    // The damage's samples, at the sound around's gain, differ by at most
+    // bound, and none of them much more than the sound around does.
     const double largestAround =
         kDamagePeakToContext * kDamagePeakToContext * lag.residual / static_cast<double>(contextSize());
+    double sum = 0;
     for (std::size_t n = first; n <= last; ++n) {
-        if (square(samples[n] - samples[static_cast<std::ptrdiff_t>(n) + lag.offset]) > largestAround) return false;
+        const double difference = samples[n] - lag.gain * samples[static_cast<std::ptrdiff_t>(n) + lag.offset];
+        sum += difference * difference;
+        if (difference * difference > largestAround || sum > bound) return false;
     }
     return true;
 }

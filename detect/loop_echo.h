@@ -2,8 +2,8 @@
 // bar later, sample for sample or nearly, where the detector would take it
 // for a click. A click happens once. So before damage is reported, the sound
 // around it is looked for 0.25 to 4 s earlier and later; where it comes back
-// closely and the damaged samples come back with it, they are the music's
-// own event. Where they do not (the sound around matches, the damage does
+// closely (at a gain: a loop may swell or fade) and the damaged samples come
+// back with it, they are the music's own event. Where they do not (the sound around matches, the damage does
 // not), it is a click; where nothing matches (music that does not repeat,
 // or a scratch over music that moves on), it is judged as before.
 #ifndef TESMORA_DETECT_LOOP_ECHO_H
@@ -30,7 +30,17 @@ public:
 private:
     struct Lag {
         std::ptrdiff_t offset;  // the matching stretch lies this many samples later
-        double residual;        // energy of the context's difference from it
+        double residual;        // energy of the context's difference from it (times gain)
+        double gain = 1;        // the matching stretch times this matches best
+    };
+    // Sums over a stretch of the samples' squares, of those offset away,
+    // and of their products.
+    struct Products {
+        double here = 0, there = 0, cross = 0;
+        // The gain on the samples offset away that matches the stretch best,
+        // and the energy of the difference left.
+        double gain() const;
+        double leastDifference() const;
     };
     struct Stretch {
         std::size_t from, to;  // samples [from, to)
@@ -58,9 +68,13 @@ private:
     // samples offset away, or more than bound (the sum stops there).
     static double differenceAt(const std::int16_t* samples, Stretch stretch, std::ptrdiff_t offset, double bound,
                                double sum = 0);
-    // Whether no sample of samples[first, last] departs from the one lag
-    // away much more than the sound around does.
-    bool damageComesBack(const std::int16_t* samples, std::size_t first, std::size_t last, const Lag& lag) const;
+    // sum plus those sums over samples[stretch] and the samples offset away.
+    static Products productsAt(const std::int16_t* samples, Stretch stretch, std::ptrdiff_t offset, Products sum);
+    // Whether samples[first, last] differ from those lag away, times its
+    // gain, by at most bound in all and no sample much more than the sound
+    // around does.
+    bool damageComesBack(const std::int16_t* samples, std::size_t first, std::size_t last, const Lag& lag,
+                         double bound) const;
 
     std::size_t context_;
     std::size_t shortestLag_;

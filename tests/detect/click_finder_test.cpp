@@ -504,14 +504,18 @@ Signal tunedHits(double periodMs, const DrumHits& hits = {}) {
 // An electronic loop: a stretch of a noise-like texture (a hi-hat, a pad),
 // half a second long or as many halves as halves says, with a sharp glitch
 // of its own (as a click departs), played over and over for three seconds
-// or three times, sample for sample; with a click added in one repetition
-// only where clickAt is not 0.
-Signal loopWithGlitch(std::size_t clickAt, int rate = kRate, int halves = 1) {
+// or three times, sample for sample, each time swell louder than the last
+// (a loop that fades in); with a click added in one repetition only where
+// clickAt is not 0.
+Signal loopWithGlitch(std::size_t clickAt, int rate = kRate, int halves = 1, double swell = 1) {
     const std::size_t period = static_cast<std::size_t>(rate / 2 * halves + 3);
     Signal once = pinkNoise(period, 1000, 7);
     addClick(once, {period / 9, 10}, 8000, 'o');
     Signal s;
-    for (int repeat = 0; repeat < std::max(3, 6 / halves); ++repeat) s.insert(s.end(), once.begin(), once.end());
+    double gain = 1;
+    for (int repeat = 0; repeat < std::max(3, 6 / halves); ++repeat, gain *= swell) {
+        for (const double v : once) s.push_back(gain * v);
+    }
     if (clickAt != 0) addClick(s, {clickAt, 4}, 6000, 'p');
     return s;
 }
@@ -736,13 +740,15 @@ std::vector<Case> cases() {
              return s;
          },
          {}},
-        {"a loop's own glitch, back every repetition, draws no range", [] { return loopWithGlitch(0); }, {}},
-        {"a click in one repetition of a loop is found, the loop's glitch is not",
-         [] { return loopWithGlitch(50000); },
+        {"a loop's own glitch, back every repetition a tenth louder, draws no range",
+         [] { return loopWithGlitch(0, kRate, 1, 1.1); },
+         {}},
+        {"a click in one repetition of a loop, each a tenth louder, is found, the loop's glitch is not",
+         [] { return loopWithGlitch(50000, kRate, 1, 1.1); },
          {{50000, 4}}},
         {"a loop's own glitch at 8 kHz draws no range", [] { return loopWithGlitch(0, 8000); }, {}, 0, 8000},
-        {"a loop's own glitch, back a slow bar (3.5 s) later, draws no range",
-         [] { return loopWithGlitch(0, kRate, 7); },
+        {"a loop's own glitch, back a slow bar (3.5 s) later a fifth softer, draws no range",
+         [] { return loopWithGlitch(0, kRate, 7, 0.8); },
          {}},
         {"a scratch, the same click once a revolution over music that moves on, is found each time",
          scratchOverNoise,
