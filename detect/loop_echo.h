@@ -3,9 +3,10 @@
 // for a click. A click happens once. So before damage is reported, the sound
 // around it is looked for 0.25 to 4 s earlier and later; where it comes back
 // closely (at a gain: a loop may swell or fade) and the damaged samples come
-// back with it, they are the music's own event. Where they do not (the sound around matches, the damage does
-// not), it is a click; where nothing matches (music that does not repeat,
-// or a scratch over music that moves on), it is judged as before.
+// back with it, they are the music's own event. Where they do not (the
+// sound around matches, the damage does not), it is a click; where nothing
+// matches (music that does not repeat, or a scratch over music that moves
+// on), it is judged as before.
 #ifndef TESMORA_DETECT_LOOP_ECHO_H
 #define TESMORA_DETECT_LOOP_ECHO_H
 
