@@ -305,8 +305,8 @@
 // wider than a quarter of the longest click whose damage departs less than
 // 2.7 times the RMS of the sound before it must gain 5 times the larger of
 // the misses just before and just after it, wherever its end lies: a faint
-// click's long line in loud, bright music removes more of the sound than of
-// the damage, and the sound's end may hold as much as its start. A range whose
+// click's long line in loud, bright music removes as much of the sound as
+// of the damage, and the sound after it may be the rougher. A range whose
 // end was followed past where it was found is judged against the larger of
 // the misses just before and just after it: it reaches into the sound
 // after it, which may be louder or rougher than the sound before.
