@@ -302,7 +302,12 @@
 // Damage that departs less than 2.5 times the sound's RMS about it, or less
 // than the loudest sample about it, must gain 3 times that miss: it may be
 // the sound's own roughness, or a faint click's tail followed on into the
-// music, and its line removes about as much sound as damage. A range whose
+// music, and its line removes about as much sound as damage. A range found
+// wider than a quarter of the longest click whose damage departs less than
+// 2.7 times the RMS of the sound before it must gain 5 times the larger of
+// the misses just before and just after it, wherever its end lies: a faint
+// click's long line in loud, bright music removes as much of the sound as
+// of the damage, and the sound after it may be the rougher. A range whose
 // end was followed past where it was found is judged against the larger of
 // the misses just before and just after it: it reaches into the sound
 // after it, which may be louder or rougher than the sound before.

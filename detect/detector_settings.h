@@ -145,8 +145,12 @@ struct DetectorSettings {
     double lineGainOverMiss = 0;   // the energy the line must gain, against what the interpolation misses by
     double faintLevel = 2.5;       // damage departing less than this many times the sound's RMS about it ...
     double faintGainOverMiss = 0;  // ... must gain this much instead; by rate
-    std::size_t tailGap = 4;       // quiet samples a tail is followed across
-    std::size_t tailPad = 40;      // percent of the width found that the range runs on by
+    // A range found wider than a quarter of the longest click whose damage
+    // departs less than this many times the sound's RMS before it ...
+    double faintBeforeLevel = 2.7;
+    double faintBeforeGainOverMiss = 5;  // ... must gain this much over the larger miss, before or after it
+    std::size_t tailGap = 4;             // quiet samples a tail is followed across
+    std::size_t tailPad = 40;            // percent of the width found that the range runs on by
     // A confirmed range's damage against what its line removes of the sound (range_weight.cpp).
     double soundEnergyShare = 0;     // its energy per sample at least this times the sound's; by rate
     double attackGainOverMiss = 10;  // a wide one ringing to both sides before a sound the guess misses

@@ -1253,6 +1253,11 @@ bool WindowScanner::lineAcrossReachedCore(Candidate& candidate, const Candidate&
     LineDemand demand{deviation >= settings_.plainShare * loudest ? 1.0 : settings_.lineLeaves,
                       aboveLevel < settings_.faintLevel || deviation < loudest ? settings_.faintGainOverMiss
                                                                                : settings_.lineGainOverMiss};
+    // A faint click's long line under loud, bright sound removes as much of
+    // the sound as of the damage, more of it the wider it runs: it must gain
+    // clearly more than the interpolation misses by before or after it.
+    const bool faintWide = faintAgainstBefore(whole, deviation);
+    if (faintWide) demand.overMiss = std::max(demand.overMiss, settings_.faintBeforeGainOverMiss);
     // A wide core's line removes the sound under it with the damage: it
     // must remove the damage more surely.
     if (whole.partnerLeaves < 1) {
@@ -1277,7 +1282,7 @@ bool WindowScanner::lineAcrossReachedCore(Candidate& candidate, const Candidate&
         const bool pastDrift = outlastsDriftingCore(reached);
         const LineDemand asked{pastDrift ? std::min(demand.leaves, settings_.wideCoreLineLeaves) : demand.leaves,
                                pastDrift ? std::max(demand.overMiss, settings_.wideCoreGainOverMiss) : demand.overMiss,
-                               last > whole.last};
+                               last > whole.last || faintWide};
         if (!lineBringsCloser(reached, asked, last > ends.byDecay)) continue;
         // The end found lies where the damage falls into the sound's own
         // level, give or take a sample or two: the range runs on past it
@@ -1313,6 +1318,15 @@ bool WindowScanner::lineAcrossReachedCore(Candidate& candidate, const Candidate&
         return true;
     }
     return false;
+}
+
+bool WindowScanner::faintAgainstBefore(const Candidate& whole, double deviation) const {
+    // Told against the sound before alone: the level after may hold the
+    // damage's own tail, and a click faint against the sound it interrupts
+    // is faint however loud the sound after it.
+    const std::size_t stretch = settings_.scaleStretch;
+    if (whole.last - whole.first + 1 <= settings_.maxWidth / 4 || whole.first < stretch) return false;
+    return deviation < settings_.faintBeforeLevel * rootMeanSquare(cleaned_, whole.first - stretch, whole.first);
 }
 
 bool WindowScanner::standsLoudOverSound(const Candidate& whole, double deviation, double floor) const {

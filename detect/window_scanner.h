@@ -277,6 +277,9 @@ private:
     // interpolation takes the de-emphasis' slow decay out of the samples
     // after the range first (decay_tail.h).
     bool lineBringsCloser(const Candidate& whole, const LineDemand& demand, bool decayAfter) const;
+    // Whether a range found wider than a quarter of the longest click
+    // departs less than faintBeforeLevel times the sound's RMS before it.
+    bool faintAgainstBefore(const Candidate& whole, double deviation) const;
     // Whether a quarter of the range's departure stands floor times above
     // the sound's RMS before it, in a signal of two channels where the user
     // left the longest click to the detector.

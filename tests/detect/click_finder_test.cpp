@@ -325,6 +325,14 @@ Signal correlatedChannel(int channel, double otherShare, double peak = 6000, dou
     return s;
 }
 
+// correlatedChannel under a faint wash, with a faint ringing click of 32
+// samples (peak 5000, about twice the tones' RMS) in the first channel alone.
+Signal faintRingInWash(int channel) {
+    Signal s = correlatedChannel(channel, 0, 0, 300);
+    if (channel == 0) addClick(s, {20000, 32}, 5000, 'o');
+    return s;
+}
+
 // A pulse through the de-emphasis (raw width, peak, where; its raw defect of
 // the given shape) in the first channel, share of it in the second.
 void addPulseInChannel(Signal& s, int channel, double share, const WidePulse& defect, RawShape shape = RawShape::flat) {
@@ -816,6 +824,14 @@ std::vector<Case> cases() {
          0,
          kRate,
          [] { return correlatedChannel(1, 0); }},
+        {"a faint ringing click in one channel of washed stereo: its range does not run on where the longer "
+         "line gains little more than the interpolation misses the sound by after it",
+         [] { return faintRingInWash(0); },
+         {{20000, 32}},
+         0,
+         kRate,
+         [] { return faintRingInWash(1); },
+         13},
         {"a click in one channel of correlated stereo under a loud wash both share, its error hidden in the "
          "wash's own, is found against what the other channel predicts",
          [] { return correlatedChannel(0, 0, 8000, 2000); },
