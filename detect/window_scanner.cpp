@@ -1375,8 +1375,9 @@ WindowScanner::Candidate WindowScanner::loudStartedEarlier(const Candidate& rang
     // range, drifts from the sound and would ask too much of the front.
     const double peak = std::max(deviation, largestMagnitude(away, steps, away.size()));
     if (!standsLoudOverSound(whole, peak, settings_.loudEndFloor) ||
-        std::fabs(away[steps]) < settings_.coreOfPeak * deviation)
+        std::fabs(away[steps]) < settings_.coreOfPeak * deviation) {
         return range;
+    }
     const double level = rootMeanSquare(cleaned_, origin - stretch, origin);
     Candidate earlier = range;
     while (earlier.first > origin + 1 && std::fabs(away[earlier.first - 1 - origin]) > level) --earlier.first;
