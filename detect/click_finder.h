@@ -67,7 +67,9 @@
 // 8 ms after, clear of the pop's slow tail; over a shorter stretch a low
 // tone near its crossing seems quiet; near a window's ends, over what the
 // window holds of those stretches, half of each at least), in one sign, for a
-// quarter of the longest click or more, and no candidate lies within the
+// quarter of the longest click or more (an eighth, where its peak stands 1.5
+// times that bound: a narrower pop's spike, whose slower ringing falls under
+// the bound after it), and no candidate lies within the
 // longest click, a candidate starts (the run goes on across the dips of a
 // pop's ringing: within an eighth of the longest click, under 0.7 of that
 // bound, where no sample there or just before the run stands out in the

@@ -86,6 +86,10 @@ struct DetectorSettings {
     // ... and go on across dips of a pop's ringing, under this share of that
     // bound, where no sample between stands out in the other sign.
     double loudRingDip = 0.7;
+    // A run of an eighth of the longest click starts one too where its peak
+    // stands this many times that bound: a narrow pop's spike, its ringing
+    // under the bound.
+    double loudShortRunPeak = 1.5;
     double partnerCoreShare = 0.5;       // the partner explains a wide core where it leaves at most this share of it
     double partnerGainAgreement = 0.3;   // ... in a gain within this share of that of a side of it
     double partnerSideAgreement = 0.7;   // ... and tells nothing where the gains of the two sides lie further apart,

@@ -122,6 +122,15 @@ void WindowScanner::findLoudCandidates(std::vector<Candidate>& found, const std:
         }
         return end;
     };
+    // A run of a quarter of the longest click, or of an eighth whose peak
+    // stands well above the bound: a narrow pop is a spike, its ringing
+    // dipping under the bound soon after.
+    const double shortPeak = settings_.loudShortRunPeak * ratio;
+    const auto longEnough = [&](std::size_t start, std::size_t stop, std::size_t peak) {
+        if (stop - start >= settings_.maxWidth / 4) return true;
+        return stop - start >= settings_.maxWidth / 8 &&
+               signal_[peak] * signal_[peak] > shortPeak * shortPeak * level(peak);
+    };
     std::size_t i = begin;
     while (i < end) {
         i = nextStandingOut(i);
@@ -156,7 +165,7 @@ void WindowScanner::findLoudCandidates(std::vector<Candidate>& found, const std:
             dipped = false;
         }
         i = stop + 1;
-        if (stop - start < settings_.maxWidth / 4) continue;
+        if (!longEnough(start, stop, peak)) continue;
         // The core starts where the damage first stands a quarter of its peak.
         std::size_t first = start;
         while (first > start - std::min(start, half) &&

@@ -124,24 +124,38 @@ void addClick(Signal& s, Damage d, double peak, char shape) {
 // (flat), as a raised sine (its front soft, its fall no fast decay), as a
 // triangle (its front rising over half its width), or at once with the
 // stylus ringing on it from its middle (a pop: at 4.4 kHz, 1.7 times its
-// height, dying away over 1 ms).
-enum class RawShape { flat, raisedSine, triangle, ringing };
+// height, dying away over 1 ms; or lightly, at 3.95 kHz, 0.9 times its
+// height, dying away over 0.32 ms).
+enum class RawShape { flat, raisedSine, triangle, ringing, lightRinging };
 
-constexpr double kRingMs = 1;
+struct Ringing {
+    double hertz;
+    double height;
+    double ms;  // the time it takes to die away to 1/e
+};
+
+Ringing ringingOf(RawShape shape) {
+    return shape == RawShape::ringing ? Ringing{4400, 1.7, 1} : Ringing{3950, 0.9, 0.32};
+}
+
+bool rings(RawShape shape) {
+    return shape == RawShape::ringing || shape == RawShape::lightRinging;
+}
 
 // The samples the raw defect lasts: the ringing outlasts the defect.
 std::size_t rawLength(RawShape shape, std::size_t rawWidth) {
-    return shape == RawShape::ringing ? rawWidth / 2 + static_cast<std::size_t>(4 * kRingMs * kRate / 1000) : rawWidth;
+    return rings(shape) ? rawWidth / 2 + static_cast<std::size_t>(4 * ringingOf(shape).ms * kRate / 1000) : rawWidth;
 }
 
 double rawDefect(RawShape shape, std::size_t k, std::size_t rawWidth) {
     const double t = (static_cast<double>(k) + 0.5) / static_cast<double>(rawWidth);
     if (shape == RawShape::raisedSine) return std::pow(std::sin(kPi * t), 2);
     if (shape == RawShape::triangle) return 1 - std::fabs(2 * t - 1);
-    if (shape == RawShape::ringing && k >= rawWidth / 2) {
+    if (rings(shape) && k >= rawWidth / 2) {
+        const Ringing ring = ringingOf(shape);
         const auto rung = static_cast<double>(k - rawWidth / 2);
         return (k < rawWidth ? 1 : 0) +
-               1.7 * std::exp(-rung / (kRingMs * kRate / 1000)) * std::sin(2 * kPi * 4400 * rung / kRate);
+               ring.height * std::exp(-rung / (ring.ms * kRate / 1000)) * std::sin(2 * kPi * ring.hertz * rung / kRate);
     }
     return 1;
 }
@@ -162,6 +176,32 @@ Signal deEmphasisedPulse(std::size_t rawWidth, double peak, RawShape shape = Raw
                     (0.922 / slow * std::exp(-t / slow) + 0.0783 / fast * std::exp(-t / fast));
         }
         largest = std::max(largest, y[n]);
+    }
+    for (double& v : y) v *= peak / largest;
+    return y;
+}
+
+// The same pulse as a digital phono stage leaves it, the curve's bilinear
+// transform in two first-order sections: its front rises over a few samples
+// rather than at once, and a ringing's lobes fall a sample later against the
+// spike.
+Signal bilinearDeEmphasisedPulse(std::size_t rawWidth, double peak, RawShape shape = RawShape::flat) {
+    const double k = 2.0 * kRate;
+    const double shelfNorm = 1 + 3180e-6 * k;
+    const double shelf[] = {(1 + 318e-6 * k) / shelfNorm, (1 - 318e-6 * k) / shelfNorm, (1 - 3180e-6 * k) / shelfNorm};
+    const double lowNorm = 1 + 75e-6 * k;
+    const double low[] = {1 / lowNorm, 1 / lowNorm, (1 - 75e-6 * k) / lowNorm};
+    Signal y(2000, 0.0);
+    double shelfIn = 0, shelfOut = 0, lowIn = 0, lowOut = 0, largest = 0;
+    for (std::size_t n = 0; n < y.size(); ++n) {
+        const double in = n < rawLength(shape, rawWidth) ? rawDefect(shape, n, rawWidth) : 0.0;
+        const double shelved = shelf[0] * in + shelf[1] * shelfIn - shelf[2] * shelfOut;
+        shelfIn = in;
+        shelfOut = shelved;
+        y[n] = low[0] * shelved + low[1] * lowIn - low[2] * lowOut;
+        lowIn = shelved;
+        lowOut = y[n];
+        largest = std::max(largest, std::fabs(y[n]));
     }
     for (double& v : y) v *= peak / largest;
     return y;
@@ -387,6 +427,21 @@ const WidePulse kSmoothWidePop = {18, 20000, 20000};
 // ... and another just past the start of a block (16384 samples), where less
 // than 40 ms of the window's sound lies before its gap.
 const WidePulse kSmoothWidePopAtBlock = {18, 20000, 15700};
+
+// A pop of raw width 2 on which the stylus rings lightly, through a digital
+// phono stage, about 13 times the RMS in one channel under a wash both share:
+// its spike stands well over the loud bound, but only for little more than
+// ten samples before the ringing's first dip.
+const WidePulse kLightlyRingingPop = {2, 30000, 20000};
+
+Signal lightlyRingingPopInOneChannel(int channel) {
+    Signal s = correlatedChannel(channel, 0, 0, 800);
+    if (channel != 0) return s;
+    const Signal pulse =
+        bilinearDeEmphasisedPulse(kLightlyRingingPop.width, kLightlyRingingPop.peak, RawShape::lightRinging);
+    for (std::size_t n = 0; n < pulse.size(); ++n) s[kLightlyRingingPop.at + n] += pulse[n];
+    return s;
+}
 
 // pulseInBothChannels with the smooth wide pop at both places.
 Signal smoothWidePopsInBothChannels(int channel) {
@@ -904,6 +959,16 @@ std::vector<Case> cases() {
          0,
          kRate,
          [] { return pulseInBothChannels(1, -0.5, kRingingPop, 1000, RawShape::ringing); }},
+        {"a loud pop on which the stylus rings lightly, in one channel of washed stereo, through a digital phono "
+         "stage: its loud run, broken by the ringing's first dip, is short, but its peak stands well over the "
+         "loud bound, and the run starts its candidate; its core is found",
+         [] { return lightlyRingingPopInOneChannel(0); },
+         {coreOf(bilinearDeEmphasisedPulse(kLightlyRingingPop.width, 1, RawShape::lightRinging),
+                 kLightlyRingingPop.at)},
+         0,
+         kRate,
+         [] { return lightlyRingingPopInOneChannel(1); },
+         40},
         {"smooth wide pops in both channels at their own ratio and sign, no error of the model standing out: "
          "their samples, loud over the sound's level, find their cores, one just past a block's start too, the "
          "other lined down to a fifth of its peak",
