@@ -662,7 +662,7 @@ bool WindowScanner::driftingCore(Candidate& core, bool tailOutlasts) const {
     // sound's own level: the core is told from it only where a quarter of
     // the spike stands above that level.
     const double share = settings_.driftCoreOfPeak * away[peak];
-    if (std::fabs(share) < rootMeanSquare(cleaned_, core.first - span, core.first)) return false;
+    if (std::fabs(share) < levelBefore(core.first)) return false;
     std::size_t end = peak;
     while (end + 1 < away.size() && away[end + 1] * share >= share * share) ++end;
     // Far ahead the prediction strays by the sound's own level and may hold
@@ -894,7 +894,7 @@ double WindowScanner::slowDecayReach(double peak, double slowLevel, std::size_t 
     if (bound <= 0 || level <= bound) return -1;
     // Lining a tail below the sound's own level removes more sound than damage.
     const std::size_t stretch = settings_.scaleStretch;
-    if (first < stretch || bound < floor * rootMeanSquare(cleaned_, first - stretch, first)) return -1;
+    if (first < stretch || bound < floor * levelBefore(first)) return -1;
     return settings_.slowDecay * std::log(level / bound);
 }
 
@@ -1103,7 +1103,7 @@ bool WindowScanner::standsOutAtSignalEnd(Candidate& candidate) const {
         atFirst ? departureFromAfter(candidate.last, width) : departureFromBefore(candidate.first, width);
     const double largest = largestMagnitude(away, 0, width);
     const double level = atFirst ? rootMeanSquare(cleaned_, candidate.last + 1, candidate.last + 1 + span)
-                                 : rootMeanSquare(cleaned_, candidate.first - span, candidate.first);
+                                 : levelBefore(candidate.first);
     const double needed = std::max(settings_.deviationRatio * level, settings_.minDeviation);
     candidate.score = std::min(candidate.score, largest / needed);
     return largest >= needed;
@@ -1225,7 +1225,7 @@ bool WindowScanner::coreFromBefore(Candidate& core) const {
     const std::vector<double> away = departureFromBefore(core.first, length);
     const std::size_t peak = largestAt(away, settings_.maxWidth / 2);
     const double share = settings_.coreOfPeak * away[peak];
-    if (std::fabs(share) < rootMeanSquare(cleaned_, core.first - stretch, core.first)) return false;
+    if (std::fabs(share) < levelBefore(core.first)) return false;
     const std::size_t run = settings_.coreMeanRun;
     const std::size_t end = meanHoldsTo(away, peak, run, share);
     if (end + run + 1 >= away.size()) return false;
@@ -1320,19 +1320,23 @@ bool WindowScanner::lineAcrossReachedCore(Candidate& candidate, const Candidate&
     return false;
 }
 
+double WindowScanner::levelBefore(std::size_t at) const {
+    return rootMeanSquare(cleaned_, at - settings_.scaleStretch, at);
+}
+
 bool WindowScanner::faintAgainstBefore(const Candidate& whole, double deviation) const {
     // Told against the sound before alone: the level after may hold the
     // damage's own tail, and a click faint against the sound it interrupts
     // is faint however loud the sound after it.
     const std::size_t stretch = settings_.scaleStretch;
     if (whole.last - whole.first + 1 <= settings_.maxWidth / 4 || whole.first < stretch) return false;
-    return deviation < settings_.faintBeforeLevel * rootMeanSquare(cleaned_, whole.first - stretch, whole.first);
+    return deviation < settings_.faintBeforeLevel * levelBefore(whole.first);
 }
 
 bool WindowScanner::standsLoudOverSound(const Candidate& whole, double deviation, double floor) const {
     const std::size_t stretch = settings_.scaleStretch;
     if (partner_.empty() || longestDecayCore() <= settings_.maxWidth || whole.first < stretch) return false;
-    return settings_.coreOfPeak * deviation >= floor * rootMeanSquare(cleaned_, whole.first - stretch, whole.first);
+    return settings_.coreOfPeak * deviation >= floor * levelBefore(whole.first);
 }
 
 bool WindowScanner::carriesOn(const Candidate& whole, double deviation, bool pastDrift, LineDemand& demand) const {
@@ -1378,7 +1382,7 @@ WindowScanner::Candidate WindowScanner::loudStartedEarlier(const Candidate& rang
         std::fabs(away[steps]) < settings_.coreOfPeak * deviation) {
         return range;
     }
-    const double level = rootMeanSquare(cleaned_, origin - stretch, origin);
+    const double level = levelBefore(origin);
     Candidate earlier = range;
     while (earlier.first > origin + 1 && std::fabs(away[earlier.first - 1 - origin]) > level) --earlier.first;
     if (earlier.first == range.first) return range;

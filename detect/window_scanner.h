@@ -277,6 +277,10 @@ private:
     // interpolation takes the de-emphasis' slow decay out of the samples
     // after the range first (decay_tail.h).
     bool lineBringsCloser(const Candidate& whole, const LineDemand& demand, bool decayAfter) const;
+    // The sound's RMS over the scale's stretch before sample at (at least
+    // that stretch from the signal's start), what a range's loudness is
+    // told against.
+    double levelBefore(std::size_t at) const;
     // Whether a range found wider than a quarter of the longest click
     // departs less than faintBeforeLevel times the sound's RMS before it.
     bool faintAgainstBefore(const Candidate& whole, double deviation) const;
