@@ -983,6 +983,14 @@ std::vector<Case> cases() {
          kRate,
          [] { return pulseInBothChannels(1, 0, kWashedSoftPop, 2000, RawShape::triangle); },
          40},
+        {"that pop in both channels, half as loud in the second and of the other sign: the ratio of its own "
+         "leaves it standing out of what the partner leaves of the music, and its candidate is found",
+         [] { return pulseInBothChannels(0, -0.5, kWashedSoftPop, 2000, RawShape::triangle); },
+         {coreOf(deEmphasisedPulse(kWashedSoftPop.width, 1, RawShape::triangle), kWashedSoftPop.at, 0.5)},
+         0,
+         kRate,
+         [] { return pulseInBothChannels(1, -0.5, kWashedSoftPop, 2000, RawShape::triangle); },
+         40},
         {"smooth wide pops in both channels at their own ratio and sign, no error of the model standing out: "
          "their samples, loud over the sound's level, find their cores, one just past a block's start too, the "
          "other lined down to a fifth of its peak",
