@@ -78,7 +78,20 @@
 // is judged as any wide core, the other channel its witness (below). Where
 // a candidate lies near it, it stands aside; where none of those near it
 // is confirmed, it is judged in their place, their samples, interpolated
-// for the last fit, put back as the sound around it.
+// for the last fit, put back as the sound around it. Such runs are then
+// looked for again in what is left of the channel once the sound both
+// channels share is cancelled (the channel less the partner at the
+// least-squares gain over the window, measured on every fourth sample,
+// where it leaves at most half the window's energy), above 5 times the RMS
+// of what is left, and where no loud candidate of the channel's own sound
+// lies within the longest click: music is strongly correlated between the
+// channels, a pop of one channel, or of both at a ratio of its own, is not,
+// and one under the music's bound stands out far above what the partner
+// leaves. A sound's own event at the music's ratio is cancelled with it;
+// one at a ratio of its own (an instrument panned apart) stands out as a
+// pop does: there the bound, a quarter above the channel's own (at 4 times,
+// a loud orchestral hit panned apart passed the judge), and the judge
+// itself, the other channel its witness, must tell it.
 //
 // In a signal of two channels or more, the same window of the channel this
 // one is paired with (the partner) is read alongside. Music is strongly

@@ -90,6 +90,12 @@ struct DetectorSettings {
     // stands this many times that bound: a narrow pop's spike, its ringing
     // under the bound.
     double loudShortRunPeak = 1.5;
+    // Samples standing this many times above the RMS of what is left once
+    // the sound both channels share is cancelled (this channel less the
+    // partner at the gain that fits the window best, where it leaves at
+    // most loudCancelledLeaves of the window's energy) start one too.
+    double loudCancelledRatio = 5;
+    double loudCancelledLeaves = 0.5;
     double partnerCoreShare = 0.5;       // the partner explains a wide core where it leaves at most this share of it
     double partnerGainAgreement = 0.3;   // ... in a gain within this share of that of a side of it
     double partnerSideAgreement = 0.7;   // ... and tells nothing where the gains of the two sides lie further apart,

@@ -3,7 +3,9 @@
 // A pulse through a phono stage's de-emphasis, whose raw defect is itself
 // wide, is smooth: the model predicts it well from both sides and from its
 // own front, and none of the errors stands out. Its samples do: they depart
-// from silence by several times the RMS of the sound around.
+// from silence by several times the RMS of the sound around, and by many
+// times that of what is left once the sound both channels share is
+// cancelled.
 #include <algorithm>
 #include <cmath>
 
@@ -51,13 +53,36 @@ __attribute__((target_clones("avx2", "default"))) std::size_t firstStandingOut(c
     return end;
 }
 
+// The least-squares gain from the partner to this channel over a window,
+// and the share of this channel's energy the partner at that gain leaves.
+// Measured on every few samples: the music's ratio holds over many.
+struct CancellingGain {
+    double gain = 0;
+    double leaves = 1;
+};
+
+CancellingGain cancellingGain(const std::vector<double>& own, const std::vector<double>& partner, std::size_t count) {
+    constexpr std::size_t kStride = 4;
+    double cross = 0;
+    double partnerEnergy = 0;
+    double ownEnergy = 0;
+    for (std::size_t i = 0; i < count; i += kStride) {
+        cross += own[i] * partner[i];
+        partnerEnergy += partner[i] * partner[i];
+        ownEnergy += own[i] * own[i];
+    }
+    if (partnerEnergy <= 0 || ownEnergy <= 0) return {};
+    const double gain = cross / partnerEnergy;
+    return {gain, (ownEnergy - gain * cross) / ownEnergy};
+}
+
 }  // namespace
 
-void WindowScanner::findLoudCandidates(std::vector<Candidate>& found, const std::vector<Candidate>& before,
-                                       const std::vector<Candidate>& againstPartner,
-                                       std::vector<Candidate>& standIns) const {
-    const double ratio = settings_.loudCoreRatio;
-    if (partner_.empty() || ratio <= 0 || settings_.longestStereoCore == 0) return;
+void WindowScanner::findLoudRuns(const LoudSearch& search, std::vector<Candidate>& found,
+                                 const std::vector<Candidate>& before, const std::vector<Candidate>& againstPartner,
+                                 std::vector<Candidate>& standIns) const {
+    const std::vector<double>& sound = search.sound;
+    const double ratio = search.ratio;
     // Measured over 40 ms on each side: over a shorter stretch a low tone
     // near its crossing seems quiet, and its next swing loud.
     const std::size_t span = 4 * settings_.scaleStretch;
@@ -74,8 +99,8 @@ void WindowScanner::findLoudCandidates(std::vector<Candidate>& found, const std:
     const std::size_t least = span / 2;
     if (count_ < least + skipBefore + skipAfter + least + 1) return;
     std::vector<double> energy(count_ + 1, 0.0);
-    for (std::size_t i = 0; i < count_; ++i) energy[i + 1] = energy[i] + cleaned_[i] * cleaned_[i];
-    const std::size_t known = found.size();
+    for (std::size_t i = 0; i < count_; ++i) energy[i + 1] = energy[i] + search.quiet[i] * search.quiet[i];
+    const std::size_t known = search.known;
     const std::size_t begin = least + skipBefore;
     const std::size_t end = count_ - skipAfter - least;
     // Where both stretches lie whole in the window, compared in energy, the
@@ -94,18 +119,18 @@ void WindowScanner::findLoudCandidates(std::vector<Candidate>& found, const std:
     };
     const auto standsOut = [&](std::size_t i) {
         const double mean = level(i);
-        return mean > 0 && signal_[i] * signal_[i] > ratio * ratio * mean;
+        return mean > 0 && sound[i] * sound[i] > ratio * ratio * mean;
     };
     // A sample that falls, in the sign given, well under the bound.
     const double dip = settings_.loudRingDip;
     const auto deepIn = [&](std::size_t i, double sign) {
-        const double inSign = sign > 0 ? signal_[i] : -signal_[i];
+        const double inSign = sign > 0 ? sound[i] : -sound[i];
         return inSign <= 0 || inSign * inSign < dip * dip * ratio * ratio * level(i);
     };
     // A sample of the other sign standing out just before i.
     const auto swungOutBefore = [&](std::size_t i) {
         for (std::size_t j = i - std::min(i, ringGap); j < i; ++j) {
-            if (signal_[j] * signal_[i] < 0 && standsOut(j)) return true;
+            if (sound[j] * sound[i] < 0 && standsOut(j)) return true;
         }
         return false;
     };
@@ -114,7 +139,7 @@ void WindowScanner::findLoudCandidates(std::vector<Candidate>& found, const std:
             if (standsOut(i)) return i;
         }
         if (i < wholeEnd) {
-            i = firstStandingOut(energy.data(), signal_.data(), i, wholeEnd, skipBefore, skipAfter, span, bound);
+            i = firstStandingOut(energy.data(), sound.data(), i, wholeEnd, skipBefore, skipAfter, span, bound);
             if (i < wholeEnd) return i;
         }
         for (; i < end; ++i) {
@@ -129,7 +154,7 @@ void WindowScanner::findLoudCandidates(std::vector<Candidate>& found, const std:
     const auto longEnough = [&](std::size_t start, std::size_t stop, std::size_t peak) {
         if (stop - start >= settings_.maxWidth / 4) return true;
         return stop - start >= settings_.maxWidth / 8 &&
-               signal_[peak] * signal_[peak] > shortPeak * shortPeak * level(peak);
+               sound[peak] * sound[peak] > shortPeak * shortPeak * level(peak);
     };
     std::size_t i = begin;
     while (i < end) {
@@ -140,8 +165,8 @@ void WindowScanner::findLoudCandidates(std::vector<Candidate>& found, const std:
         std::size_t stop = i;
         std::size_t peak = i;
         const auto runOn = [&] {
-            while (stop < end && signal_[stop] * signal_[start] > 0 && standsOut(stop)) {
-                if (std::fabs(signal_[stop]) > std::fabs(signal_[peak])) peak = stop;
+            while (stop < end && sound[stop] * sound[start] > 0 && standsOut(stop)) {
+                if (std::fabs(sound[stop]) > std::fabs(sound[peak])) peak = stop;
                 ++stop;
             }
         };
@@ -154,11 +179,11 @@ void WindowScanner::findLoudCandidates(std::vector<Candidate>& found, const std:
         bool dipped = false;
         for (std::size_t next = stop; next < end && next < stop + ringGap;) {
             if (!standsOut(next)) {
-                dipped = dipped || deepIn(next, signal_[start]);
+                dipped = dipped || deepIn(next, sound[start]);
                 ++next;
                 continue;
             }
-            if (signal_[next] * signal_[start] < 0 || !dipped || swungOutBefore(start)) break;
+            if (sound[next] * sound[start] < 0 || !dipped || swungOutBefore(start)) break;
             stop = next;
             runOn();
             next = stop;
@@ -169,15 +194,23 @@ void WindowScanner::findLoudCandidates(std::vector<Candidate>& found, const std:
         // The core starts where the damage first stands a quarter of its peak.
         std::size_t first = start;
         while (first > start - std::min(start, half) &&
-               signal_[first - 1] * signal_[peak] >= settings_.coreOfPeak * signal_[peak] * signal_[peak]) {
+               sound[first - 1] * sound[peak] >= settings_.coreOfPeak * sound[peak] * sound[peak]) {
             --first;
         }
         if (peak - first + 1 >= settings_.maxWidth) continue;
         const std::size_t reach = settings_.maxWidth;
         const auto near = [&](const Candidate& c) { return c.first <= peak + reach && c.last + reach >= first; };
-        const Candidate candidate{first, peak, peak, std::fabs(signal_[peak]) / (ratio * std::sqrt(level(peak))),
-                                  false};
+        const Candidate candidate{first, peak, peak, std::fabs(sound[peak]) / (ratio * std::sqrt(level(peak))), false};
         i = std::max(i, settings_.maxWidth + peak);
+        // A loud candidate of the earlier search stands for the same damage.
+        const auto nearAmong = [&](const std::vector<Candidate>& candidates, std::size_t from, std::size_t to) {
+            return std::any_of(candidates.begin() + static_cast<std::ptrdiff_t>(from),
+                               candidates.begin() + static_cast<std::ptrdiff_t>(to), near);
+        };
+        if (nearAmong(found, search.foundFrom, search.foundTo) ||
+            nearAmong(standIns, search.standInsFrom, search.standInsTo)) {
+            continue;
+        }
         // Damage found already, in this channel or against the partner, is
         // judged as found: a loud candidate there would stand in for it with
         // the damage's loud middle alone. Where that damage is refused, the
@@ -190,6 +223,36 @@ void WindowScanner::findLoudCandidates(std::vector<Candidate>& found, const std:
         }
         found.push_back(candidate);
     }
+}
+
+void WindowScanner::findLoudCandidates(std::vector<Candidate>& found, const std::vector<Candidate>& before,
+                                       const std::vector<Candidate>& againstPartner,
+                                       std::vector<Candidate>& standIns) const {
+    if (partner_.empty() || settings_.loudCoreRatio <= 0 || settings_.longestStereoCore == 0) return;
+    const std::size_t known = found.size();
+    const std::size_t standInsBefore = standIns.size();
+    findLoudRuns({signal_, cleaned_, settings_.loudCoreRatio, known}, found, before, againstPartner, standIns);
+    if (settings_.loudCancelledRatio <= 0) return;
+    // Music is strongly correlated between the channels: what this channel
+    // less the partner at the gain that fits the window best leaves is far
+    // quieter than the music, and a pop of one channel, or of both at a
+    // ratio of its own, stands out of it. A sound's own event at the
+    // music's ratio is cancelled with it. Where the partner leaves much of
+    // the sound, that is about the sound itself: searched once is enough.
+    const CancellingGain fit = cancellingGain(cleaned_, partner_, count_);
+    if (fit.leaves > settings_.loudCancelledLeaves) return;
+    std::vector<double> cancelled(count_);
+    std::vector<double> cancelledQuiet(count_);
+    for (std::size_t i = 0; i < count_; ++i) {
+        cancelled[i] = signal_[i] - fit.gain * partner_[i];
+        cancelledQuiet[i] = cleaned_[i] - fit.gain * partner_[i];
+    }
+    LoudSearch search{cancelled, cancelledQuiet, settings_.loudCancelledRatio, known};
+    search.foundFrom = known;
+    search.foundTo = found.size();
+    search.standInsFrom = standInsBefore;
+    search.standInsTo = standIns.size();
+    findLoudRuns(search, found, before, againstPartner, standIns);
 }
 
 void WindowScanner::confirmStandIns(const std::vector<Candidate>& standIns, const std::vector<Candidate>& refused,

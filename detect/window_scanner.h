@@ -81,10 +81,27 @@ private:
     // white; and the candidates it finds where no other was found.
     void matchPulse();
     // Wide damage standing many times above the sound's level, in a signal
-    // of two channels (loud_core.cpp); standIns: such damage where other
-    // candidates lie near it.
+    // of two channels (loud_core.cpp): in this channel's sound, then in what
+    // is left of it once the sound both channels share is cancelled;
+    // standIns: such damage where other candidates lie near it.
     void findLoudCandidates(std::vector<Candidate>& found, const std::vector<Candidate>& before,
                             const std::vector<Candidate>& againstPartner, std::vector<Candidate>& standIns) const;
+    // A sound the loud candidates are looked for in.
+    struct LoudSearch {
+        const std::vector<double>& sound;  // its samples
+        const std::vector<double>& quiet;  // ... with the candidates interpolated away: its level's source
+        double ratio;                      // the bound, against that level
+        std::size_t known;                 // found[0, known): the candidates of the other searches
+        // The loud candidates of an earlier search, found[foundFrom,
+        // foundTo) and standIns[standInsFrom, standInsTo): none is looked for
+        // again near them.
+        std::size_t foundFrom = 0;
+        std::size_t foundTo = 0;
+        std::size_t standInsFrom = 0;
+        std::size_t standInsTo = 0;
+    };
+    void findLoudRuns(const LoudSearch& search, std::vector<Candidate>& found, const std::vector<Candidate>& before,
+                      const std::vector<Candidate>& againstPartner, std::vector<Candidate>& standIns) const;
     // The loud candidates that stood aside for others, judged where none of
     // those near them was confirmed (found from foundBefore on).
     void confirmStandIns(const std::vector<Candidate>& standIns, const std::vector<Candidate>& refused,

@@ -434,6 +434,11 @@ const WidePulse kSmoothWidePopAtBlock = {18, 20000, 15700};
 // ten samples before the ringing's first dip.
 const WidePulse kLightlyRingingPop = {2, 30000, 20000};
 
+// A pop whose raw defect rises and falls as a triangle over 32 samples, in
+// one channel under a loud wash both share: its peak, 3.7 times the sound's
+// RMS, stays under the loud bound.
+const WidePulse kWashedSoftPop = {32, 11000, 20000};
+
 Signal lightlyRingingPopInOneChannel(int channel) {
     Signal s = correlatedChannel(channel, 0, 0, 800);
     if (channel != 0) return s;
@@ -968,6 +973,23 @@ std::vector<Case> cases() {
          0,
          kRate,
          [] { return lightlyRingingPopInOneChannel(1); },
+         40},
+        {"a soft pop under the loud bound in one channel of washed stereo: the channel less the partner at the "
+         "gain that fits the window leaves little of the music and the wash, the pop stands out of that, and its "
+         "candidate is found; lined down to half its peak (its end on the slow decay is found short of a quarter)",
+         [] { return pulseInBothChannels(0, 0, kWashedSoftPop, 2000, RawShape::triangle); },
+         {coreOf(deEmphasisedPulse(kWashedSoftPop.width, 1, RawShape::triangle), kWashedSoftPop.at, 0.5)},
+         0,
+         kRate,
+         [] { return pulseInBothChannels(1, 0, kWashedSoftPop, 2000, RawShape::triangle); },
+         40},
+        {"that pop in both channels, half as loud in the second and of the other sign: the ratio of its own "
+         "leaves it standing out of what the partner leaves of the music, and its candidate is found",
+         [] { return pulseInBothChannels(0, -0.5, kWashedSoftPop, 2000, RawShape::triangle); },
+         {coreOf(deEmphasisedPulse(kWashedSoftPop.width, 1, RawShape::triangle), kWashedSoftPop.at, 0.5)},
+         0,
+         kRate,
+         [] { return pulseInBothChannels(1, -0.5, kWashedSoftPop, 2000, RawShape::triangle); },
          40},
         {"smooth wide pops in both channels at their own ratio and sign, no error of the model standing out: "
          "their samples, loud over the sound's level, find their cores, one just past a block's start too, the "
