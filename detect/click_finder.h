@@ -134,7 +134,15 @@
 // the level after, for a drum hit's attack departs as a click does; at
 // 32 kHz and up, four fifths of that where the damage after its peak falls
 // as the de-emphasis' two decays do, leaving at most 5 % of its energy, and
-// the high-frequency level after it holds, as below); (2) no
+// the high-frequency level after it holds, as below; in a signal of two
+// channels, half of it where the other channel departs from its own
+// interpolation across the range in closely the same shape, the two
+// correlated at 0.9 or more, but at a sign against the gain the sound
+// before holds between them, at least 0.3 of either sign: the music's own
+// events are heard in both channels at about that ratio, a defect of the
+// groove strikes each with its own amplitude and sign; not for a wide core
+// run on past half the longest click (below), whose evidence holds the
+// partner's witness already); (2) no
 // pulse of like energy lies one period (2 to 20 ms) away that a pitch
 // predictor would cancel it with (a period shorter than the longest click,
 // as at a low rate, only where the pulses go on: one more a period beyond,

@@ -56,6 +56,9 @@ struct DetectorSettings {
     double onsetRise = 3;               // the level after at least this many times the level before: an onset
     double onsetDeviationRatio = 3.5;   // ... where the departure needed is this, against the level after
     double pulseDeviationShare = 0.8;   // ... this share of it where the damage falls as a de-emphasised pulse's
+    double againstSoundShare = 0.5;     // ... or where the partner departs in its shape at a sign against the sound's
+    double againstSoundShape = 0.9;     // ... the correlation of the two departures across the range, at least
+    double soundRatioFloor = 0.3;       // ... and the gain the sound holds between the channels before it, at least
     std::size_t shortestPeriod = 0;     // of the pitch predictor; by rate
     std::size_t longestPeriod = 0;      // by rate
     double periodicShare = 0.5;         // a pulse a period away, of like energy, that explains this much of it

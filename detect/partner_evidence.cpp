@@ -162,20 +162,7 @@ double WindowScanner::partnerLeavesAround(const Candidate& core) const {
     // Each channel's departure from its own interpolation across the core,
     // and the gain from the partner's to this channel's that explains most
     // of it.
-    const std::vector<double> own = gaps_.interpolate(cleaned_.data(), count_, core.first, core.last);
-    const std::vector<double> other = gaps_.interpolate(partner_.data(), count_, core.first, core.last);
-    double cross = 0;
-    double otherEnergy = 0;
-    double ownEnergy = 0;
-    double ownLargest = 0;
-    for (std::size_t i = 0; i < own.size(); ++i) {
-        const double mine = signal_[core.first + i] - own[i];
-        ownLargest = std::max(ownLargest, std::fabs(mine));
-        const double theirs = partner_[core.first + i] - other[i];
-        cross += mine * theirs;
-        otherEnergy += theirs * theirs;
-        ownEnergy += mine * mine;
-    }
+    const auto [cross, otherEnergy, ownEnergy, ownLargest] = departuresAcross(core);
     if (!(ownEnergy > 0)) return 1;
     const double gain = otherEnergy > 0 ? cross / otherEnergy : 0;
     // The same shape in both is the sound's own where its ratio is that of
@@ -219,6 +206,38 @@ bool WindowScanner::loudPopCore(const Candidate& core, double largest) const {
     const double level = std::sqrt(before / static_cast<double>(span));
     return settings_.coreOfPeak * largest >= settings_.loudPopFloor * level &&
            fallsAsAPulse(core, settings_.pulseFitLeaves) && steadyAcross(core.first, core.last + 1);
+}
+
+bool WindowScanner::departsAgainstSound(const Candidate& whole) const {
+    // The music holds a ratio between the channels, its events in both
+    // heard at about that ratio; a defect of the groove strikes each channel
+    // with its own amplitude and sign. Where the two channels depart across
+    // the range in closely the same shape but at a sign against the ratio
+    // the sound before holds, the damage is no event of the music's.
+    const std::size_t span = settings_.scaleStretch;
+    const auto p = static_cast<std::size_t>(settings_.order);
+    if (partner_.empty() || whole.first < span + p || whole.last + p >= count_) return false;
+    const double soundGain = relationOver(whole.first - span, whole.first).gain;
+    if (!(std::fabs(soundGain) >= settings_.soundRatioFloor)) return false;
+    const PairedDepartures across = departuresAcross(whole);
+    const double match = settings_.againstSoundShape;
+    return across.cross * soundGain < 0 &&
+           across.cross * across.cross >= match * match * across.otherEnergy * across.ownEnergy;
+}
+
+WindowScanner::PairedDepartures WindowScanner::departuresAcross(const Candidate& range) const {
+    const std::vector<double> own = gaps_.interpolate(cleaned_.data(), count_, range.first, range.last);
+    const std::vector<double> other = gaps_.interpolate(partner_.data(), count_, range.first, range.last);
+    PairedDepartures pair;
+    for (std::size_t i = 0; i < own.size(); ++i) {
+        const double mine = signal_[range.first + i] - own[i];
+        const double theirs = partner_[range.first + i] - other[i];
+        pair.ownLargest = std::max(pair.ownLargest, std::fabs(mine));
+        pair.cross += mine * theirs;
+        pair.otherEnergy += theirs * theirs;
+        pair.ownEnergy += mine * mine;
+    }
+    return pair;
 }
 
 WindowScanner::SideRelation WindowScanner::relationOver(std::size_t from, std::size_t to) const {

@@ -1168,13 +1168,19 @@ bool WindowScanner::confirm(Candidate& candidate, double deviation) const {
     // The level after may hold the damage's own slow decay: judged without
     // it where the candidate falls short (the fit costs an interpolation).
     if (deviation < needed) needed = std::min(needed, neededDeparture(candidate, whole, asked, cleaned_, true));
-    // A click whose damage after its peak falls closely as a de-emphasised
-    // pulse's two decays do, the high-frequency level after it held, needs a
-    // little less (at rates where the pulse's shape tells: its fall lasts
-    // some samples).
+    // A click in both channels whose two departures share their shape at a
+    // sign against the ratio the sound holds between the channels is no
+    // event of the music's, which both carry at that ratio: it needs half
+    // the departure. (A wide core has the partner's witness in its evidence
+    // already.) A click whose damage after its peak falls closely as a
+    // de-emphasised pulse's two decays do, the high-frequency level after it
+    // held, needs a little less (at rates where the pulse's shape tells: its
+    // fall lasts some samples).
     const double pulseNeeded = settings_.pulseDeviationShare * needed;
-    if (!coreOnly && settings_.pulseThreshold > 0 && deviation < needed && deviation >= pulseNeeded &&
-        fallsAsAPulse(candidate, settings_.decayFitLeaves) && steadyAcross(candidate.first, whole.last + 1)) {
+    if (!wideCore && deviation < needed && departsAgainstSound(whole)) {
+        needed *= settings_.againstSoundShare;
+    } else if (!coreOnly && settings_.pulseThreshold > 0 && deviation < needed && deviation >= pulseNeeded &&
+               fallsAsAPulse(candidate, settings_.decayFitLeaves) && steadyAcross(candidate.first, whole.last + 1)) {
         needed = pulseNeeded;
     }
     whole.score = std::min(whole.score, deviation / needed);

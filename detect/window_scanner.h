@@ -188,6 +188,19 @@ private:
     // against what the sound before it predicts; false where it runs on to
     // the widest core, or that quarter lies below the sound's level.
     bool coreFromBefore(Candidate& core) const;
+    // Whether the partner departs across whole in closely this channel's
+    // shape, at a sign against the ratio the sound before it holds between
+    // the two (partner_evidence.cpp): a defect in both channels.
+    bool departsAgainstSound(const Candidate& whole) const;
+    // Each channel's departure from its own interpolation across range:
+    // their product summed, the energy of each, and this channel's largest.
+    struct PairedDepartures {
+        double cross = 0;
+        double otherEnergy = 0;
+        double ownEnergy = 0;
+        double ownLargest = 0;
+    };
+    PairedDepartures departuresAcross(const Candidate& range) const;
     // The least-squares gain from the partner to this channel over
     // [from, to), and the share of this channel's energy it leaves.
     struct SideRelation {

@@ -1032,6 +1032,14 @@ std::vector<Case> cases() {
          0,
          kRate,
          [] { return correlatedChannel(1, -0.5); }},
+        {"a faint click in both channels, nearly as large in the other but of a sign against the ratio the "
+         "music holds between them, is found: two departures of one shape at a sign the sound does not hold are "
+         "no event of the music's, and need half a click's departure",
+         [] { return correlatedChannel(0, -0.9, 3000); },
+         {{20000, 3}},
+         0,
+         kRate,
+         [] { return correlatedChannel(1, -0.9, 3000); }},
         {"snares' loud hiss out of quiet tones (white, falling over 2 and 3 ms) draws no range inside the decay, "
          "where the interpolation misses the hiss before a line as much as the line gains",
          [] {
