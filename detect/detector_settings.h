@@ -156,7 +156,7 @@ struct DetectorSettings {
     // the partner, where the partner leaves at most this share of the
     // sound's energy around the range, and a quarter of the peak there
     // stands this many times above the RMS of what it leaves before it.
-    double cancelledEndLeaves = 0.25;
+    double cancelledEndLeaves = 0.5;
     double cancelledEndFloor = 1;
     std::size_t wideStartPad = 1;  // ... and a range past the longest drifting core starts this much earlier
     double startLeadShare = 0.5;   // a range starts a sample early where the error there exceeds this of the edge's
