@@ -152,6 +152,12 @@ struct DetectorSettings {
     // most this share of its energy), its line judged as a wide core's.
     double faintEndFloor = 0.75;
     double faintEndFitLeaves = 0.25;
+    // ... and in a signal of two channels followed on in this channel less
+    // the partner, where the partner leaves at most this share of the
+    // sound's energy around the range, and a quarter of the peak there
+    // stands this many times above the RMS of what it leaves before it.
+    double cancelledEndLeaves = 0.5;
+    double cancelledEndFloor = 1;
     std::size_t wideStartPad = 1;  // ... and a range past the longest drifting core starts this much earlier
     double startLeadShare = 0.5;   // a range starts a sample early where the error there exceeds this of the edge's
     double lineLeaves = 0;         // the share of the departure's energy the line may leave; by rate

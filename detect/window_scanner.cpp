@@ -611,20 +611,30 @@ bool WindowScanner::extendTail(Candidate& candidate, double peakDeviation, doubl
     return true;
 }
 
-std::vector<double> WindowScanner::departureFromBefore(std::size_t first, std::size_t length) const {
-    // The samples the model predicts from those before first, each from the
-    // predictions before it: the sound as it would have gone on undamaged.
-    const auto p = static_cast<std::size_t>(settings_.order);
-    std::vector<double> predicted(cleaned_.begin() + static_cast<std::ptrdiff_t>(first - p),
-                                  cleaned_.begin() + static_cast<std::ptrdiff_t>(first));
+namespace {
+
+// How far raw[0, length) departs from what the prediction-error filter
+// model predicts from the order samples of before, each from the
+// predictions before it: the sound as it would have gone on undamaged.
+std::vector<double> departureFromContext(const std::vector<double>& model, const double* before, const double* raw,
+                                         std::size_t length) {
+    const std::size_t p = model.size() - 1;
+    std::vector<double> predicted(before, before + p);
     std::vector<double> away(length);
     for (std::size_t i = 0; i < length; ++i) {
         double next = 0;
-        for (std::size_t k = 1; k <= p; ++k) next -= model_[k] * predicted[p + i - k];
+        for (std::size_t k = 1; k <= p; ++k) next -= model[k] * predicted[p + i - k];
         predicted.push_back(next);
-        away[i] = signal_[first + i] - next;
+        away[i] = raw[i] - next;
     }
     return away;
+}
+
+}  // namespace
+
+std::vector<double> WindowScanner::departureFromBefore(std::size_t first, std::size_t length) const {
+    const auto p = static_cast<std::size_t>(settings_.order);
+    return departureFromContext(model_, cleaned_.data() + first - p, signal_.data() + first, length);
 }
 
 std::vector<double> WindowScanner::departureFromAfter(std::size_t last, std::size_t length) const {
@@ -779,6 +789,64 @@ WindowScanner::CoreEnds WindowScanner::reachCoreEnd(const Candidate& whole) cons
     const std::size_t byDecay = std::max(end, fittedDecayEnd(away, peak, whole.first));
     const std::size_t decayEnd = std::max(whole.last, whole.first + byDecay + 1);
     return {std::max(byTail, decayEnd), decayEnd, std::max(whole.last, whole.first + end + 1)};
+}
+
+std::size_t WindowScanner::cancelledCoreEnd(const Candidate& whole) const {
+    // The music both channels share cancels in this channel less the
+    // partner at the gain the sound around the range holds; a click of this
+    // channel, or of both at a ratio of its own, does not. Against what that
+    // cancelled sound before the range predicts, far quieter than the
+    // channel's own, the low end of a faint click's core stands out where in
+    // the channel it sinks into the music: the end is followed on while the
+    // damage there keeps its sign and its mean stays above a quarter of its
+    // peak, within the longest click.
+    const auto p = static_cast<std::size_t>(settings_.order);
+    const std::size_t span = settings_.scaleStretch;
+    const std::size_t width = settings_.maxWidth;
+    if (partner_.empty() || whole.first < span + p || whole.first + width + span > count_) return whole.last;
+    const auto [gain, leaves] = relationAround(whole);
+    if (!(leaves <= settings_.cancelledEndLeaves)) return whole.last;
+    double left = 0;
+    for (std::size_t n = whole.first - span; n < whole.first; ++n) {
+        const double cancelled = cleaned_[n] - gain * partner_[n];
+        left += cancelled * cancelled;
+    }
+    std::vector<double> before(p);
+    for (std::size_t i = 0; i < p; ++i)
+        before[i] = cleaned_[whole.first - p + i] - gain * partner_[whole.first - p + i];
+    std::vector<double> raw(width);
+    for (std::size_t i = 0; i < width; ++i) raw[i] = signal_[whole.first + i] - gain * partner_[whole.first + i];
+    const std::vector<double> away = departureFromContext(model_, before.data(), raw.data(), width);
+    const std::size_t peak = largestAt(away, whole.last - whole.first);
+    const double share = settings_.coreOfPeak * away[peak];
+    // A quarter of the peak must stand clear of what the partner leaves of
+    // the sound, or the mean follows that sound rather than the damage.
+    if (std::fabs(share) < settings_.cancelledEndFloor * std::sqrt(left / static_cast<double>(span))) {
+        return whole.last;
+    }
+    const std::size_t run = settings_.coreMeanRun;
+    const std::size_t end = meanHoldsTo(away, peak, run, share);
+    if (end + run + 1 >= away.size()) return whole.last;
+    return std::max(whole.last, whole.first + end + run / 2 + 1);
+}
+
+WindowScanner::SideRelation WindowScanner::relationAround(const Candidate& whole) const {
+    // Fitted before the range and past the longest click after it, clear of
+    // the damage, on the sound with the clicks found so far interpolated.
+    const std::size_t span = settings_.scaleStretch;
+    double cross = 0;
+    double partnerEnergy = 0;
+    double ownEnergy = 0;
+    for (const std::size_t from : {whole.first - span, whole.first + settings_.maxWidth}) {
+        for (std::size_t n = from; n < from + span; ++n) {
+            cross += cleaned_[n] * partner_[n];
+            partnerEnergy += partner_[n] * partner_[n];
+            ownEnergy += cleaned_[n] * cleaned_[n];
+        }
+    }
+    if (!(partnerEnergy > 0) || !(ownEnergy > 0)) return {0, 1};
+    const double gain = cross / partnerEnergy;
+    return {gain, (ownEnergy - cross * gain) / ownEnergy};
 }
 
 std::size_t WindowScanner::interpolatedCoreEnd(const Candidate& whole) const {
@@ -1309,6 +1377,15 @@ bool WindowScanner::lineAcrossReachedCore(Candidate& candidate, const Candidate&
             reached = carried;
         } else if (padded.last > last && lineBringsCloser(padded, asked, padded.last > ends.byDecay)) {
             reached = padded;
+        }
+        // In a signal of two channels the core's end is followed on in the
+        // sound the partner leaves, where the line over the longer range
+        // still helps.
+        Candidate followed = reached;
+        followed.last = std::min(cancelledCoreEnd(whole), longest);
+        if (followed.last > reached.last &&
+            lineBringsCloser(followed, {asked.leaves, asked.overMiss, true}, followed.last > ends.byDecay)) {
+            reached = followed;
         }
         candidate = startedEarlier(reached, asked, reached.last > ends.byDecay);
         candidate = loudStartedEarlier(candidate, whole, deviation, asked, reached.last > ends.byDecay);

@@ -208,6 +208,9 @@ private:
         double left;
     };
     SideRelation relationOver(std::size_t from, std::size_t to) const;
+    // ... fitted on the scale's stretch before whole and on as much past the
+    // longest click from its start (the window must hold both).
+    SideRelation relationAround(const Candidate& whole) const;
     void mergeInto(std::vector<Candidate>& candidates, const std::vector<Candidate>& fresh) const;
     // The departure from the AR interpolation that tells a click from the
     // sound around it: candidate as found, whole with its tail; evidence
@@ -275,6 +278,12 @@ private:
     // largest departure; the range's own last sample where that decay is
     // not told from the sound, or the sound after does not hold.
     std::size_t interpolatedCoreEnd(const Candidate& whole) const;
+    // In a signal of two channels: the range's last sample followed on while
+    // the damage, in this channel less the partner at the gain the sound
+    // around it holds, keeps a quarter of its peak against what that sound
+    // before it predicts; the range's own last sample where the partner
+    // leaves too much of the sound, or the damage holds to the longest click.
+    std::size_t cancelledCoreEnd(const Candidate& whole) const;
     // Where the de-emphasis' slow decay, fitted after the range jointly with
     // the interpolation across it, falls below the core's bound; the range's
     // own last sample where it does not fit.

@@ -438,6 +438,18 @@ const WidePulse kLightlyRingingPop = {2, 30000, 20000};
 // one channel under a loud wash both share: its peak, 3.7 times the sound's
 // RMS, stays under the loud bound.
 const WidePulse kWashedSoftPop = {32, 11000, 20000};
+// Faint pops of raw width 8 and 5, 2.2 times the RMS of the tones under a
+// faint wash: a quarter of each peak lies near half the sound's level.
+const WidePulse kFaintPops[] = {{8, 5000, 14000}, {5, 5000, 20000}};
+
+// The stereo of correlatedChannel under that wash, the first of those pops
+// in the first channel alone, the second in both at its own ratio and sign.
+Signal faintPopsInStereo(int channel) {
+    Signal s = correlatedChannel(channel, 0, 0, 300);
+    addPulseInChannel(s, channel, 0, kFaintPops[0]);
+    addPulseInChannel(s, channel, -0.5, kFaintPops[1]);
+    return s;
+}
 
 Signal lightlyRingingPopInOneChannel(int channel) {
     Signal s = correlatedChannel(channel, 0, 0, 800);
@@ -991,6 +1003,10 @@ std::vector<Case> cases() {
          kRate,
          [] { return pulseInBothChannels(1, -0.5, kWashedSoftPop, 2000, RawShape::triangle); },
          40},
+        {"faint pops under a faint wash both channels share, one in the first channel alone, one in both at its "
+         "own ratio and sign: where the quarter of each peak sinks into the music its end is found short, but "
+         "followed in the channel less the partner at the sound's gain, far quieter, each range covers its core",
+         [] { return faintPopsInStereo(0); }, coresOf(kFaintPops), 0, kRate, [] { return faintPopsInStereo(1); }},
         {"smooth wide pops in both channels at their own ratio and sign, no error of the model standing out: "
          "their samples, loud over the sound's level, find their cores, one just past a block's start too, the "
          "other lined down to a fifth of its peak",
