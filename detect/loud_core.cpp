@@ -53,29 +53,6 @@ __attribute__((target_clones("avx2", "default"))) std::size_t firstStandingOut(c
     return end;
 }
 
-// The least-squares gain from the partner to this channel over a window,
-// and the share of this channel's energy the partner at that gain leaves.
-// Measured on every few samples: the music's ratio holds over many.
-struct CancellingGain {
-    double gain = 0;
-    double leaves = 1;
-};
-
-CancellingGain cancellingGain(const std::vector<double>& own, const std::vector<double>& partner, std::size_t count) {
-    constexpr std::size_t kStride = 4;
-    double cross = 0;
-    double partnerEnergy = 0;
-    double ownEnergy = 0;
-    for (std::size_t i = 0; i < count; i += kStride) {
-        cross += own[i] * partner[i];
-        partnerEnergy += partner[i] * partner[i];
-        ownEnergy += own[i] * own[i];
-    }
-    if (partnerEnergy <= 0 || ownEnergy <= 0) return {};
-    const double gain = cross / partnerEnergy;
-    return {gain, (ownEnergy - gain * cross) / ownEnergy};
-}
-
 }  // namespace
 
 void WindowScanner::findLoudRuns(const LoudSearch& search, std::vector<Candidate>& found,
@@ -239,8 +216,12 @@ void WindowScanner::findLoudCandidates(std::vector<Candidate>& found, const std:
     // ratio of its own, stands out of it. A sound's own event at the
     // music's ratio is cancelled with it. Where the partner leaves much of
     // the sound, that is about the sound itself: searched once is enough.
-    const CancellingGain fit = cancellingGain(cleaned_, partner_, count_);
-    if (fit.leaves > settings_.loudCancelledLeaves) return;
+    // The gain that fits the window best, measured on every fourth sample:
+    // the music's ratio holds over many.
+    GainFit sums;
+    for (std::size_t i = 0; i < count_; i += 4) sums.add(cleaned_[i], partner_[i]);
+    const SideRelation fit = sums.relation();
+    if (fit.left > settings_.loudCancelledLeaves) return;
     std::vector<double> cancelled(count_);
     std::vector<double> cancelledQuiet(count_);
     for (std::size_t i = 0; i < count_; ++i) {

@@ -240,18 +240,16 @@ WindowScanner::PairedDepartures WindowScanner::departuresAcross(const Candidate&
     return pair;
 }
 
-WindowScanner::SideRelation WindowScanner::relationOver(std::size_t from, std::size_t to) const {
-    double cross = 0;
-    double partnerEnergy = 0;
-    double ownEnergy = 0;
-    for (std::size_t n = from; n < to; ++n) {
-        cross += signal_[n] * partner_[n];
-        partnerEnergy += partner_[n] * partner_[n];
-        ownEnergy += signal_[n] * signal_[n];
-    }
+WindowScanner::SideRelation WindowScanner::GainFit::relation() const {
     if (!(partnerEnergy > 0) || !(ownEnergy > 0)) return {0, 1};
     const double gain = cross / partnerEnergy;
     return {gain, (ownEnergy - cross * gain) / ownEnergy};
+}
+
+WindowScanner::SideRelation WindowScanner::relationOver(std::size_t from, std::size_t to) const {
+    GainFit fit;
+    for (std::size_t n = from; n < to; ++n) fit.add(signal_[n], partner_[n]);
+    return fit.relation();
 }
 
 std::vector<double> WindowScanner::guessFromPartner(std::size_t first, std::size_t last) const {

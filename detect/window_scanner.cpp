@@ -834,19 +834,11 @@ WindowScanner::SideRelation WindowScanner::relationAround(const Candidate& whole
     // Fitted before the range and past the longest click after it, clear of
     // the damage, on the sound with the clicks found so far interpolated.
     const std::size_t span = settings_.scaleStretch;
-    double cross = 0;
-    double partnerEnergy = 0;
-    double ownEnergy = 0;
+    GainFit fit;
     for (const std::size_t from : {whole.first - span, whole.first + settings_.maxWidth}) {
-        for (std::size_t n = from; n < from + span; ++n) {
-            cross += cleaned_[n] * partner_[n];
-            partnerEnergy += partner_[n] * partner_[n];
-            ownEnergy += cleaned_[n] * cleaned_[n];
-        }
+        for (std::size_t n = from; n < from + span; ++n) fit.add(cleaned_[n], partner_[n]);
     }
-    if (!(partnerEnergy > 0) || !(ownEnergy > 0)) return {0, 1};
-    const double gain = cross / partnerEnergy;
-    return {gain, (ownEnergy - cross * gain) / ownEnergy};
+    return fit.relation();
 }
 
 std::size_t WindowScanner::interpolatedCoreEnd(const Candidate& whole) const {

@@ -207,6 +207,19 @@ private:
         double gain;
         double left;
     };
+    // The sums that gain is fitted from, sample by sample.
+    struct GainFit {
+        double cross = 0;
+        double partnerEnergy = 0;
+        double ownEnergy = 0;
+        void add(double own, double partner) {
+            cross += own * partner;
+            partnerEnergy += partner * partner;
+            ownEnergy += own * own;
+        }
+        // No gain, all of the sound left, where either channel is silent.
+        SideRelation relation() const;
+    };
     SideRelation relationOver(std::size_t from, std::size_t to) const;
     // ... fitted on the scale's stretch before whole and on as much past the
     // longest click from its start (the window must hold both).
