@@ -57,7 +57,7 @@ __attribute__((target_clones("avx2", "default"))) std::size_t firstStandingOut(c
 
 void WindowScanner::findLoudRuns(const LoudSearch& search, std::vector<Candidate>& found,
                                  const std::vector<Candidate>& before, const std::vector<Candidate>& againstPartner,
-                                 std::vector<Candidate>& standIns) const {
+                                 std::vector<Candidate>& standIns) {
     const std::vector<double>& sound = search.sound;
     const double ratio = search.ratio;
     // Measured over 40 ms on each side: over a shorter stretch a low tone
@@ -75,7 +75,9 @@ void WindowScanner::findLoudRuns(const LoudSearch& search, std::vector<Candidate
     // holds of it, half the stretch at least.
     const std::size_t least = span / 2;
     if (count_ < least + skipBefore + skipAfter + least + 1) return;
-    std::vector<double> energy(count_ + 1, 0.0);
+    std::vector<double>& energy = loudEnergy_;
+    energy.resize(count_ + 1);
+    energy[0] = 0;
     for (std::size_t i = 0; i < count_; ++i) energy[i + 1] = energy[i] + search.quiet[i] * search.quiet[i];
     const std::size_t known = search.known;
     const std::size_t begin = least + skipBefore;
@@ -203,8 +205,7 @@ void WindowScanner::findLoudRuns(const LoudSearch& search, std::vector<Candidate
 }
 
 void WindowScanner::findLoudCandidates(std::vector<Candidate>& found, const std::vector<Candidate>& before,
-                                       const std::vector<Candidate>& againstPartner,
-                                       std::vector<Candidate>& standIns) const {
+                                       const std::vector<Candidate>& againstPartner, std::vector<Candidate>& standIns) {
     if (partner_.empty() || settings_.loudCoreRatio <= 0 || settings_.longestStereoCore == 0) return;
     const std::size_t known = found.size();
     const std::size_t standInsBefore = standIns.size();
@@ -222,8 +223,10 @@ void WindowScanner::findLoudCandidates(std::vector<Candidate>& found, const std:
     for (std::size_t i = 0; i < count_; i += 4) sums.add(cleaned_[i], partner_[i]);
     const SideRelation fit = sums.relation();
     if (fit.left > settings_.loudCancelledLeaves) return;
-    std::vector<double> cancelled(count_);
-    std::vector<double> cancelledQuiet(count_);
+    std::vector<double>& cancelled = loudCancelled_;
+    std::vector<double>& cancelledQuiet = loudCancelledQuiet_;
+    cancelled.resize(count_);
+    cancelledQuiet.resize(count_);
     for (std::size_t i = 0; i < count_; ++i) {
         cancelled[i] = signal_[i] - fit.gain * partner_[i];
         cancelledQuiet[i] = cleaned_[i] - fit.gain * partner_[i];

@@ -85,7 +85,7 @@ private:
     // is left of it once the sound both channels share is cancelled;
     // standIns: such damage where other candidates lie near it.
     void findLoudCandidates(std::vector<Candidate>& found, const std::vector<Candidate>& before,
-                            const std::vector<Candidate>& againstPartner, std::vector<Candidate>& standIns) const;
+                            const std::vector<Candidate>& againstPartner, std::vector<Candidate>& standIns);
     // A sound the loud candidates are looked for in.
     struct LoudSearch {
         const std::vector<double>& sound;  // its samples
@@ -101,7 +101,7 @@ private:
         std::size_t standInsTo = 0;
     };
     void findLoudRuns(const LoudSearch& search, std::vector<Candidate>& found, const std::vector<Candidate>& before,
-                      const std::vector<Candidate>& againstPartner, std::vector<Candidate>& standIns) const;
+                      const std::vector<Candidate>& againstPartner, std::vector<Candidate>& standIns);
     // The loud candidates that stood aside for others, judged where none of
     // those near them was confirmed (found from foundBefore on).
     void confirmStandIns(const std::vector<Candidate>& standIns, const std::vector<Candidate>& refused,
@@ -445,6 +445,12 @@ private:
     std::vector<double> cancelledSignal_;  // signal_ less partnerGain_ times the partner, while confirming against it
     std::vector<double> cancelledSound_;   // cleaned_ less partnerGain_ times the partner
     RobustScale cancelledScale_;
+    // The loud search's buffers, a window long, kept from window to window:
+    // made anew each time, buffers this large are mapped afresh and every
+    // page of them faulted in again.
+    std::vector<double> loudEnergy_;          // running sums of the level's source
+    std::vector<double> loudCancelled_;       // signal_ less the partner at the window's gain
+    std::vector<double> loudCancelledQuiet_;  // cleaned_ less the same
 };
 
 }  // namespace tesmora::detect
