@@ -806,24 +806,20 @@ std::size_t WindowScanner::cancelledCoreEnd(const Candidate& whole) const {
     if (partner_.empty() || whole.first < span + p || whole.first + width + span > count_) return whole.last;
     const auto [gain, leaves] = relationAround(whole);
     if (!(leaves <= settings_.cancelledEndLeaves)) return whole.last;
-    double left = 0;
-    for (std::size_t n = whole.first - span; n < whole.first; ++n) {
-        const double cancelled = cleaned_[n] - gain * partner_[n];
-        left += cancelled * cancelled;
+    // The cancelled sound over the scale's stretch before the range (its
+    // clicks interpolated), then as it is over the longest click from it.
+    std::vector<double> cancelled(span + width);
+    for (std::size_t i = 0; i < span + width; ++i) {
+        const std::size_t n = whole.first - span + i;
+        cancelled[i] = (i < span ? cleaned_[n] : signal_[n]) - gain * partner_[n];
     }
-    std::vector<double> before(p);
-    for (std::size_t i = 0; i < p; ++i)
-        before[i] = cleaned_[whole.first - p + i] - gain * partner_[whole.first - p + i];
-    std::vector<double> raw(width);
-    for (std::size_t i = 0; i < width; ++i) raw[i] = signal_[whole.first + i] - gain * partner_[whole.first + i];
-    const std::vector<double> away = departureFromContext(model_, before.data(), raw.data(), width);
+    const std::vector<double> away =
+        departureFromContext(model_, cancelled.data() + span - p, cancelled.data() + span, width);
     const std::size_t peak = largestAt(away, whole.last - whole.first);
     const double share = settings_.coreOfPeak * away[peak];
     // A quarter of the peak must stand clear of what the partner leaves of
     // the sound, or the mean follows that sound rather than the damage.
-    if (std::fabs(share) < settings_.cancelledEndFloor * std::sqrt(left / static_cast<double>(span))) {
-        return whole.last;
-    }
+    if (std::fabs(share) < settings_.cancelledEndFloor * rootMeanSquare(cancelled, 0, span)) return whole.last;
     const std::size_t run = settings_.coreMeanRun;
     const std::size_t end = meanHoldsTo(away, peak, run, share);
     if (end + run + 1 >= away.size()) return whole.last;
