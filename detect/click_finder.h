@@ -301,10 +301,12 @@
 // quarter of a faint click's peak lies near the sound's level, where its end
 // is found as early. For the same reason, in a signal of two channels, the
 // end is followed on in this channel less the partner at the least-squares
-// gain fitted around the range (before it, and past the longest click
-// after it), where that leaves at most half the sound's energy: the
-// music both channels share cancels there, a click of one channel, or of
-// both at a ratio of its own, does not, and against what that quieter
+// gain fitted over the 3 ms just before the range, where that leaves at
+// most three quarters of the sound's energy there (the sound after a click
+// may be mixed anew, a note panned elsewhere, and a gain fitted there too
+// cancels little of the sound before it): the music both channels share
+// cancels there, a click of one channel, or of both at a ratio of its
+// own, does not, and against what that quieter
 // sound before the range predicts, the damage's mean over 0.36 ms keeps its
 // sign and a quarter of its peak well past where the quarter sinks into the
 // music in the channel itself. The range runs on so, within seven eighths

@@ -60,6 +60,11 @@ DetectorSettings settingsFor(int sampleRate, const DetectOptions& options) {
     // sound. Where the de-emphasis' fall lasts some samples only.
     settings.loudEndPad =
         rate >= 32000 ? static_cast<std::size_t>(std::lround(settings.slowDecay * std::log(1.25))) : 0;
+    // The partner's gain the end in the cancelled sound is followed at is
+    // fitted over the 3 ms just before the range: the sound after a click may
+    // be mixed anew (a note panned elsewhere), and over a longer stretch the
+    // music's ratio between the channels drifts.
+    settings.cancelledEndFitSpan = static_cast<std::size_t>(rate * 3 / 1000);
     settings.tailFitSpan = static_cast<std::size_t>(2 * settings.slowDecay);
     settings.decayFitSpan = static_cast<std::size_t>(rate / 1400);
     // At a low rate the de-emphasis' fast decay lasts under a sample: its

@@ -153,10 +153,12 @@ struct DetectorSettings {
     double faintEndFloor = 0.75;
     double faintEndFitLeaves = 0.25;
     // ... and in a signal of two channels followed on in this channel less
-    // the partner, where the partner leaves at most this share of the
-    // sound's energy around the range, and a quarter of the peak there
-    // stands this many times above the RMS of what it leaves before it.
-    double cancelledEndLeaves = 0.5;
+    // the partner, where the partner, at the gain fitted over this many
+    // samples just before the range, leaves at most this share of the
+    // sound's energy there, and a quarter of the peak there stands this many
+    // times above the RMS of what it leaves before it.
+    std::size_t cancelledEndFitSpan = 0;  // by rate
+    double cancelledEndLeaves = 0.75;
     double cancelledEndFloor = 1;
     std::size_t wideStartPad = 1;  // ... and a range past the longest drifting core starts this much earlier
     double startLeadShare = 0.5;   // a range starts a sample early where the error there exceeds this of the edge's

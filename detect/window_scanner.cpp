@@ -793,8 +793,8 @@ WindowScanner::CoreEnds WindowScanner::reachCoreEnd(const Candidate& whole) cons
 
 std::size_t WindowScanner::cancelledCoreEnd(const Candidate& whole) const {
     // The music both channels share cancels in this channel less the
-    // partner at the gain the sound around the range holds; a click of this
-    // channel, or of both at a ratio of its own, does not. Against what that
+    // partner at the gain the sound just before the range holds; a click of
+    // this channel, or of both at a ratio of its own, does not. Against what that
     // cancelled sound before the range predicts, far quieter than the
     // channel's own, the low end of a faint click's core stands out where in
     // the channel it sinks into the music: the end is followed on while the
@@ -803,8 +803,8 @@ std::size_t WindowScanner::cancelledCoreEnd(const Candidate& whole) const {
     const auto p = static_cast<std::size_t>(settings_.order);
     const std::size_t span = settings_.scaleStretch;
     const std::size_t width = settings_.maxWidth;
-    if (partner_.empty() || whole.first < span + p || whole.first + width + span > count_) return whole.last;
-    const auto [gain, leaves] = relationAround(whole);
+    if (partner_.empty() || whole.first < span + p || whole.first + width > count_) return whole.last;
+    const auto [gain, leaves] = relationJustBefore(whole);
     if (!(leaves <= settings_.cancelledEndLeaves)) return whole.last;
     // The cancelled sound over the scale's stretch before the range (its
     // clicks interpolated), then as it is over the longest click from it.
@@ -826,13 +826,14 @@ std::size_t WindowScanner::cancelledCoreEnd(const Candidate& whole) const {
     return std::max(whole.last, whole.first + end + run / 2 + 1);
 }
 
-WindowScanner::SideRelation WindowScanner::relationAround(const Candidate& whole) const {
-    // Fitted before the range and past the longest click after it, clear of
-    // the damage, on the sound with the clicks found so far interpolated.
-    const std::size_t span = settings_.scaleStretch;
+WindowScanner::SideRelation WindowScanner::relationJustBefore(const Candidate& whole) const {
+    // Fitted on the sound with the clicks found so far interpolated, and
+    // before the range alone: the sound after a click may be mixed anew (a
+    // note panned elsewhere), and a gain fitted there too cancels little of
+    // the sound the click's end lies in.
     GainFit fit;
-    for (const std::size_t from : {whole.first - span, whole.first + settings_.maxWidth}) {
-        for (std::size_t n = from; n < from + span; ++n) fit.add(cleaned_[n], partner_[n]);
+    for (std::size_t n = whole.first - settings_.cancelledEndFitSpan; n < whole.first; ++n) {
+        fit.add(cleaned_[n], partner_[n]);
     }
     return fit.relation();
 }

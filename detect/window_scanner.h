@@ -221,9 +221,9 @@ private:
         SideRelation relation() const;
     };
     SideRelation relationOver(std::size_t from, std::size_t to) const;
-    // ... fitted on the scale's stretch before whole and on as much past the
-    // longest click from its start (the window must hold both).
-    SideRelation relationAround(const Candidate& whole) const;
+    // ... fitted over the cancelled end's stretch just before whole (the
+    // window must hold it).
+    SideRelation relationJustBefore(const Candidate& whole) const;
     void mergeInto(std::vector<Candidate>& candidates, const std::vector<Candidate>& fresh) const;
     // The departure from the AR interpolation that tells a click from the
     // sound around it: candidate as found, whole with its tail; evidence
@@ -293,7 +293,7 @@ private:
     std::size_t interpolatedCoreEnd(const Candidate& whole) const;
     // In a signal of two channels: the range's last sample followed on while
     // the damage, in this channel less the partner at the gain the sound
-    // around it holds, keeps a quarter of its peak against what that sound
+    // just before it holds, keeps a quarter of its peak against what that sound
     // before it predicts; the range's own last sample where the partner
     // leaves too much of the sound, or the damage holds to the longest click.
     std::size_t cancelledCoreEnd(const Candidate& whole) const;

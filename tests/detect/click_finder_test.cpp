@@ -451,6 +451,29 @@ Signal faintPopsInStereo(int channel) {
     return s;
 }
 
+// ... and with the second channel's share of the music moving from 0.8 of
+// the first's to 0.7 over 40 samples from 100 past the first pop's start, and
+// back past the second's (the music panned anew as a note changes): fitted
+// on the sound after a pop as well, the gain cancels little of the music.
+Signal faintPopsInRepannedStereo(int channel) {
+    Signal s = correlatedChannel(0, 0, 0, 300);
+    if (channel != 0) {
+        const Signal own = noise(s.size(), 8, 9);
+        const std::size_t past = 100;
+        const std::size_t ramp = 40;
+        const double step = 0.1 / ramp;
+        double share = 0.8;
+        for (std::size_t n = 0; n < s.size(); ++n) {
+            if (n >= kFaintPops[0].at + past && n < kFaintPops[0].at + past + ramp) share -= step;
+            if (n >= kFaintPops[1].at + past && n < kFaintPops[1].at + past + ramp) share += step;
+            s[n] = share * s[n] + own[n];
+        }
+    }
+    addPulseInChannel(s, channel, 0, kFaintPops[0]);
+    addPulseInChannel(s, channel, -0.5, kFaintPops[1]);
+    return s;
+}
+
 Signal lightlyRingingPopInOneChannel(int channel) {
     Signal s = correlatedChannel(channel, 0, 0, 800);
     if (channel != 0) return s;
@@ -1007,6 +1030,10 @@ std::vector<Case> cases() {
          "own ratio and sign: where the quarter of each peak sinks into the music its end is found short, but "
          "followed in the channel less the partner at the sound's gain, far quieter, each range covers its core",
          [] { return faintPopsInStereo(0); }, coresOf(kFaintPops), 0, kRate, [] { return faintPopsInStereo(1); }},
+        {"those pops where the second channel's share of the music moves just past each core: the partner at "
+         "the gain fitted over 3 ms just before each range cancels the music there, and each range covers its core",
+         [] { return faintPopsInRepannedStereo(0); }, coresOf(kFaintPops), 0, kRate,
+         [] { return faintPopsInRepannedStereo(1); }},
         {"smooth wide pops in both channels at their own ratio and sign, no error of the model standing out: "
          "their samples, loud over the sound's level, find their cores, one just past a block's start too, the "
          "other lined down to a fifth of its peak",
