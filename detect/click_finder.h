@@ -115,7 +115,13 @@
 // interpolated across, a far closer guess of what the channel held than its
 // own interpolation, and against the channel's own interpolation leaving
 // no more of the departure than any click's line may; a wide one, or a sound's attack, as any click's; and it is
-// followed on as any click. Where its edges there run on to the longest
+// followed on as any click. Where the cancelled sound refuses it and the
+// partner, at the gain, departs across it by a tenth or more of this
+// channel's departure energy (damage of the partner's own there, as a click
+// in both channels near the sound's ratio), the partner's damage rides in
+// the cancelled sound and in its share of the line's guess, and the line
+// seems to gain little: it is then judged in this channel's own sound, as
+// any click of its own. Where its edges there run on to the longest
 // click (a click in both channels, each with its own amplitude, leaves the
 // low tail of its de-emphasis in the errors less the partner's share), it is
 // cut to its core, down to a quarter of its largest departure, which must

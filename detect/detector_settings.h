@@ -114,6 +114,10 @@ struct DetectorSettings {
     // this channel's energy, where the sound around it says nothing more.
     double partnerOwnRatioShare = 0.25;
     double partnerSilentShare = 0.1;
+    // Damage found against the partner that the cancelled sound refuses is
+    // judged in this channel's own sound where the partner, at its gain,
+    // departs across it by at least this share of this channel's energy.
+    double partnerDepartureShare = 0.1;
     double partnerWitnessLeaves = 0.7;
     double loudPopFloor = 2.5;  // a quarter of a pop's departure, against the sound's RMS before: a pop at its ratio
     // A pulse through a phono stage's de-emphasis, its tail drifting back

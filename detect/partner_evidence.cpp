@@ -266,7 +266,33 @@ bool WindowScanner::confirmAgainstPartner(Candidate& candidate) const {
     // too little on one side to judge by: refused.
     const auto p = static_cast<std::size_t>(settings_.order);
     if (cancelledSound_.empty() || candidate.first < p || candidate.last + p >= count_) return false;
-    const Departure across = largestDeparture(candidate, cancelledSignal_, cancelledSound_);
+    Candidate cancelled = candidate;
+    if (confirmInSound(cancelled, cancelledSignal_, cancelledSound_)) {
+        candidate = cancelled;
+        return true;
+    }
+    // Where the partner departs across the range too (damage of its own
+    // there, as a click in both channels at about the sound's ratio), the
+    // cancelled sound holds the partner's damage, and the partner's share
+    // of the line's guess carries it: the line seems to gain little. The
+    // channel's own sound, where the partner plays no part, judges it then
+    // as any click of its own.
+    if (!partnerDepartsAcross(candidate)) return false;
+    Candidate own = candidate;
+    own.byPartner = false;
+    if (!confirmInSound(own, signal_, cleaned_)) return false;
+    candidate = own;
+    return true;
+}
+
+bool WindowScanner::partnerDepartsAcross(const Candidate& candidate) const {
+    const PairedDepartures across = departuresAcross(candidate);
+    return partnerGain_ * partnerGain_ * across.otherEnergy >= settings_.partnerDepartureShare * across.ownEnergy;
+}
+
+bool WindowScanner::confirmInSound(Candidate& candidate, const std::vector<double>& raw,
+                                   const std::vector<double>& sound) const {
+    const Departure across = largestDeparture(candidate, raw, sound);
     const double deviation = across.size;
     // The damage is followed on in this channel as any click's, where its
     // tail stays within the longest click.
@@ -280,18 +306,20 @@ bool WindowScanner::confirmAgainstPartner(Candidate& candidate) const {
     if (wide && swingsAcrossLine(signal_, whole.first, whole.last, settings_.wideSwing)) return false;
     if (wideCore && !steadyAcross(candidate.first, whole.last + 1)) return false;
     const double evidence = wideCore ? wideCoreEvidence(whole) : wide ? settings_.wideEvidence : 1.0;
-    const double needed = neededDeparture(candidate, whole, evidence, cancelledSound_);
+    const double needed = neededDeparture(candidate, whole, evidence, sound);
     whole.score = std::min(whole.score, deviation / needed);
     if (deviation < needed || isAttack(whole, across.at) || repeatsAPeriodAway(candidate)) return false;
     // The line repairs this channel: it must bring it closer to what its own
-    // sound predicts, as for any click.
-    if (!lineAcrossReachedCore(candidate, whole, own, overLevel(candidate, whole, deviation, cancelledSound_))) {
+    // sound predicts, as for any click (against the partner's share with
+    // the cancelled sound interpolated across, where judged in that sound).
+    if (!lineAcrossReachedCore(candidate, whole, own, overLevel(candidate, whole, deviation, sound))) {
         return false;
     }
     // Where the partner's share misleads (a drum hit whose two channels
     // differ), the line judged against it alone may draw the channel away
     // from its sound: the range must not leave the channel further from its
-    // own interpolation either.
+    // own interpolation either (asked as plainly of a range judged in the
+    // channel's own sound, whose end the line may have run on).
     Candidate plain = candidate;
     plain.byPartner = false;
     return lineBringsCloser(plain, {settings_.lineLeaves, settings_.lineGainOverMiss}, false);

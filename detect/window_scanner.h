@@ -139,8 +139,17 @@ private:
     void confirmAgainstPartner(const std::vector<Candidate>& foundAgainstPartner, const std::vector<Candidate>& own,
                                const WindowPlace& place, std::vector<Damage>& found);
     // Whether a candidate found against the partner departs from its
-    // interpolation in the cancelled sound as a click departs in its own.
+    // interpolation in the cancelled sound as a click departs in its own,
+    // or, where the partner departs across it too, is confirmed in this
+    // channel's own sound as any click.
     bool confirmAgainstPartner(Candidate& candidate) const;
+    // Whether the partner, at the gain of its share, departs across the
+    // candidate by partnerDepartureShare of this channel's departure energy.
+    bool partnerDepartsAcross(const Candidate& candidate) const;
+    // The confirmation of a candidate found against the partner, judged in
+    // raw against sound (the cancelled pair, or signal_ and cleaned_ with
+    // byPartner cleared).
+    bool confirmInSound(Candidate& candidate, const std::vector<double>& raw, const std::vector<double>& sound) const;
     // A candidate found against the partner that reached the longest click,
     // cut to its core; false where that core is itself too wide.
     bool cutToCore(Candidate& candidate) const;

@@ -1075,6 +1075,14 @@ std::vector<Case> cases() {
          0,
          kRate,
          [] { return correlatedChannel(1, -0.5); }},
+        {"a click in both channels at the sound's sign, half as loud in the other, under a loud wash both share: "
+         "the partner's click rides in the cancelled sound and in the partner's share of the line's guess, and "
+         "the channel's own sound judges it as any click",
+         [] { return correlatedChannel(0, 0.5, 8000, 2000); },
+         {{20000, 3}},
+         0,
+         kRate,
+         [] { return correlatedChannel(1, 0.5, 8000, 2000); }},
         {"a faint click in both channels, nearly as large in the other but of a sign against the ratio the "
          "music holds between them, is found: two departures of one shape at a sign the sound does not hold are "
          "no event of the music's, and need half a click's departure",
