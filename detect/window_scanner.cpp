@@ -832,8 +832,8 @@ WindowScanner::CancelledEnd WindowScanner::cancelledCoreEnd(const Candidate& who
     // wide core's: the quarter must stand far clear of what the partner
     // leaves, and the sound after it go on as before it (no attack).
     const bool wide = last >= whole.first + settings_.longestDriftingCore;
-    const bool sure = wide && std::fabs(share) >= settings_.wideCancelledFloor * left &&
-                      steadyAcross(whole.first, last + 1);
+    const bool sure =
+        wide && std::fabs(share) >= settings_.wideCancelledFloor * left && steadyAcross(whole.first, last + 1);
     if (last >= whole.first + click && !sure) return asFound;
     return {last, sure};
 }
@@ -1387,8 +1387,7 @@ bool WindowScanner::lineAcrossReachedCore(Candidate& candidate, const Candidate&
         // core's.
         const CancelledEnd cancelledEnd = cancelledCoreEnd(whole);
         Candidate followed = reached;
-        followed.last =
-            std::min(cancelledEnd.last, cancelledEnd.sure ? whole.first + longestDecayCore() - 1 : longest);
+        followed.last = std::min(cancelledEnd.last, cancelledEnd.sure ? whole.first + longestDecayCore() - 1 : longest);
         const LineDemand followedDemand{
             cancelledEnd.sure ? std::min(asked.leaves, settings_.wideCoreLineLeaves) : asked.leaves,
             cancelledEnd.sure ? std::max(asked.overMiss, settings_.wideCoreGainOverMiss) : asked.overMiss, true};
