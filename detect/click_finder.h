@@ -318,7 +318,13 @@
 // music in the channel itself. The range runs on so, within seven eighths
 // of the longest click, where that quarter stands above the RMS of what the
 // partner leaves before the range and the longer line still helps (judged
-// against the larger miss, before or after it). A loud
+// against the larger miss, before or after it). Past seven eighths of the
+// longest click, where the user left it to the detector, the damage's mean
+// there is followed on up to a pop's longest core (8 ms) where that quarter
+// stands twice that RMS and the sound's high-frequency level after the end
+// holds (a drum's or a pluck's body raises it): a scratch's or a pulse's
+// slow decay, faint against the music, holds a quarter of its peak that long,
+// and the longer line must then meet a wide core's demand. A loud
 // range (its loudness told by its departure from what the sound a quarter
 // of the longest click before it predicts, where that is larger: across a
 // soft front's first samples the interpolation leans on the pop's rest)

@@ -164,6 +164,10 @@ struct DetectorSettings {
     std::size_t cancelledEndFitSpan = 0;  // by rate
     double cancelledEndLeaves = 0.75;
     double cancelledEndFloor = 1;
+    // ... and past the longest drifting core, up to a pop's longest core,
+    // where that quarter stands this many times above it and the sound's
+    // high-frequency level after it holds: its line is then a wide core's.
+    double wideCancelledFloor = 2;
     std::size_t wideStartPad = 1;  // ... and a range past the longest drifting core starts this much earlier
     double startLeadShare = 0.5;   // a range starts a sample early where the error there exceeds this of the edge's
     double lineLeaves = 0;         // the share of the departure's energy the line may leave; by rate

@@ -791,7 +791,7 @@ WindowScanner::CoreEnds WindowScanner::reachCoreEnd(const Candidate& whole) cons
     return {std::max(byTail, decayEnd), decayEnd, std::max(whole.last, whole.first + end + 1)};
 }
 
-std::size_t WindowScanner::cancelledCoreEnd(const Candidate& whole) const {
+WindowScanner::CancelledEnd WindowScanner::cancelledCoreEnd(const Candidate& whole) const {
     // The music both channels share cancels in this channel less the
     // partner at the gain the sound just before the range holds; a click of
     // this channel, or of both at a ratio of its own, does not. Against what that
@@ -799,15 +799,18 @@ std::size_t WindowScanner::cancelledCoreEnd(const Candidate& whole) const {
     // channel's own, the low end of a faint click's core stands out where in
     // the channel it sinks into the music: the end is followed on while the
     // damage there keeps its sign and its mean stays above a quarter of its
-    // peak, within the longest click.
+    // peak, within the longest click, or within a pop's longest core where
+    // that quarter stands well clear of what the partner leaves.
+    const CancelledEnd asFound{whole.last, false};
     const auto p = static_cast<std::size_t>(settings_.order);
     const std::size_t span = settings_.scaleStretch;
-    const std::size_t width = settings_.maxWidth;
-    if (partner_.empty() || whole.first < span + p || whole.first + width > count_) return whole.last;
+    const std::size_t click = settings_.maxWidth;
+    if (partner_.empty() || whole.first < span + p || whole.first + click > count_) return asFound;
+    const std::size_t width = std::min(std::max(click, longestDecayCore()), count_ - whole.first);
     const auto [gain, leaves] = relationJustBefore(whole);
-    if (!(leaves <= settings_.cancelledEndLeaves)) return whole.last;
+    if (!(leaves <= settings_.cancelledEndLeaves)) return asFound;
     // The cancelled sound over the scale's stretch before the range (its
-    // clicks interpolated), then as it is over the longest click from it.
+    // clicks interpolated), then as it is over the longest core from it.
     std::vector<double> cancelled(span + width);
     for (std::size_t i = 0; i < span + width; ++i) {
         const std::size_t n = whole.first - span + i;
@@ -819,11 +822,20 @@ std::size_t WindowScanner::cancelledCoreEnd(const Candidate& whole) const {
     const double share = settings_.coreOfPeak * away[peak];
     // A quarter of the peak must stand clear of what the partner leaves of
     // the sound, or the mean follows that sound rather than the damage.
-    if (std::fabs(share) < settings_.cancelledEndFloor * rootMeanSquare(cancelled, 0, span)) return whole.last;
+    const double left = rootMeanSquare(cancelled, 0, span);
+    if (std::fabs(share) < settings_.cancelledEndFloor * left) return asFound;
     const std::size_t run = settings_.coreMeanRun;
     const std::size_t end = meanHoldsTo(away, peak, run, share);
-    if (end + run + 1 >= away.size()) return whole.last;
-    return std::max(whole.last, whole.first + end + run / 2 + 1);
+    if (end + run + 1 >= away.size()) return asFound;
+    const std::size_t last = std::max(whole.last, whole.first + end + run / 2 + 1);
+    // Past the longest drifting core the line removes as much sound as a
+    // wide core's: the quarter must stand far clear of what the partner
+    // leaves, and the sound after it go on as before it (no attack).
+    const bool wide = last >= whole.first + settings_.longestDriftingCore;
+    const bool sure =
+        wide && std::fabs(share) >= settings_.wideCancelledFloor * left && steadyAcross(whole.first, last + 1);
+    if (last >= whole.first + click && !sure) return asFound;
+    return {last, sure};
 }
 
 WindowScanner::SideRelation WindowScanner::relationJustBefore(const Candidate& whole) const {
@@ -1370,10 +1382,16 @@ bool WindowScanner::lineAcrossReachedCore(Candidate& candidate, const Candidate&
         // In a signal of two channels the core's end is followed on in the
         // sound the partner leaves, where the line over the longer range
         // still helps.
+        // Where that end stands sure past the longest drifting core, a
+        // pop's longest core bounds it, and its line is judged as a wide
+        // core's.
+        const CancelledEnd cancelledEnd = cancelledCoreEnd(whole);
         Candidate followed = reached;
-        followed.last = std::min(cancelledCoreEnd(whole), longest);
-        if (followed.last > reached.last &&
-            lineBringsCloser(followed, {asked.leaves, asked.overMiss, true}, followed.last > ends.byDecay)) {
+        followed.last = std::min(cancelledEnd.last, cancelledEnd.sure ? whole.first + longestDecayCore() - 1 : longest);
+        const LineDemand followedDemand{
+            cancelledEnd.sure ? std::min(asked.leaves, settings_.wideCoreLineLeaves) : asked.leaves,
+            cancelledEnd.sure ? std::max(asked.overMiss, settings_.wideCoreGainOverMiss) : asked.overMiss, true};
+        if (followed.last > reached.last && lineBringsCloser(followed, followedDemand, followed.last > ends.byDecay)) {
             reached = followed;
         }
         candidate = startedEarlier(reached, asked, reached.last > ends.byDecay);

@@ -304,8 +304,16 @@ private:
     // the damage, in this channel less the partner at the gain the sound
     // just before it holds, keeps a quarter of its peak against what that sound
     // before it predicts; the range's own last sample where the partner
-    // leaves too much of the sound, or the damage holds to the longest click.
-    std::size_t cancelledCoreEnd(const Candidate& whole) const;
+    // leaves too much of the sound, or the damage holds as far as it looks.
+    // It looks within the longest click, and on up to a pop's longest core
+    // where a quarter of the peak stands far clear of what the partner
+    // leaves and the sound's high-frequency level holds across it: an end
+    // past the longest drifting core is sure only so.
+    struct CancelledEnd {
+        std::size_t last;
+        bool sure;
+    };
+    CancelledEnd cancelledCoreEnd(const Candidate& whole) const;
     // Where the de-emphasis' slow decay, fitted after the range jointly with
     // the interpolation across it, falls below the core's bound; the range's
     // own last sample where it does not fit.
