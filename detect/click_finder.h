@@ -290,7 +290,14 @@
 // quarter of the longest click further, the high-frequency level after
 // holding; that end is tried first where it reaches further. Where the
 // damage's mean holds on as far as the longest click, the two decays fitted
-// just after the spike still end the core. The end found lies where the
+// just after the spike still end the core. In a signal of two channels,
+// where the user left the longest click to the detector, a loud core's end
+// (a quarter of its peak at least twice the sound's RMS before it) that so
+// runs to the longest click is looked for again up to a pop's longest core
+// (8 ms), the same way: the ends that reach further are judged as any, and
+// the range that comes of them is kept only where it runs on further than
+// the shorter look's (in loud noise the line's judgement turns on a sample
+// or two of its end). The end found lies where the
 // damage sinks into the sound's level, give or take a sample or two: a range
 // then runs on by 0.05 ms where its line still helps and it stays within
 // seven eighths of the longest click (at a low rate, where a sample is long,

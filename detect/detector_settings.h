@@ -131,6 +131,7 @@ struct DetectorSettings {
     // A confirmed range's core followed on to its end (window_scanner.cpp,
     // reachCoreEnd), and the repair's line judged (lineBringsCloser).
     std::size_t frontLead = 0;     // the decay's fit starts its gap this far before the range (0.2 ms); by rate
+    double loudCoreEndFloor = 2;   // a quarter of the peak, against the sound's RMS before: followed to a pop's core
     std::size_t coreMeanRun = 0;   // the damage judged by its mean over this many samples (0.36 ms); by rate
     double slowDecay = 0;          // the de-emphasis' slow time constant (3180 us), in samples; by rate
     double fastDecay = 0;          // ... and its fast one (75 us); by rate

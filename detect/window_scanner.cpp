@@ -1,6 +1,7 @@
 #include "window_scanner.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <iterator>
 #include <limits>
@@ -754,41 +755,52 @@ std::size_t meanHoldsTo(const std::vector<double>& away, std::size_t peak, std::
     return end;
 }
 
+constexpr std::size_t kNoEnd = std::numeric_limits<std::size_t>::max();
+
 }  // namespace
 
-WindowScanner::CoreEnds WindowScanner::reachCoreEnd(const Candidate& whole) const {
+WindowScanner::CoreEnds WindowScanner::reachCoreEnd(const Candidate& whole, bool loudLook) const {
     // The core of a pulse through a phono stage's de-emphasis falls slowly
     // from its spike, and the interpolation across the range leans on the
     // damage still there after it: the range would end inside the core, and
     // the line start on damage. So its end is followed on, against what the
     // sound before it predicts, while the damage keeps its sign and stays
-    // above a quarter of its peak, as far as the longest click.
+    // above a quarter of its peak, as far as the longest click. A loud core
+    // (a quarter of its peak well above the sound before it) is looked at
+    // again up to a pop's longest core: its slow decay holds that quarter
+    // past the longest click, where the sound no longer hides it.
     const std::size_t byTail = decayTailEnd(whole);
-    const CoreEnds asFound{byTail, whole.last, whole.last};
+    const CoreEnds asFound{byTail, whole.last, whole.last, false};
     const auto p = static_cast<std::size_t>(settings_.order);
     if (whole.first < p || whole.last + p >= count_) return asFound;
-    const std::size_t reach = std::min(whole.first + settings_.maxWidth - 1, count_ - p);
+    const std::size_t look = loudLook ? longestDecayCore() : settings_.maxWidth;
+    const std::size_t reach = std::min(whole.first + look - 1, count_ - p);
     if (reach <= whole.last + 1) return asFound;
     const std::vector<double> away = departureFromBefore(whole.first, reach - whole.first);
     const std::size_t peak = largestAt(away, whole.last - whole.first);
     const double share = settings_.driftCoreOfPeak * away[peak];
+    const bool loud = longestDecayCore() > settings_.maxWidth && whole.first >= settings_.scaleStretch &&
+                      std::fabs(share) >= settings_.loudCoreEndFloor * levelBefore(whole.first);
+    if (loudLook && !loud) return asFound;
     // The prediction strays from the sound by about its own level, and
     // swings with it: the damage is judged by its mean over a few samples.
     const std::size_t run = settings_.coreMeanRun;
     std::size_t end = meanHoldsTo(away, peak, run, share);
     if (end + run + 1 >= away.size()) {
-        // The mean held on as far as the longest click, the prediction
-        // straying with the sound: only the decays fitted just after the
-        // spike, where it still predicts well, tell where the core ends.
+        // The mean held on as far as it looked, the prediction straying
+        // with the sound: only the decays fitted just after the spike,
+        // where it still predicts well, tell where the core ends.
         const std::size_t fitted = fittedDecayEnd(away, peak, whole.first);
-        if (fitted <= peak || fitted + 1 >= away.size()) return asFound;
+        if (fitted <= peak || fitted + 1 >= away.size()) return {byTail, whole.last, whole.last, loud};
         const std::size_t decayEnd = std::max(whole.last, whole.first + fitted + 1);
-        return {std::max(byTail, decayEnd), decayEnd, whole.last};
+        return {std::max(byTail, decayEnd), decayEnd, whole.last, loud};
     }
     end += run / 2;
     const std::size_t byDecay = std::max(end, fittedDecayEnd(away, peak, whole.first));
     const std::size_t decayEnd = std::max(whole.last, whole.first + byDecay + 1);
-    return {std::max(byTail, decayEnd), decayEnd, std::max(whole.last, whole.first + end + 1)};
+    // Where the mean let go within the look, a longer one finds the same.
+    return {std::max(byTail, decayEnd), decayEnd, std::max(whole.last, whole.first + end + 1),
+            loud && byDecay + 1 >= away.size()};
 }
 
 WindowScanner::CancelledEnd WindowScanner::cancelledCoreEnd(const Candidate& whole) const {
@@ -1343,71 +1355,109 @@ bool WindowScanner::lineAcrossReachedCore(Candidate& candidate, const Candidate&
     // decay fitted after the range, whichever reaches further, then by the
     // fitted decay alone, by the damage's mean alone, and as found: where an
     // end reaches too far, the line judges that range worse. Ends that
-    // coincide are judged once.
-    const CoreEnds ends = reachCoreEnd(whole);
-    std::size_t judged = std::numeric_limits<std::size_t>::max();
-    for (const std::size_t last :
-         {std::max(interpolatedCoreEnd(whole), ends.byTail), ends.byTail, ends.byDecay, ends.byMean, whole.last}) {
-        if (last == judged) continue;
-        judged = last;
-        Candidate reached = whole;
-        reached.last = last;
-        // A range run on by the slow decay past the longest drifting core
-        // lines as much sound as a wide core does, and is judged as one.
-        const bool pastDrift = outlastsDriftingCore(reached);
-        const LineDemand asked{pastDrift ? std::min(demand.leaves, settings_.wideCoreLineLeaves) : demand.leaves,
-                               pastDrift ? std::max(demand.overMiss, settings_.wideCoreGainOverMiss) : demand.overMiss,
-                               last > whole.last || faintWide};
-        if (!lineBringsCloser(reached, asked, last > ends.byDecay)) continue;
-        // The end found lies where the damage falls into the sound's own
-        // level, give or take a sample or two: the range runs on past it
-        // where the line still helps, but for one as long as a core may be.
-        // Only a range found already is moved.
-        Candidate padded = reached;
-        const std::size_t pad = partner_.empty() ? settings_.endPad : settings_.stereoEndPad;
-        const std::size_t longest = whole.first + (pastDrift ? longestDecayCore() : settings_.longestDriftingCore) - 1;
-        padded.last = std::min(last + pad, longest);
-        // A loud pop's end is told where its slow decay passes a quarter of
-        // its peak, slowly: found some samples early, it leaves damage well
-        // above the sound. The other channel judges the sound's own events.
-        Candidate carried = reached;
-        carried.last = std::min(last + settings_.loudEndPad, longest);
-        LineDemand carriedDemand = asked;
-        if (carried.last > padded.last && carriesOn(whole, deviation, pastDrift, carriedDemand) &&
-            lineBringsCloser(carried, carriedDemand, carried.last > ends.byDecay)) {
-            reached = carried;
-        } else if (padded.last > last && lineBringsCloser(padded, asked, padded.last > ends.byDecay)) {
-            reached = padded;
-        }
-        // In a signal of two channels the core's end is followed on in the
-        // sound the partner leaves, where the line over the longer range
-        // still helps.
-        // Where that end stands sure past the longest drifting core, a
-        // pop's longest core bounds it, and its line is judged as a wide
-        // core's.
-        const CancelledEnd cancelledEnd = cancelledCoreEnd(whole);
-        Candidate followed = reached;
-        followed.last = std::min(cancelledEnd.last, cancelledEnd.sure ? whole.first + longestDecayCore() - 1 : longest);
-        const LineDemand followedDemand{
-            cancelledEnd.sure ? std::min(asked.leaves, settings_.wideCoreLineLeaves) : asked.leaves,
-            cancelledEnd.sure ? std::max(asked.overMiss, settings_.wideCoreGainOverMiss) : asked.overMiss, true};
-        if (followed.last > reached.last && lineBringsCloser(followed, followedDemand, followed.last > ends.byDecay)) {
-            reached = followed;
-        }
-        candidate = startedEarlier(reached, asked, reached.last > ends.byDecay);
-        candidate = loudStartedEarlier(candidate, whole, deviation, asked, reached.last > ends.byDecay);
-        // A pop's soft front rises over some samples into its core: a range
-        // that runs on as long as a pop's starts a sample earlier too, where
-        // the line still helps.
-        if (outlastsDriftingCore(candidate) &&
-            candidate.first > settings_.wideStartPad + static_cast<std::size_t>(settings_.order)) {
-            Candidate earlier = candidate;
-            earlier.first -= settings_.wideStartPad;
-            if (lineBringsCloser(earlier, asked, candidate.last > ends.byDecay)) candidate = earlier;
-        }
+    // coincide are judged once. A loud core whose end ran to the longest
+    // click is followed on up to a pop's longest core as well, by the ends
+    // that reach further: the range that comes of them is kept only where it
+    // runs on further than the one of the shorter look (a line's judgement
+    // in loud noise turns on a sample or two of its ends).
+    const EndJudging judging{demand, deviation, faintWide};
+    const CoreEnds ends = reachCoreEnd(whole, false);
+    const std::size_t furthest = std::max(interpolatedCoreEnd(whole), ends.byTail);
+    const std::array<JudgedEnd, 5> shorter{{{furthest, ends.byDecay},
+                                            {ends.byTail, ends.byDecay},
+                                            {ends.byDecay, ends.byDecay},
+                                            {ends.byMean, ends.byDecay},
+                                            {whole.last, ends.byDecay}}};
+    const bool found = firstLinedEnd(candidate, whole, shorter, judging);
+    if (!ends.lookFurther) return found;
+    const CoreEnds loud = reachCoreEnd(whole, true);
+    const auto beyond = [furthest](std::size_t last) { return last > furthest ? last : kNoEnd; };
+    const std::array<JudgedEnd, 5> longer{{{beyond(loud.byTail), loud.byDecay},
+                                           {beyond(loud.byDecay), loud.byDecay},
+                                           {beyond(loud.byMean), loud.byDecay},
+                                           {kNoEnd, loud.byDecay},
+                                           {kNoEnd, loud.byDecay}}};
+    Candidate further = whole;
+    if (firstLinedEnd(further, whole, longer, judging) && (!found || further.last > candidate.last)) {
+        candidate = further;
         return true;
     }
+    return found;
+}
+
+bool WindowScanner::firstLinedEnd(Candidate& candidate, const Candidate& whole, const std::array<JudgedEnd, 5>& order,
+                                  const EndJudging& judging) const {
+    for (std::size_t at = 0; at < order.size(); ++at) {
+        const auto same = [&](const JudgedEnd& end) { return end.last == order[at].last; };
+        if (order[at].last == kNoEnd || std::any_of(order.begin(), order.begin() + at, same)) continue;
+        if (lineAcrossEnd(candidate, whole, order[at], judging)) return true;
+    }
     return false;
+}
+
+bool WindowScanner::lineAcrossEnd(Candidate& candidate, const Candidate& whole, const JudgedEnd& end,
+                                  const EndJudging& judging) const {
+    const std::size_t last = end.last;
+    const std::size_t byDecay = end.byDecay;
+    const LineDemand& demand = judging.demand;
+    const double deviation = judging.deviation;
+    const bool faintWide = judging.faintWide;
+    Candidate reached = whole;
+    reached.last = last;
+    // A range run on by the slow decay past the longest drifting core
+    // lines as much sound as a wide core does, and is judged as one.
+    const bool pastDrift = outlastsDriftingCore(reached);
+    const LineDemand asked{pastDrift ? std::min(demand.leaves, settings_.wideCoreLineLeaves) : demand.leaves,
+                           pastDrift ? std::max(demand.overMiss, settings_.wideCoreGainOverMiss) : demand.overMiss,
+                           last > whole.last || faintWide};
+    if (!lineBringsCloser(reached, asked, last > byDecay)) return false;
+    // The end found lies where the damage falls into the sound's own
+    // level, give or take a sample or two: the range runs on past it
+    // where the line still helps, but for one as long as a core may be.
+    // Only a range found already is moved.
+    Candidate padded = reached;
+    const std::size_t pad = partner_.empty() ? settings_.endPad : settings_.stereoEndPad;
+    const std::size_t longest = whole.first + (pastDrift ? longestDecayCore() : settings_.longestDriftingCore) - 1;
+    padded.last = std::min(last + pad, longest);
+    // A loud pop's end is told where its slow decay passes a quarter of
+    // its peak, slowly: found some samples early, it leaves damage well
+    // above the sound. The other channel judges the sound's own events.
+    Candidate carried = reached;
+    carried.last = std::min(last + settings_.loudEndPad, longest);
+    LineDemand carriedDemand = asked;
+    if (carried.last > padded.last && carriesOn(whole, deviation, pastDrift, carriedDemand) &&
+        lineBringsCloser(carried, carriedDemand, carried.last > byDecay)) {
+        reached = carried;
+    } else if (padded.last > last && lineBringsCloser(padded, asked, padded.last > byDecay)) {
+        reached = padded;
+    }
+    // In a signal of two channels the core's end is followed on in the
+    // sound the partner leaves, where the line over the longer range
+    // still helps.
+    // Where that end stands sure past the longest drifting core, a
+    // pop's longest core bounds it, and its line is judged as a wide
+    // core's.
+    const CancelledEnd cancelledEnd = cancelledCoreEnd(whole);
+    Candidate followed = reached;
+    followed.last = std::min(cancelledEnd.last, cancelledEnd.sure ? whole.first + longestDecayCore() - 1 : longest);
+    const LineDemand followedDemand{
+        cancelledEnd.sure ? std::min(asked.leaves, settings_.wideCoreLineLeaves) : asked.leaves,
+        cancelledEnd.sure ? std::max(asked.overMiss, settings_.wideCoreGainOverMiss) : asked.overMiss, true};
+    if (followed.last > reached.last && lineBringsCloser(followed, followedDemand, followed.last > byDecay)) {
+        reached = followed;
+    }
+    candidate = startedEarlier(reached, asked, reached.last > byDecay);
+    candidate = loudStartedEarlier(candidate, whole, deviation, asked, reached.last > byDecay);
+    // A pop's soft front rises over some samples into its core: a range
+    // that runs on as long as a pop's starts a sample earlier too, where
+    // the line still helps.
+    if (outlastsDriftingCore(candidate) &&
+        candidate.first > settings_.wideStartPad + static_cast<std::size_t>(settings_.order)) {
+        Candidate earlier = candidate;
+        earlier.first -= settings_.wideStartPad;
+        if (lineBringsCloser(earlier, asked, candidate.last > byDecay)) candidate = earlier;
+    }
+    return true;
 }
 
 double WindowScanner::levelBefore(std::size_t at) const {

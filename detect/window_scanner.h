@@ -4,6 +4,7 @@
 #define TESMORA_DETECT_WINDOW_SCANNER_H
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -288,12 +289,17 @@ private:
     // against what the sound before it predicts, falls below a quarter of
     // its peak (byMean); byDecay at least as far as the de-emphasis' decay
     // fitted to it says. Neither is before the range's own last sample.
+    // It looks as far as the longest click, or with loudLook up to a pop's
+    // longest core where a quarter of the peak stands well above the sound
+    // before the range (as found otherwise); lookFurther tells where a loud
+    // core's end ran to the end of the shorter look.
     struct CoreEnds {
         std::size_t byTail;
         std::size_t byDecay;
         std::size_t byMean;
+        bool lookFurther;
     };
-    CoreEnds reachCoreEnd(const Candidate& whole) const;
+    CoreEnds reachCoreEnd(const Candidate& whole, bool loudLook) const;
     // The range's last sample followed on while the samples after it depart
     // from the interpolation across it, with the de-emphasis' slow decay
     // taken out of the samples it leans on, by a quarter of the range's
@@ -418,6 +424,26 @@ private:
     // line then still helps; false where no end's line does.
     // aboveLevel: the departure against the sound's level about it (overLevel).
     bool lineAcrossReachedCore(Candidate& candidate, const Candidate& whole, double deviation, double aboveLevel) const;
+    // An end to judge, with the end the fitted decay tells beside it (the
+    // line across a range past it leans on that decay), and what the line
+    // across it must do.
+    struct JudgedEnd {
+        std::size_t last;
+        std::size_t byDecay;
+    };
+    struct EndJudging {
+        LineDemand demand;
+        double deviation;
+        bool faintWide;
+    };
+    // The first of the ends in order (kNoEnd-free, each judged once) whose
+    // line helps, run on and started earlier as lineAcrossReachedCore tells.
+    bool firstLinedEnd(Candidate& candidate, const Candidate& whole, const std::array<JudgedEnd, 5>& order,
+                       const EndJudging& judging) const;
+    // The range ending at end, run on past it where the line still helps;
+    // false where the line across it does not.
+    bool lineAcrossEnd(Candidate& candidate, const Candidate& whole, const JudgedEnd& end,
+                       const EndJudging& judging) const;
     // The sound's RMS just before the candidate and just after whole.
     struct SoundLevels {
         double before;

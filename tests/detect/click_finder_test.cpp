@@ -434,6 +434,19 @@ const WidePulse kSmoothWidePopAtBlock = {18, 20000, 15700};
 // ten samples before the ringing's first dip.
 const WidePulse kLightlyRingingPop = {2, 30000, 20000};
 
+// Loud pops of raw width 20 and 12, 15 and 12 times the RMS of a noise each
+// channel has of its own: their cores outlast the longest click, and the
+// other channel cancels nothing of the sound.
+const WidePulse kLoudPopsInOwnNoise[] = {{20, 22500, 20000}, {12, 18000, 20000}};
+
+// The stereo of two white noises of RMS 1500, each channel's own, with such
+// a pop in the first channel alone.
+Signal popInOwnNoise(int channel, const WidePulse& defect) {
+    Signal s = noise(kRate, 1500, channel == 0 ? 3 : 4);
+    if (channel == 0) addPulseInChannel(s, 0, 0, defect);
+    return s;
+}
+
 // A pop whose raw defect rises and falls as a triangle over 32 samples, in
 // one channel under a loud wash both share: its peak, 3.7 times the sound's
 // RMS, stays under the loud bound; its core lasts 154 samples.
@@ -1036,6 +1049,22 @@ std::vector<Case> cases() {
          "the gain fitted over 3 ms just before each range cancels the music there, and each range covers its core",
          [] { return faintPopsInRepannedStereo(0); }, coresOf(kFaintPops), 0, kRate,
          [] { return faintPopsInRepannedStereo(1); }},
+        {"a loud pop in one channel of stereo whose channels share nothing, its core past the longest click: "
+         "against what the sound before it predicts, its end is followed on up to a pop's longest core, and the "
+         "range covers the core",
+         [] { return popInOwnNoise(0, kLoudPopsInOwnNoise[0]); },
+         {coreOf(deEmphasisedPulse(kLoudPopsInOwnNoise[0].width, 1), kLoudPopsInOwnNoise[0].at)},
+         0,
+         kRate,
+         [] { return popInOwnNoise(1, kLoudPopsInOwnNoise[0]); },
+         40},
+        {"a shorter loud pop there, its core just past the longest click: followed on so too, and covered",
+         [] { return popInOwnNoise(0, kLoudPopsInOwnNoise[1]); },
+         {coreOf(deEmphasisedPulse(kLoudPopsInOwnNoise[1].width, 1), kLoudPopsInOwnNoise[1].at)},
+         0,
+         kRate,
+         [] { return popInOwnNoise(1, kLoudPopsInOwnNoise[1]); },
+         40},
         {"smooth wide pops in both channels at their own ratio and sign, no error of the model standing out: "
          "their samples, loud over the sound's level, find their cores, one just past a block's start too, the "
          "other lined down to a fifth of its peak",
