@@ -1,8 +1,8 @@
 #include "window_scanner.h"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
+#include <initializer_list>
 #include <iterator>
 #include <limits>
 #include <numeric>
@@ -779,8 +779,7 @@ WindowScanner::CoreEnds WindowScanner::reachCoreEnd(const Candidate& whole, bool
     const std::vector<double> away = departureFromBefore(whole.first, reach - whole.first);
     const std::size_t peak = largestAt(away, whole.last - whole.first);
     const double share = settings_.driftCoreOfPeak * away[peak];
-    const bool loud = longestDecayCore() > settings_.maxWidth && whole.first >= settings_.scaleStretch &&
-                      std::fabs(share) >= settings_.loudCoreEndFloor * levelBefore(whole.first);
+    const bool loud = quarterStandsOverSound(whole, std::fabs(share), settings_.loudCoreEndFloor);
     if (loudLook && !loud) return asFound;
     // The prediction strays from the sound by about its own level, and
     // swings with it: the damage is judged by its mean over a few samples.
@@ -1347,10 +1346,7 @@ bool WindowScanner::lineAcrossReachedCore(Candidate& candidate, const Candidate&
     if (faintWide) demand.overMiss = std::max(demand.overMiss, settings_.faintBeforeGainOverMiss);
     // A wide core's line removes the sound under it with the damage: it
     // must remove the damage more surely.
-    if (whole.partnerLeaves < 1) {
-        demand = {std::min(demand.leaves, settings_.wideCoreLineLeaves),
-                  std::max(demand.overMiss, settings_.wideCoreGainOverMiss)};
-    }
+    if (whole.partnerLeaves < 1) demand = asAWideCore(demand);
     // Followed against the interpolation with the decay taken out or by the
     // decay fitted after the range, whichever reaches further, then by the
     // fitted decay alone, by the damage's mean alone, and as found: where an
@@ -1363,42 +1359,32 @@ bool WindowScanner::lineAcrossReachedCore(Candidate& candidate, const Candidate&
     const EndJudging judging{demand, deviation, faintWide};
     const CoreEnds ends = reachCoreEnd(whole, false);
     const std::size_t furthest = std::max(interpolatedCoreEnd(whole), ends.byTail);
-    const std::array<JudgedEnd, 5> shorter{{{furthest, ends.byDecay},
-                                            {ends.byTail, ends.byDecay},
-                                            {ends.byDecay, ends.byDecay},
-                                            {ends.byMean, ends.byDecay},
-                                            {whole.last, ends.byDecay}}};
-    const bool found = firstLinedEnd(candidate, whole, shorter, judging);
+    const bool found = firstLinedEnd(candidate, whole, {furthest, ends.byTail, ends.byDecay, ends.byMean, whole.last},
+                                     ends.byDecay, judging);
     if (!ends.lookFurther) return found;
     const CoreEnds loud = reachCoreEnd(whole, true);
     const auto beyond = [furthest](std::size_t last) { return last > furthest ? last : kNoEnd; };
-    const std::array<JudgedEnd, 5> longer{{{beyond(loud.byTail), loud.byDecay},
-                                           {beyond(loud.byDecay), loud.byDecay},
-                                           {beyond(loud.byMean), loud.byDecay},
-                                           {kNoEnd, loud.byDecay},
-                                           {kNoEnd, loud.byDecay}}};
     Candidate further = whole;
-    if (firstLinedEnd(further, whole, longer, judging) && (!found || further.last > candidate.last)) {
+    if (firstLinedEnd(further, whole, {beyond(loud.byTail), beyond(loud.byDecay), beyond(loud.byMean)}, loud.byDecay,
+                      judging) &&
+        (!found || further.last > candidate.last)) {
         candidate = further;
         return true;
     }
     return found;
 }
 
-bool WindowScanner::firstLinedEnd(Candidate& candidate, const Candidate& whole, const std::array<JudgedEnd, 5>& order,
-                                  const EndJudging& judging) const {
-    for (std::size_t at = 0; at < order.size(); ++at) {
-        const auto same = [&](const JudgedEnd& end) { return end.last == order[at].last; };
-        if (order[at].last == kNoEnd || std::any_of(order.begin(), order.begin() + at, same)) continue;
-        if (lineAcrossEnd(candidate, whole, order[at], judging)) return true;
+bool WindowScanner::firstLinedEnd(Candidate& candidate, const Candidate& whole, std::initializer_list<std::size_t> ends,
+                                  std::size_t byDecay, const EndJudging& judging) const {
+    for (const std::size_t* at = ends.begin(); at != ends.end(); ++at) {
+        if (*at == kNoEnd || std::find(ends.begin(), at, *at) != at) continue;
+        if (lineAcrossEnd(candidate, whole, *at, byDecay, judging)) return true;
     }
     return false;
 }
 
-bool WindowScanner::lineAcrossEnd(Candidate& candidate, const Candidate& whole, const JudgedEnd& end,
+bool WindowScanner::lineAcrossEnd(Candidate& candidate, const Candidate& whole, std::size_t last, std::size_t byDecay,
                                   const EndJudging& judging) const {
-    const std::size_t last = end.last;
-    const std::size_t byDecay = end.byDecay;
     const LineDemand& demand = judging.demand;
     const double deviation = judging.deviation;
     const bool faintWide = judging.faintWide;
@@ -1407,9 +1393,8 @@ bool WindowScanner::lineAcrossEnd(Candidate& candidate, const Candidate& whole, 
     // A range run on by the slow decay past the longest drifting core
     // lines as much sound as a wide core does, and is judged as one.
     const bool pastDrift = outlastsDriftingCore(reached);
-    const LineDemand asked{pastDrift ? std::min(demand.leaves, settings_.wideCoreLineLeaves) : demand.leaves,
-                           pastDrift ? std::max(demand.overMiss, settings_.wideCoreGainOverMiss) : demand.overMiss,
-                           last > whole.last || faintWide};
+    LineDemand asked = pastDrift ? asAWideCore(demand) : demand;
+    asked.eitherSide = last > whole.last || faintWide;
     if (!lineBringsCloser(reached, asked, last > byDecay)) return false;
     // The end found lies where the damage falls into the sound's own
     // level, give or take a sample or two: the range runs on past it
@@ -1440,9 +1425,8 @@ bool WindowScanner::lineAcrossEnd(Candidate& candidate, const Candidate& whole, 
     const CancelledEnd cancelledEnd = cancelledCoreEnd(whole);
     Candidate followed = reached;
     followed.last = std::min(cancelledEnd.last, cancelledEnd.sure ? whole.first + longestDecayCore() - 1 : longest);
-    const LineDemand followedDemand{
-        cancelledEnd.sure ? std::min(asked.leaves, settings_.wideCoreLineLeaves) : asked.leaves,
-        cancelledEnd.sure ? std::max(asked.overMiss, settings_.wideCoreGainOverMiss) : asked.overMiss, true};
+    LineDemand followedDemand = cancelledEnd.sure ? asAWideCore(asked) : asked;
+    followedDemand.eitherSide = true;
     if (followed.last > reached.last && lineBringsCloser(followed, followedDemand, followed.last > byDecay)) {
         reached = followed;
     }
@@ -1474,9 +1458,13 @@ bool WindowScanner::faintAgainstBefore(const Candidate& whole, double deviation)
 }
 
 bool WindowScanner::standsLoudOverSound(const Candidate& whole, double deviation, double floor) const {
+    return quarterStandsOverSound(whole, settings_.coreOfPeak * deviation, floor);
+}
+
+bool WindowScanner::quarterStandsOverSound(const Candidate& whole, double quarter, double floor) const {
     const std::size_t stretch = settings_.scaleStretch;
     if (partner_.empty() || longestDecayCore() <= settings_.maxWidth || whole.first < stretch) return false;
-    return settings_.coreOfPeak * deviation >= floor * levelBefore(whole.first);
+    return quarter >= floor * levelBefore(whole.first);
 }
 
 bool WindowScanner::carriesOn(const Candidate& whole, double deviation, bool pastDrift, LineDemand& demand) const {
@@ -1491,9 +1479,14 @@ bool WindowScanner::carriesOn(const Candidate& whole, double deviation, bool pas
         !fallsAsAPulse(whole, settings_.faintEndFitLeaves)) {
         return false;
     }
+    demand = asAWideCore(demand);
+    return true;
+}
+
+WindowScanner::LineDemand WindowScanner::asAWideCore(LineDemand demand) const {
     demand.leaves = std::min(demand.leaves, settings_.wideCoreLineLeaves);
     demand.overMiss = std::max(demand.overMiss, settings_.wideCoreGainOverMiss);
-    return true;
+    return demand;
 }
 
 WindowScanner::Candidate WindowScanner::loudStartedEarlier(const Candidate& range, const Candidate& whole,

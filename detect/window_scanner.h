@@ -4,9 +4,9 @@
 #define TESMORA_DETECT_WINDOW_SCANNER_H
 
 #include <algorithm>
-#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <vector>
 
 #include "ar_model.h"
@@ -352,6 +352,9 @@ private:
     // interpolation takes the de-emphasis' slow decay out of the samples
     // after the range first (decay_tail.h).
     bool lineBringsCloser(const Candidate& whole, const LineDemand& demand, bool decayAfter) const;
+    // demand made as strict as a wide core's line must meet: it removes the
+    // sound under it with the damage.
+    LineDemand asAWideCore(LineDemand demand) const;
     // The sound's RMS over the scale's stretch before sample at (at least
     // that stretch from the signal's start), what a range's loudness is
     // told against.
@@ -363,6 +366,8 @@ private:
     // the sound's RMS before it, in a signal of two channels where the user
     // left the longest click to the detector.
     bool standsLoudOverSound(const Candidate& whole, double deviation, double floor) const;
+    // ... and whether quarter, so taken, stands so.
+    bool quarterStandsOverSound(const Candidate& whole, double quarter, double floor) const;
     // Whether the range's end runs on as far as the slow decay takes a
     // quarter of its peak down to a fifth (loudEndPad), and what its line
     // must then achieve (demand, made stricter for a fainter range);
@@ -424,25 +429,21 @@ private:
     // line then still helps; false where no end's line does.
     // aboveLevel: the departure against the sound's level about it (overLevel).
     bool lineAcrossReachedCore(Candidate& candidate, const Candidate& whole, double deviation, double aboveLevel) const;
-    // An end to judge, with the end the fitted decay tells beside it (the
-    // line across a range past it leans on that decay), and what the line
-    // across it must do.
-    struct JudgedEnd {
-        std::size_t last;
-        std::size_t byDecay;
-    };
+    // What the line across an end must do.
     struct EndJudging {
         LineDemand demand;
         double deviation;
         bool faintWide;
     };
-    // The first of the ends in order (kNoEnd-free, each judged once) whose
-    // line helps, run on and started earlier as lineAcrossReachedCore tells.
-    bool firstLinedEnd(Candidate& candidate, const Candidate& whole, const std::array<JudgedEnd, 5>& order,
-                       const EndJudging& judging) const;
-    // The range ending at end, run on past it where the line still helps;
+    // The first of the ends in order (those marked kNoEnd skipped, each
+    // judged once) whose line helps, run on and started earlier as
+    // lineAcrossReachedCore tells; byDecay is the end the fitted decay tells
+    // (the line across a range past it leans on that decay).
+    bool firstLinedEnd(Candidate& candidate, const Candidate& whole, std::initializer_list<std::size_t> ends,
+                       std::size_t byDecay, const EndJudging& judging) const;
+    // The range ending at last, run on past it where the line still helps;
     // false where the line across it does not.
-    bool lineAcrossEnd(Candidate& candidate, const Candidate& whole, const JudgedEnd& end,
+    bool lineAcrossEnd(Candidate& candidate, const Candidate& whole, std::size_t last, std::size_t byDecay,
                        const EndJudging& judging) const;
     // The sound's RMS just before the candidate and just after whole.
     struct SoundLevels {
