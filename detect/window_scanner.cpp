@@ -231,7 +231,7 @@ void WindowScanner::matchPulse() {
     const double energy = std::inner_product(shapeError.begin(), shapeError.end(), shapeError.begin(), 0.0);
     if (energy <= 0) return;
     const double norm = std::sqrt(energy);
-    const double floor = settings_.pulseThreshold * norm;
+    const double floor = std::min(settings_.pulseThreshold, std::sqrt(settings_.noisePulseThreshold)) * norm;
     const double* scale = forwardScale_.bySample();
     // The sums run on from one sample to the one before it: their scope is
     // the loop's, not one pass's.
@@ -253,8 +253,11 @@ void WindowScanner::findPulseCandidates(std::vector<Candidate>& found, const std
     // Each cluster of samples above the threshold that no candidate found
     // already explains starts one at its strongest.
     const auto p = static_cast<std::size_t>(settings_.order);
-    const double threshold = settings_.pulseThreshold;
-    if (threshold <= 0) return;
+    if (settings_.pulseThreshold <= 0) return;
+    // Where the error around is white Gaussian noise, the matched sum's
+    // deviation is known, and a far lower threshold holds as few false
+    // alarms: there a faint pulse is told by its shape alone.
+    const double threshold = std::min(settings_.pulseThreshold, std::sqrt(settings_.noisePulseThreshold));
     const std::size_t known = found.size();
     const std::size_t end = count_ > 2 * p ? count_ - 2 * p : 0;
     std::size_t i = 2 * p;
@@ -273,11 +276,30 @@ void WindowScanner::findPulseCandidates(std::vector<Candidate>& found, const std
         const bool covered = std::any_of(found.begin(), found.begin() + static_cast<std::ptrdiff_t>(known), near) ||
                              std::any_of(before.begin(), before.end(), near);
         if (covered) continue;
+        const bool inNoise = pulseScore_[peak] <= settings_.pulseThreshold;
+        if (inNoise && !noiseLikeAround(peak)) continue;
         Candidate candidate = edgesAround(peak, pulseScore_[peak] * settings_.threshold / threshold);
         candidate.byPulse = true;
+        if (inNoise) candidate = acrossNoisePulse(candidate, peak);
         found.push_back(candidate);
         i = std::max(i, candidate.last + 1);
     }
+}
+
+WindowScanner::Candidate WindowScanner::acrossNoisePulse(Candidate candidate, std::size_t start) const {
+    // In noise no one sample of the pulse stands out, and its edges are not
+    // found from the errors: it spans the few samples of its spike, from a
+    // sample before the sum's peak (which stays high a sample either side of
+    // the start), and its end is followed as any click's. Its decays, in
+    // noise as loud as its tail, are not asked to fit.
+    candidate.inNoise = true;
+    candidate.first = start - 1;
+    candidate.last = std::max(candidate.last, start + settings_.energySpan - 1);
+    candidate.peak = start;
+    for (std::size_t k = start; k < start + settings_.energySpan; ++k) {
+        if (std::fabs(forward_[k]) > std::fabs(forward_[candidate.peak])) candidate.peak = k;
+    }
+    return candidate;
 }
 
 bool WindowScanner::fallsAsAPulse(const Candidate& candidate, double leaves) const {
@@ -1264,7 +1286,7 @@ bool WindowScanner::confirm(Candidate& candidate, double deviation) const {
         needed = pulseNeeded;
     }
     whole.score = std::min(whole.score, deviation / needed);
-    if (deviation < needed || (candidate.byPulse && !fallsAsAPulse(candidate, settings_.pulseFitLeaves)) ||
+    if (deviation < needed || (candidate.byPulse && !candidate.inNoise && !fallsAsAPulse(candidate, settings_.pulseFitLeaves)) ||
         isAttack(whole, across.at) || repeatsAPeriodAway(candidate)) {
         return false;
     }

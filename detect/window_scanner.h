@@ -64,6 +64,7 @@ private:
         bool byPulse = false;    // found by the error matched to a de-emphasised pulse only
         bool byPartner = false;  // found only against what the partner channel predicts
         bool byFront = false;    // found by its forward error only
+        bool inNoise = false;    // found by the matched pulse under its threshold, in white Gaussian error
         // Of a core wider than half the longest click, in a signal of two
         // channels: the share of the sound around it the partner leaves
         // (partnerLeavesAround); 1 for any other.
@@ -109,6 +110,8 @@ private:
                          const WindowPlace& place, std::size_t foundBefore, std::vector<Damage>& found);
     // before: the candidates of the fits before.
     void findPulseCandidates(std::vector<Candidate>& found, const std::vector<Candidate>& before) const;
+    // A pulse found by its shape in white Gaussian error, from start on.
+    Candidate acrossNoisePulse(Candidate candidate, std::size_t start) const;
     // Whether the damage from the candidate's largest departure on falls as
     // the de-emphasis' two decays do.
     bool fallsAsAPulse(const Candidate& candidate, double leaves) const;
