@@ -206,6 +206,7 @@ void WindowScanner::matchPulse() {
     const std::size_t n = count_;
     const auto p = static_cast<std::size_t>(settings_.order);
     pulseScore_.assign(n, 0.0);
+    pulseSum_.assign(n, 0.0);
     if (settings_.pulseThreshold <= 0 || n < 2 * p) return;
     constexpr double kSlow = 3180e-6;
     constexpr double kShelf = 318e-6;
@@ -226,12 +227,13 @@ void WindowScanner::matchPulse() {
         slowPart *= slow;
         fastPart *= fast;
     }
+    pulseShape_.assign(shape.begin() + static_cast<std::ptrdiff_t>(p), shape.end());
     std::vector<double> shapeError(shape.size());
     forwardError(shape.data(), shape.size(), model_, shapeError.data());
     const double energy = std::inner_product(shapeError.begin(), shapeError.end(), shapeError.begin(), 0.0);
     if (energy <= 0) return;
     const double norm = std::sqrt(energy);
-    const double floor = std::min(settings_.pulseThreshold, std::sqrt(settings_.noisePulseThreshold)) * norm;
+    const double floor = settings_.pulseThreshold * norm;
     const double* scale = forwardScale_.bySample();
     // The sums run on from one sample to the one before it: their scope is
     // the loop's, not one pass's.
@@ -243,8 +245,9 @@ void WindowScanner::matchPulse() {
         const std::size_t i = n - 1 - k;  // from the end back
         slowSum = matched_[i] + slow * slowSum;
         fastSum = matched_[i] + fast * fastSum;
+        pulseSum_[i] = slowGain * slowSum + fastGain * fastSum;
         // Divided out only where it may start a candidate: the rest are 0.
-        const double sum = std::fabs(slowGain * slowSum + fastGain * fastSum);
+        const double sum = std::fabs(pulseSum_[i]);
         if (sum > floor * scale[i]) pulseScore_[i] = sum / (norm * scale[i]);
     }
 }
@@ -253,11 +256,8 @@ void WindowScanner::findPulseCandidates(std::vector<Candidate>& found, const std
     // Each cluster of samples above the threshold that no candidate found
     // already explains starts one at its strongest.
     const auto p = static_cast<std::size_t>(settings_.order);
-    if (settings_.pulseThreshold <= 0) return;
-    // Where the error around is white Gaussian noise, the matched sum's
-    // deviation is known, and a far lower threshold holds as few false
-    // alarms: there a faint pulse is told by its shape alone.
-    const double threshold = std::min(settings_.pulseThreshold, std::sqrt(settings_.noisePulseThreshold));
+    const double threshold = settings_.pulseThreshold;
+    if (threshold <= 0) return;
     const std::size_t known = found.size();
     const std::size_t end = count_ > 2 * p ? count_ - 2 * p : 0;
     std::size_t i = 2 * p;
@@ -276,30 +276,11 @@ void WindowScanner::findPulseCandidates(std::vector<Candidate>& found, const std
         const bool covered = std::any_of(found.begin(), found.begin() + static_cast<std::ptrdiff_t>(known), near) ||
                              std::any_of(before.begin(), before.end(), near);
         if (covered) continue;
-        const bool inNoise = pulseScore_[peak] <= settings_.pulseThreshold;
-        if (inNoise && !noiseLikeAround(peak)) continue;
         Candidate candidate = edgesAround(peak, pulseScore_[peak] * settings_.threshold / threshold);
         candidate.byPulse = true;
-        if (inNoise) candidate = acrossNoisePulse(candidate, peak);
         found.push_back(candidate);
         i = std::max(i, candidate.last + 1);
     }
-}
-
-WindowScanner::Candidate WindowScanner::acrossNoisePulse(Candidate candidate, std::size_t start) const {
-    // In noise no one sample of the pulse stands out, and its edges are not
-    // found from the errors: it spans the few samples of its spike, from a
-    // sample before the sum's peak (which stays high a sample either side of
-    // the start), and its end is followed as any click's. Its decays, in
-    // noise as loud as its tail, are not asked to fit.
-    candidate.inNoise = true;
-    candidate.first = start - 1;
-    candidate.last = std::max(candidate.last, start + settings_.energySpan - 1);
-    candidate.peak = start;
-    for (std::size_t k = start; k < start + settings_.energySpan; ++k) {
-        if (std::fabs(forward_[k]) > std::fabs(forward_[candidate.peak])) candidate.peak = k;
-    }
-    return candidate;
 }
 
 bool WindowScanner::fallsAsAPulse(const Candidate& candidate, double leaves) const {
@@ -1628,6 +1609,7 @@ void WindowScanner::scan(const std::int16_t* samples, std::size_t count, const W
     fresh.clear();
     matchPulse();
     findPulseCandidates(fresh, candidates);
+    findNoisePulseCandidates(fresh, candidates);
     if (settings_.frontThreshold > 0) findFrontCandidates(fresh, candidates);
     std::vector<Candidate> standIns;
     findLoudCandidates(fresh, candidates, againstPartner, standIns);

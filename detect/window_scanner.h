@@ -64,7 +64,7 @@ private:
         bool byPulse = false;    // found by the error matched to a de-emphasised pulse only
         bool byPartner = false;  // found only against what the partner channel predicts
         bool byFront = false;    // found by its forward error only
-        bool inNoise = false;    // found by the matched pulse under its threshold, in white Gaussian error
+        bool inNoise = false;    // found by its shape alone in white Gaussian error (noise_pulse.cpp)
         // Of a core wider than half the longest click, in a signal of two
         // channels: the share of the sound around it the partner leaves
         // (partnerLeavesAround); 1 for any other.
@@ -110,8 +110,10 @@ private:
                          const WindowPlace& place, std::size_t foundBefore, std::vector<Damage>& found);
     // before: the candidates of the fits before.
     void findPulseCandidates(std::vector<Candidate>& found, const std::vector<Candidate>& before) const;
-    // A pulse found by its shape in white Gaussian error, from start on.
-    Candidate acrossNoisePulse(Candidate candidate, std::size_t start) const;
+    // In noise-like sound: the error matched to pulses of several raw widths
+    // through the de-emphasis, and the candidates it finds where the error
+    // around is white (noise_pulse.cpp).
+    void findNoisePulseCandidates(std::vector<Candidate>& found, const std::vector<Candidate>& before) const;
     // Whether the damage from the candidate's largest departure on falls as
     // the de-emphasis' two decays do.
     bool fallsAsAPulse(const Candidate& candidate, double leaves) const;
@@ -480,6 +482,8 @@ private:
     std::vector<double> matched_;   // the two-sided error: forward error filtered by the reversed model
     std::vector<double> score_;
     std::vector<double> pulseScore_;  // the error matched to a de-emphasised pulse starting at each sample
+    std::vector<double> pulseSum_;    // ... that sum, signed and not divided by its deviation
+    std::vector<double> pulseShape_;  // the de-emphasised impulse it is matched to
     NoiseEvidence noise_;             // of the forward error
     RobustScale forwardScale_;
     RobustScale matchedScale_;
