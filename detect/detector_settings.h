@@ -27,7 +27,7 @@ struct DetectorSettings {
     // Finding candidates.
     double threshold = 10;        // peak of the two-sided error, in robust deviations
     double pulseThreshold = 10;   // the error matched to a de-emphasised pulse, in deviations (0: not looked for)
-    double noisePulseThreshold = 25;  // ... to one of some raw width, where the error around is white, squared
+    double noisePulseThreshold = 30;  // ... to one of some raw widths, where the error around is white, squared
     double frontThreshold = 25;   // the forward error that starts a candidate alone, in robust deviations
     double frontEvidence = 1.25;  // ... and which must then depart this many times more than a click
     double edgeThreshold = 5;     // the one-sided errors that mark a click's edges
@@ -180,6 +180,7 @@ struct DetectorSettings {
     // departs less than this many times the sound's RMS before it ...
     double faintBeforeLevel = 2.7;
     double faintBeforeGainOverMiss = 5;  // ... must gain this much over the larger miss, before or after it
+    double noiseGainOverMiss = 1.5;      // ... and a pulse told by its shape alone in noise (noise_pulse.cpp)
     std::size_t tailGap = 4;             // quiet samples a tail is followed across
     std::size_t tailPad = 40;            // percent of the width found that the range runs on by
     // A confirmed range's damage against what its line removes of the sound (range_weight.cpp).

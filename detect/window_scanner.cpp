@@ -1347,6 +1347,10 @@ bool WindowScanner::lineAcrossReachedCore(Candidate& candidate, const Candidate&
     // clearly more than the interpolation misses by before or after it.
     const bool faintWide = faintAgainstBefore(whole, deviation);
     if (faintWide) demand.overMiss = std::max(demand.overMiss, settings_.faintBeforeGainOverMiss);
+    // A pulse told by its shape alone in noise is faint: the line across it
+    // leaves the noise's own energy there, as large as the miss, and must
+    // gain clearly more than that.
+    if (candidate.inNoise) demand.overMiss = std::max(demand.overMiss, settings_.noiseGainOverMiss);
     // A wide core's line removes the sound under it with the damage: it
     // must remove the damage more surely.
     if (whole.partnerLeaves < 1) demand = asAWideCore(demand);

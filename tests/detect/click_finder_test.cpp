@@ -447,6 +447,18 @@ Signal popInOwnNoise(int channel, const WidePulse& defect) {
     return s;
 }
 
+// Faint pulses of raw width 1 and 2, 3.3 times the RMS of such noise: no
+// sample of theirs stands out, but their shape through the de-emphasis does.
+const WidePulse kFaintPulsesInOwnNoise[] = {{2, -5000, 18000}, {1, -5000, 28000}};
+
+Signal faintPulsesInOwnNoise(int channel) {
+    Signal s = noise(kRate, 1500, channel == 0 ? 3 : 4);
+    for (const WidePulse& defect : kFaintPulsesInOwnNoise) {
+        if (channel == 0) addPulseInChannel(s, 0, 0, defect);
+    }
+    return s;
+}
+
 // A pop whose raw defect rises and falls as a triangle over 32 samples, in
 // one channel under a loud wash both share: its peak, 3.7 times the sound's
 // RMS, stays under the loud bound; its core lasts 154 samples.
@@ -1065,6 +1077,9 @@ std::vector<Case> cases() {
          kRate,
          [] { return popInOwnNoise(1, kLoudPopsInOwnNoise[1]); },
          40},
+        {"faint pulses in one channel of that stereo, 3.3 times the RMS: no sample stands out, but matched by their shape where the error around is white, each range covers its core",
+         [] { return faintPulsesInOwnNoise(0); }, coresOf(kFaintPulsesInOwnNoise), 0, kRate,
+         [] { return faintPulsesInOwnNoise(1); }, 40},
         {"smooth wide pops in both channels at their own ratio and sign, no error of the model standing out: "
          "their samples, loud over the sound's level, find their cores, one just past a block's start too, the "
          "other lined down to a fifth of its peak",
