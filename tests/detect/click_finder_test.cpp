@@ -451,9 +451,12 @@ Signal popInOwnNoise(int channel, const WidePulse& defect) {
 // sample of theirs stands out, but their shape through the de-emphasis does.
 const WidePulse kFaintPulsesInOwnNoise[] = {{2, -5000, 18000}, {1, -5000, 28000}};
 
-Signal faintPulsesInOwnNoise(int channel) {
+// The stereo of two white noises of RMS 1500, each channel's own, with such
+// pulses in the first channel alone.
+template <std::size_t count>
+Signal pulsesInOwnNoise(int channel, const WidePulse (&pulses)[count]) {
     Signal s = noise(kRate, 1500, channel == 0 ? 3 : 4);
-    for (const WidePulse& defect : kFaintPulsesInOwnNoise) {
+    for (const WidePulse& defect : pulses) {
         if (channel == 0) addPulseInChannel(s, 0, 0, defect);
     }
     return s;
@@ -1077,9 +1080,10 @@ std::vector<Case> cases() {
          kRate,
          [] { return popInOwnNoise(1, kLoudPopsInOwnNoise[1]); },
          40},
-        {"faint pulses in one channel of that stereo, 3.3 times the RMS: no sample stands out, but matched by their shape where the error around is white, each range covers its core",
-         [] { return faintPulsesInOwnNoise(0); }, coresOf(kFaintPulsesInOwnNoise), 0, kRate,
-         [] { return faintPulsesInOwnNoise(1); }, 40},
+        {"faint pulses in one channel of that stereo, 3.3 times the RMS: no sample stands out, but matched by "
+         "their shape where the error around is white, each range covers its core",
+         [] { return pulsesInOwnNoise(0, kFaintPulsesInOwnNoise); }, coresOf(kFaintPulsesInOwnNoise), 0, kRate,
+         [] { return pulsesInOwnNoise(1, kFaintPulsesInOwnNoise); }, 40},
         {"smooth wide pops in both channels at their own ratio and sign, no error of the model standing out: "
          "their samples, loud over the sound's level, find their cores, one just past a block's start too, the "
          "other lined down to a fifth of its peak",
