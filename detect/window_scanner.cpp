@@ -206,7 +206,7 @@ void WindowScanner::matchPulse() {
     const std::size_t n = count_;
     const auto p = static_cast<std::size_t>(settings_.order);
     pulseScore_.assign(n, 0.0);
-    pulseSum_.assign(n, 0.0);
+    pulseShape_.clear();
     if (settings_.pulseThreshold <= 0 || n < 2 * p) return;
     constexpr double kSlow = 3180e-6;
     constexpr double kShelf = 318e-6;
@@ -227,11 +227,12 @@ void WindowScanner::matchPulse() {
         slowPart *= slow;
         fastPart *= fast;
     }
-    pulseShape_.assign(shape.begin() + static_cast<std::ptrdiff_t>(p), shape.end());
     std::vector<double> shapeError(shape.size());
     forwardError(shape.data(), shape.size(), model_, shapeError.data());
     const double energy = std::inner_product(shapeError.begin(), shapeError.end(), shapeError.begin(), 0.0);
     if (energy <= 0) return;
+    pulseShape_.assign(shape.begin() + static_cast<std::ptrdiff_t>(p), shape.end());
+    pulseShapeError_ = shapeError;
     const double norm = std::sqrt(energy);
     const double floor = settings_.pulseThreshold * norm;
     const double* scale = forwardScale_.bySample();
@@ -241,13 +242,19 @@ void WindowScanner::matchPulse() {
     double slowSum = 0;
     // cppcheck-suppress variableScope
     double fastSum = 0;
+    // cppcheck-suppress variableScope
+    double laterSums = 0;
+    pulseSuffix_.resize(n + 1);
+    std::fill(pulseSuffix_.begin() + static_cast<std::ptrdiff_t>(n - p), pulseSuffix_.end(), 0.0);
     for (std::size_t k = p; k < n - p; ++k) {
         const std::size_t i = n - 1 - k;  // from the end back
         slowSum = matched_[i] + slow * slowSum;
         fastSum = matched_[i] + fast * fastSum;
-        pulseSum_[i] = slowGain * slowSum + fastGain * fastSum;
+        const double signedSum = slowGain * slowSum + fastGain * fastSum;
+        laterSums += signedSum;
+        pulseSuffix_[i] = laterSums;
         // Divided out only where it may start a candidate: the rest are 0.
-        const double sum = std::fabs(pulseSum_[i]);
+        const double sum = std::fabs(signedSum);
         if (sum > floor * scale[i]) pulseScore_[i] = sum / (norm * scale[i]);
     }
 }

@@ -113,7 +113,7 @@ private:
     // In noise-like sound: the error matched to pulses of several raw widths
     // through the de-emphasis, and the candidates it finds where the error
     // around is white (noise_pulse.cpp).
-    void findNoisePulseCandidates(std::vector<Candidate>& found, const std::vector<Candidate>& before) const;
+    void findNoisePulseCandidates(std::vector<Candidate>& found, const std::vector<Candidate>& before);
     // Whether the damage from the candidate's largest departure on falls as
     // the de-emphasis' two decays do.
     bool fallsAsAPulse(const Candidate& candidate, double leaves) const;
@@ -482,8 +482,12 @@ private:
     std::vector<double> matched_;   // the two-sided error: forward error filtered by the reversed model
     std::vector<double> score_;
     std::vector<double> pulseScore_;  // the error matched to a de-emphasised pulse starting at each sample
-    std::vector<double> pulseSum_;    // ... that sum, signed and not divided by its deviation
-    std::vector<double> pulseShape_;  // the de-emphasised impulse it is matched to
+    std::vector<double> pulseSuffix_;  // ... that sum, signed and undivided, summed from each sample on
+    std::vector<double> noiseScore_;   // the best of the widths matched in noise (noise_pulse.cpp), in deviations
+    std::vector<double> noiseWidth_;   // ... and which one it is
+    std::vector<double> pulseShape_;       // the de-emphasised impulse it is matched to
+    std::vector<double> pulseShapeError_;  // ... its forward error, the model's order of silence before it
+    std::vector<std::size_t> noiseCoreEnds_;  // the cores' ends of the widths matched in noise (noise_pulse.cpp)
     NoiseEvidence noise_;             // of the forward error
     RobustScale forwardScale_;
     RobustScale matchedScale_;
