@@ -60,9 +60,9 @@ std::size_t coreEndOfWidth(const std::vector<double>& impulse, std::size_t width
 // that is the larger, and sets which[i] to k there; four i at a time where
 // the processor can.
 __attribute__((target_clones("avx2", "default"))) void raiseScores(const double* later, const double* scale,
-                                                                   std::size_t from, std::size_t end,
-                                                                   std::size_t width, double inverseNorm, double k,
-                                                                   double* score, double* which) {
+                                                                   std::size_t from, std::size_t end, std::size_t width,
+                                                                   double inverseNorm, double k, double* score,
+                                                                   double* which) {
     for (std::size_t i = from; i < end; ++i) {
         const double z = std::fabs(later[i] - later[i + width]) * inverseNorm / scale[i];
         const bool higher = k == 0 || z > score[i];

@@ -1274,7 +1274,8 @@ bool WindowScanner::confirm(Candidate& candidate, double deviation) const {
         needed = pulseNeeded;
     }
     whole.score = std::min(whole.score, deviation / needed);
-    if (deviation < needed || (candidate.byPulse && !candidate.inNoise && !fallsAsAPulse(candidate, settings_.pulseFitLeaves)) ||
+    if (deviation < needed ||
+        (candidate.byPulse && !candidate.inNoise && !fallsAsAPulse(candidate, settings_.pulseFitLeaves)) ||
         isAttack(whole, across.at) || repeatsAPeriodAway(candidate)) {
         return false;
     }

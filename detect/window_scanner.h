@@ -481,14 +481,14 @@ private:
     std::vector<double> rawError_;  // the forward error of the samples as they are, with the final model
     std::vector<double> matched_;   // the two-sided error: forward error filtered by the reversed model
     std::vector<double> score_;
-    std::vector<double> pulseScore_;  // the error matched to a de-emphasised pulse starting at each sample
-    std::vector<double> pulseSuffix_;  // ... that sum, signed and undivided, summed from each sample on
-    std::vector<double> noiseScore_;   // the best of the widths matched in noise (noise_pulse.cpp), in deviations
-    std::vector<double> noiseWidth_;   // ... and which one it is
+    std::vector<double> pulseScore_;       // the error matched to a de-emphasised pulse starting at each sample
+    std::vector<double> pulseSuffix_;      // ... that sum, signed and undivided, summed from each sample on
+    std::vector<double> noiseScore_;       // the best of the widths matched in noise (noise_pulse.cpp), in deviations
+    std::vector<double> noiseWidth_;       // ... and which one it is
     std::vector<double> pulseShape_;       // the de-emphasised impulse it is matched to
     std::vector<double> pulseShapeError_;  // ... its forward error, the model's order of silence before it
     std::vector<std::size_t> noiseCoreEnds_;  // the cores' ends of the widths matched in noise (noise_pulse.cpp)
-    NoiseEvidence noise_;             // of the forward error
+    NoiseEvidence noise_;                     // of the forward error
     RobustScale forwardScale_;
     RobustScale matchedScale_;
     // Another channel's window, where searched against it (else empty).
