@@ -87,7 +87,9 @@ void WindowScanner::findNoisePulseCandidates(std::vector<Candidate>& found, cons
     const std::size_t end = n - 2 * p - settings_.maxWidth;
     // The cores' ends do not depend on the model: found once.
     if (noiseCoreEnds_.empty()) {
-        for (const std::size_t width : kRawWidths) noiseCoreEnds_.push_back(coreEndOfWidth(pulseShape_, width));
+        noiseCoreEnds_.resize(kRawWidths.size());
+        std::transform(kRawWidths.begin(), kRawWidths.end(), noiseCoreEnds_.begin(),
+                       [this](std::size_t width) { return coreEndOfWidth(pulseShape_, width); });
     }
     std::size_t matched = 0;
     for (std::size_t k = 0; k < kRawWidths.size(); ++k) {
