@@ -35,6 +35,19 @@
 // side, the error is white (its correlation a sample or two later within
 // the chance of the estimate) and its windows seldom reach even half that
 // energy.
+// There, too, a faint pulse through a phono stage's de-emphasis (3 to 5
+// times the sound's RMS) leaves no few samples above those bounds: its
+// energy lies in its rise over its raw width and in its decays. The error
+// correlated with its whole shape as the model filters it (the
+// de-emphasised pulse of a raw defect 1 to 45 samples wide, about two widths
+// an octave; the best of them) has a known deviation in white Gaussian
+// error, and above 30 squared deviations of it, looked for once the fits
+// are done where no candidate lies within the longest click, a candidate
+// starts a sample before that shape's start and ends where its core would,
+// down to a quarter of its peak (noise_pulse.cpp). It is judged as any
+// click (its decays, in noise as loud as its tail, are not asked to fit),
+// but its line must gain 1.5 times what the interpolation misses the sound
+// by: in noise a line leaves the noise's own energy across it.
 // A wide, smooth pulse is predicted well from both sides (the pulse itself
 // lies after its front): its two-sided error stays low, while its sudden
 // front, unpredictable from the sound before, stands out in the forward

@@ -101,6 +101,7 @@ DetectorSettings settingsFor(int sampleRate, const DetectOptions& options) {
     // false alarms the energy of a few samples raises.
     settings.energyThreshold += 6 * std::log2(factor);
     settings.shapedThreshold += 6 * std::log2(factor);
+    settings.noisePulseThreshold += 6 * std::log2(factor);
     settings.deviationRatio *= factor;
     settings.steadyDeviationRatio *= factor;
     settings.energyDeviationRatio *= factor;

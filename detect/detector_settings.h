@@ -25,13 +25,14 @@ struct DetectorSettings {
                                     // local level is the RMS this far on either side; by rate
 
     // Finding candidates.
-    double threshold = 10;        // peak of the two-sided error, in robust deviations
-    double pulseThreshold = 10;   // the error matched to a de-emphasised pulse, in deviations (0: not looked for)
-    double frontThreshold = 25;   // the forward error that starts a candidate alone, in robust deviations
-    double frontEvidence = 1.25;  // ... and which must then depart this many times more than a click
-    double edgeThreshold = 5;     // the one-sided errors that mark a click's edges
-    std::size_t edgeGap = 2;      // quiet samples an edge is followed across
-    std::size_t tailShare = 25;   // percent of the width seen that the edge runs on by
+    double threshold = 10;            // peak of the two-sided error, in robust deviations
+    double pulseThreshold = 10;       // the error matched to a de-emphasised pulse, in deviations (0: not looked for)
+    double noisePulseThreshold = 30;  // ... to one of some raw widths, where the error around is white, squared
+    double frontThreshold = 25;       // the forward error that starts a candidate alone, in robust deviations
+    double frontEvidence = 1.25;      // ... and which must then depart this many times more than a click
+    double edgeThreshold = 5;         // the one-sided errors that mark a click's edges
+    std::size_t edgeGap = 2;          // quiet samples an edge is followed across
+    std::size_t tailShare = 25;       // percent of the width seen that the edge runs on by
     // Candidates closer than this are one. At least 4: a selection reaches
     // two samples beyond its damage on each side, and two must not overlap.
     std::size_t mergeGap = 4;
@@ -179,6 +180,7 @@ struct DetectorSettings {
     // departs less than this many times the sound's RMS before it ...
     double faintBeforeLevel = 2.7;
     double faintBeforeGainOverMiss = 5;  // ... must gain this much over the larger miss, before or after it
+    double noiseGainOverMiss = 1.5;      // ... and a pulse told by its shape alone in noise (noise_pulse.cpp)
     std::size_t tailGap = 4;             // quiet samples a tail is followed across
     std::size_t tailPad = 40;            // percent of the width found that the range runs on by
     // A confirmed range's damage against what its line removes of the sound (range_weight.cpp).

@@ -206,6 +206,7 @@ void WindowScanner::matchPulse() {
     const std::size_t n = count_;
     const auto p = static_cast<std::size_t>(settings_.order);
     pulseScore_.assign(n, 0.0);
+    pulseShape_.clear();
     if (settings_.pulseThreshold <= 0 || n < 2 * p) return;
     constexpr double kSlow = 3180e-6;
     constexpr double kShelf = 318e-6;
@@ -230,6 +231,8 @@ void WindowScanner::matchPulse() {
     forwardError(shape.data(), shape.size(), model_, shapeError.data());
     const double energy = std::inner_product(shapeError.begin(), shapeError.end(), shapeError.begin(), 0.0);
     if (energy <= 0) return;
+    pulseShape_.assign(shape.begin() + static_cast<std::ptrdiff_t>(p), shape.end());
+    pulseShapeError_ = shapeError;
     const double norm = std::sqrt(energy);
     const double floor = settings_.pulseThreshold * norm;
     const double* scale = forwardScale_.bySample();
@@ -239,12 +242,19 @@ void WindowScanner::matchPulse() {
     double slowSum = 0;
     // cppcheck-suppress variableScope
     double fastSum = 0;
+    // cppcheck-suppress variableScope
+    double laterSums = 0;
+    pulseSuffix_.resize(n + 1);
+    std::fill(pulseSuffix_.begin() + static_cast<std::ptrdiff_t>(n - p), pulseSuffix_.end(), 0.0);
     for (std::size_t k = p; k < n - p; ++k) {
         const std::size_t i = n - 1 - k;  // from the end back
         slowSum = matched_[i] + slow * slowSum;
         fastSum = matched_[i] + fast * fastSum;
+        const double signedSum = slowGain * slowSum + fastGain * fastSum;
+        laterSums += signedSum;
+        pulseSuffix_[i] = laterSums;
         // Divided out only where it may start a candidate: the rest are 0.
-        const double sum = std::fabs(slowGain * slowSum + fastGain * fastSum);
+        const double sum = std::fabs(signedSum);
         if (sum > floor * scale[i]) pulseScore_[i] = sum / (norm * scale[i]);
     }
 }
@@ -1264,7 +1274,8 @@ bool WindowScanner::confirm(Candidate& candidate, double deviation) const {
         needed = pulseNeeded;
     }
     whole.score = std::min(whole.score, deviation / needed);
-    if (deviation < needed || (candidate.byPulse && !fallsAsAPulse(candidate, settings_.pulseFitLeaves)) ||
+    if (deviation < needed ||
+        (candidate.byPulse && !candidate.inNoise && !fallsAsAPulse(candidate, settings_.pulseFitLeaves)) ||
         isAttack(whole, across.at) || repeatsAPeriodAway(candidate)) {
         return false;
     }
@@ -1344,6 +1355,10 @@ bool WindowScanner::lineAcrossReachedCore(Candidate& candidate, const Candidate&
     // clearly more than the interpolation misses by before or after it.
     const bool faintWide = faintAgainstBefore(whole, deviation);
     if (faintWide) demand.overMiss = std::max(demand.overMiss, settings_.faintBeforeGainOverMiss);
+    // A pulse told by its shape alone in noise is faint: the line across it
+    // leaves the noise's own energy there, as large as the miss, and must
+    // gain clearly more than that.
+    if (candidate.inNoise) demand.overMiss = std::max(demand.overMiss, settings_.noiseGainOverMiss);
     // A wide core's line removes the sound under it with the damage: it
     // must remove the damage more surely.
     if (whole.partnerLeaves < 1) demand = asAWideCore(demand);
@@ -1606,6 +1621,7 @@ void WindowScanner::scan(const std::int16_t* samples, std::size_t count, const W
     fresh.clear();
     matchPulse();
     findPulseCandidates(fresh, candidates);
+    findNoisePulseCandidates(fresh, candidates);
     if (settings_.frontThreshold > 0) findFrontCandidates(fresh, candidates);
     std::vector<Candidate> standIns;
     findLoudCandidates(fresh, candidates, againstPartner, standIns);

@@ -64,6 +64,7 @@ private:
         bool byPulse = false;    // found by the error matched to a de-emphasised pulse only
         bool byPartner = false;  // found only against what the partner channel predicts
         bool byFront = false;    // found by its forward error only
+        bool inNoise = false;    // found by its shape alone in white Gaussian error (noise_pulse.cpp)
         // Of a core wider than half the longest click, in a signal of two
         // channels: the share of the sound around it the partner leaves
         // (partnerLeavesAround); 1 for any other.
@@ -109,6 +110,10 @@ private:
                          const WindowPlace& place, std::size_t foundBefore, std::vector<Damage>& found);
     // before: the candidates of the fits before.
     void findPulseCandidates(std::vector<Candidate>& found, const std::vector<Candidate>& before) const;
+    // In noise-like sound: the error matched to pulses of several raw widths
+    // through the de-emphasis, and the candidates it finds where the error
+    // around is white (noise_pulse.cpp).
+    void findNoisePulseCandidates(std::vector<Candidate>& found, const std::vector<Candidate>& before);
     // Whether the damage from the candidate's largest departure on falls as
     // the de-emphasis' two decays do.
     bool fallsAsAPulse(const Candidate& candidate, double leaves) const;
@@ -476,8 +481,14 @@ private:
     std::vector<double> rawError_;  // the forward error of the samples as they are, with the final model
     std::vector<double> matched_;   // the two-sided error: forward error filtered by the reversed model
     std::vector<double> score_;
-    std::vector<double> pulseScore_;  // the error matched to a de-emphasised pulse starting at each sample
-    NoiseEvidence noise_;             // of the forward error
+    std::vector<double> pulseScore_;       // the error matched to a de-emphasised pulse starting at each sample
+    std::vector<double> pulseSuffix_;      // ... that sum, signed and undivided, summed from each sample on
+    std::vector<double> noiseScore_;       // the best of the widths matched in noise (noise_pulse.cpp), in deviations
+    std::vector<double> noiseWidth_;       // ... and which one it is
+    std::vector<double> pulseShape_;       // the de-emphasised impulse it is matched to
+    std::vector<double> pulseShapeError_;  // ... its forward error, the model's order of silence before it
+    std::vector<std::size_t> noiseCoreEnds_;  // the cores' ends of the widths matched in noise (noise_pulse.cpp)
+    NoiseEvidence noise_;                     // of the forward error
     RobustScale forwardScale_;
     RobustScale matchedScale_;
     // Another channel's window, where searched against it (else empty).

@@ -447,6 +447,19 @@ Signal popInOwnNoise(int channel, const WidePulse& defect) {
     return s;
 }
 
+// Faint pulses of raw width 1 and 2, 3.3 times the RMS of such noise: no
+// sample of theirs stands out, but their shape through the de-emphasis does.
+const WidePulse kFaintPulsesInOwnNoise[] = {{2, -5000, 18000}, {1, -5000, 28000}};
+
+// The stereo of two white noises of RMS 1500, each channel's own, with such
+// pulses in the first channel, and share times them in the second.
+template <std::size_t count>
+Signal pulsesInOwnNoise(int channel, const WidePulse (&pulses)[count], double share = 0) {
+    Signal s = noise(kRate, 1500, channel == 0 ? 3 : 4);
+    for (const WidePulse& defect : pulses) addPulseInChannel(s, channel, share, defect);
+    return s;
+}
+
 // A pop whose raw defect rises and falls as a triangle over 32 samples, in
 // one channel under a loud wash both share: its peak, 3.7 times the sound's
 // RMS, stays under the loud bound; its core lasts 154 samples.
@@ -1065,6 +1078,14 @@ std::vector<Case> cases() {
          kRate,
          [] { return popInOwnNoise(1, kLoudPopsInOwnNoise[1]); },
          40},
+        {"faint pulses in one channel of that stereo, 3.3 times the RMS: no sample stands out, but matched by "
+         "their shape where the error around is white, each range covers its core",
+         [] { return pulsesInOwnNoise(0, kFaintPulsesInOwnNoise); }, coresOf(kFaintPulsesInOwnNoise), 0, kRate,
+         [] { return pulsesInOwnNoise(1, kFaintPulsesInOwnNoise); }, 40},
+        {"those pulses in both channels, the second at -0.6 of the first: each channel's noise its own, the "
+         "other tells nothing of the sound, and the first's ranges cover their cores as alone",
+         [] { return pulsesInOwnNoise(0, kFaintPulsesInOwnNoise, -0.6); }, coresOf(kFaintPulsesInOwnNoise), 0, kRate,
+         [] { return pulsesInOwnNoise(1, kFaintPulsesInOwnNoise, -0.6); }, 40},
         {"smooth wide pops in both channels at their own ratio and sign, no error of the model standing out: "
          "their samples, loud over the sound's level, find their cores, one just past a block's start too, the "
          "other lined down to a fifth of its peak",
