@@ -242,7 +242,12 @@
 // pop's (a quarter of its departure 2.5 times the sound's RMS before it,
 // its damage falling as the de-emphasis' two decays do, the high-frequency
 // level after it held, where a loud hit's body rings on; the partner is
-// then taken to leave at most 0.7 of the sound). Its departure must then
+// then taken to leave at most 0.7 of the sound), or a fainter pop's whose
+// ratio breaks the gain the sound holds steadily on both sides (the two
+// within 8 % of each other, the core's off both by a tenth or more; a
+// hit's body mixes the sound after it anew), a quarter of its departure
+// at least 0.7 of that RMS, its damage falling closely as those decays do
+// (leaving at most 5 % of its energy). Its departure must then
 // exceed 0.09
 // of a click's for each half longest click of its width, divided by the
 // share of the sound the partner explains on its worse side; the high-frequency

@@ -121,6 +121,15 @@ struct DetectorSettings {
     double partnerDepartureShare = 0.1;
     double partnerWitnessLeaves = 0.7;
     double loudPopFloor = 2.5;  // a quarter of a pop's departure, against the sound's RMS before: a pop at its ratio
+    // A fainter pop near the sound's ratio is told from the sound's own
+    // event where the two sides hold one gain (within offRatioSidesHold of
+    // each other, as a hit's body does not) and the core's lies at least
+    // offRatioBreak from both; its damage must fall closely as the
+    // de-emphasis' two decays do (decayFitLeaves) and a quarter of it stand
+    // at least offRatioPopFloor of the sound's RMS before it.
+    double offRatioSidesHold = 0.08;
+    double offRatioBreak = 0.1;
+    double offRatioPopFloor = 0.7;
     // A pulse through a phono stage's de-emphasis, its tail drifting back
     // slowly under the sound (window_scanner.cpp, driftingCore).
     double driftCoreOfPeak = 0.23;        // its core: down to this share of its peak (a margin on a quarter)

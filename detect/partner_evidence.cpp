@@ -176,7 +176,10 @@ double WindowScanner::partnerLeavesAround(const Candidate& core) const {
     const bool soundsRatio = apart(gain, before.gain) <= settings_.partnerGainAgreement ||
                              apart(gain, afterSide.gain) <= settings_.partnerGainAgreement;
     if (unexplained <= settings_.partnerCoreShare * ownEnergy && soundsRatio) {
-        return loudPopCore(core, ownLargest) ? std::min(leaves, settings_.partnerWitnessLeaves) : 1;
+        return loudPopCore(core, ownLargest) ||
+                       popBreaksSoundsRatio(core, ownLargest, gain, before.gain, afterSide.gain)
+                   ? std::min(leaves, settings_.partnerWitnessLeaves)
+                   : 1;
     }
     if (unexplained <= settings_.partnerOwnRatioShare * ownEnergy) {
         return std::min(leaves, settings_.partnerWitnessLeaves);
@@ -206,6 +209,21 @@ bool WindowScanner::loudPopCore(const Candidate& core, double largest) const {
     const double level = std::sqrt(before / static_cast<double>(span));
     return settings_.coreOfPeak * largest >= settings_.loudPopFloor * level &&
            fallsAsAPulse(core, settings_.pulseFitLeaves) && steadyAcross(core.first, core.last + 1);
+}
+
+bool WindowScanner::popBreaksSoundsRatio(const Candidate& core, double largest, double gain, double before,
+                                         double after) const {
+    // Damage in both channels strikes each with its own amplitude: near the
+    // sound's ratio it still breaks the gain the sound holds steadily on
+    // both sides of it. A sound's own event there is heard at that gain, or
+    // mixes the sound after it anew (a hit's body), and its sides disagree.
+    const auto apart = [](double a, double b) { return std::fabs(a - b) / std::max(std::fabs(a), std::fabs(b)); };
+    if (!(apart(before, after) <= settings_.offRatioSidesHold) || !(apart(gain, before) >= settings_.offRatioBreak) ||
+        !(apart(gain, after) >= settings_.offRatioBreak) || core.first < settings_.scaleStretch) {
+        return false;
+    }
+    return settings_.coreOfPeak * largest >= settings_.offRatioPopFloor * levelBefore(core.first) &&
+           fallsAsAPulse(core, settings_.decayFitLeaves) && steadyAcross(core.first, core.last + 1);
 }
 
 bool WindowScanner::departsAgainstSound(const Candidate& whole) const {

@@ -199,6 +199,10 @@ private:
     // ratio, is a loud pop's nonetheless (largest: its departure from the
     // interpolation across it).
     bool loudPopCore(const Candidate& core, double largest) const;
+    // Whether such a core is a fainter pop at a ratio of its own near the
+    // sound's: gain, the ratio of the two departures across it, breaks the
+    // one the sound holds on both sides (before, after).
+    bool popBreaksSoundsRatio(const Candidate& core, double largest, double gain, double before, double after) const;
     // A wide core's end, where the damage falls below a quarter of its peak
     // against what the sound before it predicts; false where it runs on to
     // the widest core, or that quarter lies below the sound's level.

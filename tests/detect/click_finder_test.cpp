@@ -1103,6 +1103,14 @@ std::vector<Case> cases() {
          0,
          kRate,
          [] { return pulseInBothChannels(1, 0.8, kWidePop, 0); }},
+        {"that pop at 0.6 in the second channel where the sound holds 0.8: near the sound's ratio, but off the "
+         "gain the sound holds steadily on both sides, and falling as the de-emphasis' decays: found",
+         [] { return pulseInBothChannels(0, 0.6, kWidePop, 0); },
+         {coreOf(deEmphasisedPulse(kWidePop.width, 1), kWidePop.at)},
+         0,
+         kRate,
+         [] { return pulseInBothChannels(1, 0.6, kWidePop, 0); },
+         40},
         {"a loud pop in both channels at about the ratio the sound holds between them: its size and its fall "
          "as the de-emphasis' decays, the sound after it unchanged, tell it from the music's own event; lined "
          "down to a fifth of its peak",
