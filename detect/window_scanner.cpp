@@ -1663,8 +1663,8 @@ void WindowScanner::scan(const std::int16_t* samples, std::size_t count, const W
         Candidate c = candidates[i];
         const std::uint64_t peak = place.start + c.peak;
         if (peak < place.decideFirst || peak >= place.decideEnd) continue;
-        const bool standsOut = standsOutOfTexture(i, candidates, departures, {}) ||
-                               standsOutOfCrackle(i, candidates, departures, kinds);
+        const bool standsOut =
+            standsOutOfTexture(i, candidates, departures, {}) || standsOutOfCrackle(i, candidates, departures, kinds);
         if (!standsOut || !confirm(c, departures[i])) continue;
         found.push_back({{place.start + c.first, place.start + c.last}, c.score});
     }
