@@ -166,9 +166,16 @@
 // predictor would cancel it with (a period shorter than the longest click,
 // as at a low rate, only where the pulses go on: one more a period beyond,
 // or one on the other side; the two edges of a wide click, or two clicks
-// close together, are no pitch); (3)
+// close together, are no pitch; nor, at 32 kHz and up, for a click whose
+// damage falls as a de-emphasised pulse's two decays do, the sound holding
+// across it, is one like pulse at any period: dense crackle strikes such
+// pulses one after another at random, and only a train that goes on is a
+// pitch); (3)
 // where candidates crowd (three within 20 ms: a rough, glitchy or crushed
-// sound), it departs 1.5 times more than the largest of the others; (4) the
+// sound), it departs 1.5 times more than the largest of the others, or, a
+// click of that kind, than the largest of those that are not: the clicks of
+// dense crackle are a crowd of one kind, a rough sound's grains each depart
+// their own way; (4) the
 // sound around it (15 ms each side) does not come back 0.25 to 4 s away,
 // louder or softer but within a hundredth of its energy, with the
 // candidate's own samples in it: an electronic loop plays its own sharp

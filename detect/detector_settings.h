@@ -148,6 +148,8 @@ struct DetectorSettings {
     std::size_t decayFitSpan = 0;  // samples after the peak the two decays are fitted over (0.7 ms); by rate
     double decayFitLeaves = 0.05;  // the share of the damage's energy there the fit may leave
     double pulseFitLeaves = 0.15;  // ... and for damage found by the pulse's shape alone
+    // ... and for a click of dense crackle (the crowd and the pitch checks)
+    double crackleFitLeaves = 0.25;
     std::size_t tailFitSpan = 0;   // samples after a range its slow decay is fitted over (6.4 ms); by rate
     double tailSignificance = 4;   // the fitted decay's amplitude, in squared deviations of its estimate
     double tailBoundFloor = 0.7;   // ... the core's bound then at least this share of the sound's RMS before

@@ -566,11 +566,21 @@ bool WindowScanner::repeatsAPeriodAway(const Candidate& candidate) const {
             return cancelledFrom(from, to, energy, offset + jitter, running);
         });
     };
+    // Dense crackle strikes one like pulse after another at random: one of
+    // them a period away cancels a click of it as well as a voice's next
+    // pulse does. For a click of that kind a period counts, as a short one,
+    // only where the pulses go on (asked once, where it matters).
+    int crackle = -1;
+    const auto onePulseCounts = [&] {
+        if (crackle < 0) crackle = fallsAsCrackle(candidate) ? 1 : 0;
+        return crackle == 0;
+    };
     for (std::size_t lag = settings_.shortestPeriod; lag <= settings_.longestPeriod; ++lag) {
         const auto period = static_cast<std::ptrdiff_t>(lag);
         for (const std::ptrdiff_t side : {-1, 1}) {
             if (!cancelledFrom(from, to, energy, side * period, running)) continue;
-            if (lag >= settings_.maxWidth || cancelledNear(-side * period) || cancelledNear(2 * side * period)) {
+            if (cancelledNear(-side * period) || cancelledNear(2 * side * period) ||
+                (lag >= settings_.maxWidth && onePulseCounts())) {
                 return true;
             }
         }
@@ -1089,7 +1099,8 @@ double WindowScanner::departure(const Candidate& candidate) const {
 }
 
 bool WindowScanner::standsOutOfTexture(std::size_t index, const std::vector<Candidate>& candidates,
-                                       const std::vector<double>& departures) const {
+                                       const std::vector<double>& departures,
+                                       const std::vector<CrowdKind>& kinds) const {
     // Some sounds are rough by nature (a bit-crushed synthesiser, a rattle,
     // a glitch effect): candidates crowd there. Where at least two others lie
     // within the span, a click must depart from its interpolation clearly
@@ -1101,9 +1112,35 @@ bool WindowScanner::standsOutOfTexture(std::size_t index, const std::vector<Cand
         const std::size_t other = candidates[j].peak;
         if (j == index || (other > peak ? other - peak : peak - other) > settings_.textureSpan) continue;
         ++crowd;
-        largest = std::max(largest, departures[j]);
+        if (kinds.empty() || kinds[j] != CrowdKind::crackle) largest = std::max(largest, departures[j]);
     }
     return crowd < 2 || departures[index] >= settings_.textureRatio * largest;
+}
+
+bool WindowScanner::standsOutOfCrackle(std::size_t index, const std::vector<Candidate>& candidates,
+                                       const std::vector<double>& departures, std::vector<CrowdKind>& kinds) const {
+    // Dense crackle crowds candidates as a rough sound does, but its clicks
+    // are all of one kind, each a pulse through the de-emphasis, however
+    // many: such a click need stand out only of the others that are not
+    // (a rough sound's grains, each departing its own way).
+    const auto judge = [&](std::size_t j) {
+        if (kinds[j] == CrowdKind::unjudged) {
+            kinds[j] = fallsAsCrackle(candidates[j]) ? CrowdKind::crackle : CrowdKind::other;
+        }
+        return kinds[j] == CrowdKind::crackle;
+    };
+    if (!judge(index)) return false;
+    const std::size_t peak = candidates[index].peak;
+    for (std::size_t j = 0; j < candidates.size(); ++j) {
+        const std::size_t other = candidates[j].peak;
+        if (j != index && (other > peak ? other - peak : peak - other) <= settings_.textureSpan) judge(j);
+    }
+    return standsOutOfTexture(index, candidates, departures, kinds);
+}
+
+bool WindowScanner::fallsAsCrackle(const Candidate& candidate) const {
+    return settings_.pulseThreshold > 0 && fallsAsAPulse(candidate, settings_.crackleFitLeaves) &&
+           steadyAcross(candidate.first, candidate.last + 1);
 }
 
 WindowScanner::SoundLevels WindowScanner::levelsAround(const Candidate& candidate, const Candidate& whole,
@@ -1637,11 +1674,14 @@ void WindowScanner::scan(const std::int16_t* samples, std::size_t count, const W
 
     std::vector<double> departures(candidates.size());
     for (std::size_t i = 0; i < candidates.size(); ++i) departures[i] = departure(candidates[i]);
+    std::vector<CrowdKind> kinds(candidates.size(), CrowdKind::unjudged);
     for (std::size_t i = 0; i < candidates.size(); ++i) {
         Candidate c = candidates[i];
         const std::uint64_t peak = place.start + c.peak;
         if (peak < place.decideFirst || peak >= place.decideEnd) continue;
-        if (!standsOutOfTexture(i, candidates, departures) || !confirm(c, departures[i])) continue;
+        const bool standsOut =
+            standsOutOfTexture(i, candidates, departures, {}) || standsOutOfCrackle(i, candidates, departures, kinds);
+        if (!standsOut || !confirm(c, departures[i])) continue;
         found.push_back({{place.start + c.first, place.start + c.last}, c.score});
     }
     if (!againstPartner.empty()) confirmAgainstPartner(againstPartner, candidates, place, found);

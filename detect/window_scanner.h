@@ -423,8 +423,19 @@ private:
     Departure largestDeparture(const Candidate& candidate, const std::vector<double>& raw,
                                const std::vector<double>& sound) const;
     double departure(const Candidate& candidate) const;
+    // What a candidate in a crowd is, judged where it matters.
+    enum class CrowdKind : unsigned char { unjudged, crackle, other };
+    // Whether a candidate stands out of the others crowding around it: more
+    // than the largest of them, kinds given, the largest that is no crackle.
     bool standsOutOfTexture(std::size_t index, const std::vector<Candidate>& candidates,
-                            const std::vector<double>& departures) const;
+                            const std::vector<double>& departures, const std::vector<CrowdKind>& kinds) const;
+    // Whether a click of dense crackle stands out of the crowd around it
+    // (kinds: what is known of each candidate, judged where unjudged).
+    bool standsOutOfCrackle(std::size_t index, const std::vector<Candidate>& candidates,
+                            const std::vector<double>& departures, std::vector<CrowdKind>& kinds) const;
+    // Whether the candidate's damage falls as a de-emphasised pulse's two
+    // decays do and the sound holds across it (at rates where the shape tells).
+    bool fallsAsCrackle(const Candidate& candidate) const;
     // At an end of the signal, where the candidate has a side only: whether
     // it departs from what that side predicts as a click does.
     bool standsOutAtSignalEnd(Candidate& candidate) const;

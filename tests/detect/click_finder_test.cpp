@@ -524,6 +524,14 @@ Signal softFrontedPopsInBothChannels(int channel) {
     return s;
 }
 
+// Dense crackle: pulses of raw width 1 to 3 through the de-emphasis, 2.6 to
+// 3.7 times the RMS of the tones below under a faint hiss, 6 to 12 ms apart
+// (width, peak, where): each much like the next, of like size, a "period"
+// away from it; three or more crowd within 20 ms.
+const WidePulse kCrackle[] = {{2, 6000, 10000}, {1, -5200, 10420}, {3, 5600, 10700}, {2, -6800, 11230},
+                              {1, 5000, 11500}, {2, -6200, 11950}, {3, 7000, 12470}, {1, -5400, 12800},
+                              {2, 6400, 13330}, {3, -5800, 13610}, {1, 6600, 14150}, {2, -5000, 14500}};
+
 // Short voiced stretches at a telephone rate (8 kHz) over a faint noise
 // floor: every half second two glottal pulses of a 100 Hz voice, each ringing
 // in two formants. In the prediction error each pulse is as sharp as a click,
@@ -1179,6 +1187,8 @@ std::vector<Case> cases() {
              return tunedHits(250, {3000, 0.0007, 2500, 0, 4});
          },
          {}},
+        {"a dense crackle stretch: each click found, none merged", [] { return tonesWithPulses(kCrackle); },
+         coresOf(kCrackle), 0, kRate, nullptr, 40},
         {"a plosive burst in speech-like tones does not fire",
          [] {
              Signal s = sine(second, 500, 150);
