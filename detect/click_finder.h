@@ -166,7 +166,10 @@
 // predictor would cancel it with (a period shorter than the longest click,
 // as at a low rate, only where the pulses go on: one more a period beyond,
 // or one on the other side; the two edges of a wide click, or two clicks
-// close together, are no pitch); (3)
+// close together, are no pitch; a single pulse a longer period away only
+// where the candidate departs less than twice what it needs, at the bar of
+// sensitivity 5: a loop's own sharp event often lies that near a click);
+// (3)
 // where candidates crowd (three within 20 ms: a rough, glitchy or crushed
 // sound), it departs 1.5 times more than the largest of the others; (4) the
 // sound around it (15 ms each side) does not come back 0.25 to 4 s away,
