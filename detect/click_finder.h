@@ -166,11 +166,13 @@
 // predictor would cancel it with (a period shorter than the longest click,
 // as at a low rate, only where the pulses go on: one more a period beyond,
 // or one on the other side; the two edges of a wide click, or two clicks
-// close together, are no pitch; nor, at 32 kHz and up, for a click whose
-// damage falls as a de-emphasised pulse's two decays do, the sound holding
-// across it, is one like pulse at any period: dense crackle strikes such
-// pulses one after another at random, and only a train that goes on is a
-// pitch); (3)
+// close together, are no pitch; a single pulse a longer period away only
+// where the candidate departs less than twice what it needs, at the bar of
+// sensitivity 5 (a loop's own sharp event often lies that near a click),
+// and not at all, at 32 kHz and up, for a click whose damage falls as a
+// de-emphasised pulse's two decays do, the sound holding across it: dense
+// crackle strikes such pulses one after another at random, and only a
+// train that goes on is a pitch); (3)
 // where candidates crowd (three within 20 ms: a rough, glitchy or crushed
 // sound), it departs 1.5 times more than the largest of the others, or, a
 // click of that kind, than the largest of those that are not: the clicks of

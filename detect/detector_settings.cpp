@@ -107,6 +107,9 @@ DetectorSettings settingsFor(int sampleRate, const DetectOptions& options) {
     settings.energyDeviationRatio *= factor;
     settings.plainShare *= factor;
     settings.onsetDeviationRatio *= factor;
+    // A lone pulse a period away is the sound's evidence, not the user's
+    // choice: the departure it lets through stays that asked at 5.
+    settings.lonePeriodEvidence /= factor;
     settings.margin =
         std::max<std::size_t>(settings.margin, 4 * settings.maxWidth + 4 * static_cast<std::size_t>(settings.order));
     settings.margin = std::max(settings.margin, 3 * settings.scaleStretch);

@@ -63,6 +63,7 @@ struct DetectorSettings {
     std::size_t shortestPeriod = 0;     // of the pitch predictor; by rate
     std::size_t longestPeriod = 0;      // by rate
     double periodicShare = 0.5;         // a pulse a period away, of like energy, that explains this much of it
+    double lonePeriodEvidence = 2;      // ... once only, a period longer than a click away: the departure asked, times
     std::size_t attackFront = 0;        // from a range's start to its largest departure (0.25 ms): an attack; by rate
     double attackRise = 4;              // ... where the high-frequency level after is this many times that before
     std::size_t attackLead = 0;         // samples before a range where an attack's build-up may already lie; by rate

@@ -326,7 +326,9 @@ bool WindowScanner::confirmInSound(Candidate& candidate, const std::vector<doubl
     const double evidence = wideCore ? wideCoreEvidence(whole) : wide ? settings_.wideEvidence : 1.0;
     const double needed = neededDeparture(candidate, whole, evidence, sound);
     whole.score = std::min(whole.score, deviation / needed);
-    if (deviation < needed || isAttack(whole, across.at) || repeatsAPeriodAway(candidate)) return false;
+    if (deviation < needed || isAttack(whole, across.at) || repeatsAPeriodAway(candidate) != PeriodicRepeat::none) {
+        return false;
+    }
     // The line repairs this channel: it must bring it closer to what its own
     // sound predicts, as for any click (against the partner's share with
     // the cancelled sound interpolated across, where judged in that sound).

@@ -537,7 +537,7 @@ bool WindowScanner::cancelledFrom(std::size_t from, std::size_t to, double energ
            cross * cross > settings_.periodicShare * energy * shiftedEnergy;
 }
 
-bool WindowScanner::repeatsAPeriodAway(const Candidate& candidate) const {
+WindowScanner::PeriodicRepeat WindowScanner::repeatsAPeriodAway(const Candidate& candidate) const {
     // The error of a voiced sound, a bowed or plucked string, a synthesiser's
     // sawtooth shows a sharp pulse every period; a click happens once. So the
     // error around the candidate is predicted from the error one period
@@ -551,7 +551,7 @@ bool WindowScanner::repeatsAPeriodAway(const Candidate& candidate) const {
     // of a periodic sound, taken for clicks, would be interpolated away.
     double energy = 0;
     for (std::size_t n = from; n < to; ++n) energy += rawError_[n] * rawError_[n];
-    if (energy <= 0) return false;
+    if (energy <= 0) return PeriodicRepeat::none;
     // A wide click shows in the error at its start and at its end: two
     // pulses of like energy, less than the longest click apart, as a short
     // period would be (at a low rate the longest click, 64 samples, spans
@@ -575,17 +575,22 @@ bool WindowScanner::repeatsAPeriodAway(const Candidate& candidate) const {
         if (crackle < 0) crackle = fallsAsCrackle(candidate) ? 1 : 0;
         return crackle == 0;
     };
+    // Any other single pulse a longer period away may be a periodic sound's
+    // too, or a loop's own sharp event a few milliseconds after another (a
+    // flam, a hi-hat's double stroke): it is weaker evidence, the caller's
+    // to weigh.
+    PeriodicRepeat repeat = PeriodicRepeat::none;
     for (std::size_t lag = settings_.shortestPeriod; lag <= settings_.longestPeriod; ++lag) {
         const auto period = static_cast<std::ptrdiff_t>(lag);
         for (const std::ptrdiff_t side : {-1, 1}) {
             if (!cancelledFrom(from, to, energy, side * period, running)) continue;
-            if (cancelledNear(-side * period) || cancelledNear(2 * side * period) ||
-                (lag >= settings_.maxWidth && onePulseCounts())) {
-                return true;
+            if (cancelledNear(-side * period) || cancelledNear(2 * side * period)) return PeriodicRepeat::train;
+            if (lag >= settings_.maxWidth && repeat == PeriodicRepeat::none && onePulseCounts()) {
+                repeat = PeriodicRepeat::once;
             }
         }
     }
-    return false;
+    return repeat;
 }
 
 bool WindowScanner::extendTail(Candidate& candidate, double peakDeviation, double shareOfPeak,
@@ -1313,11 +1318,21 @@ bool WindowScanner::confirm(Candidate& candidate, double deviation) const {
     whole.score = std::min(whole.score, deviation / needed);
     if (deviation < needed ||
         (candidate.byPulse && !candidate.inNoise && !fallsAsAPulse(candidate, settings_.pulseFitLeaves)) ||
-        isAttack(whole, across.at) || repeatsAPeriodAway(candidate)) {
+        isAttack(whole, across.at) || explainedByPeriod(candidate, deviation / needed)) {
         return false;
     }
     return lineAcrossReachedCore(candidate, whole, deviation, overLevel(candidate, whole, deviation, cleaned_)) &&
            outweighsSound(candidate);
+}
+
+bool WindowScanner::explainedByPeriod(const Candidate& candidate, double standing) const {
+    // A train of pulses is the sound's own. A lone pulse of like energy a few
+    // milliseconds away explains a candidate that barely passes, not one
+    // that departs far beyond what a click needs: a loud click in a drum
+    // loop often has some sharp event of the loop's that near.
+    const PeriodicRepeat repeat = repeatsAPeriodAway(candidate);
+    return repeat == PeriodicRepeat::train ||
+           (repeat == PeriodicRepeat::once && standing < settings_.lonePeriodEvidence);
 }
 
 double WindowScanner::wideCoreEvidence(const Candidate& whole) const {

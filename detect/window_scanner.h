@@ -160,7 +160,13 @@ private:
     // cut to its core; false where that core is itself too wide.
     bool cutToCore(Candidate& candidate) const;
     void fillCandidates(const std::vector<Candidate>& candidates);
-    bool repeatsAPeriodAway(const Candidate& candidate) const;
+    // How a candidate's error comes back a period away: not at all, once
+    // (a single pulse a period longer than a click away), or as a train.
+    enum class PeriodicRepeat { none, once, train };
+    PeriodicRepeat repeatsAPeriodAway(const Candidate& candidate) const;
+    // Whether the candidate's error coming back a period away explains it,
+    // given how far it departs beyond what it needs (standing: 1 just enough).
+    bool explainedByPeriod(const Candidate& candidate, double standing) const;
     // Running sums of the raw error's squares over [origin, origin + size):
     // the energy of any window within, to within slack of its sum in order.
     struct RunningEnergy {

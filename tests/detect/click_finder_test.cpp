@@ -939,6 +939,14 @@ std::vector<Case> cases() {
          {{10000, 1}, {10020, 1}, {20000, 2}, {20030, 2}},
          0,
          8000},
+        {"two loud clicks 5 ms apart at 44.1 kHz, further than the longest click, are no period either",
+         [] {
+             Signal s = noise(2 * kRate, 100, 3);
+             addClick(s, {30000, 2}, 3000, 'p');
+             addClick(s, {30220, 2}, 2800, 'p');
+             return s;
+         },
+         {{30000, 2}, {30220, 2}}},
         // Stereo: the other channel predicts the music's own events, not a
         // click of one channel or one of another amplitude ratio and sign.
         {"a sharp event in both channels as the music's relation holds draws no range",
