@@ -425,12 +425,12 @@ bool WindowScanner::noiseLikeAround(std::size_t at) const {
     const double rough =
         (roughBefore * static_cast<double>(before - from) + roughAfter * static_cast<double>(to - after)) /
         static_cast<double>(std::max<std::size_t>(1, before - from + to - after));
-    const auto limit = [this](std::size_t windows) {
-        return roughShareLimit(settings_.noiseProbeShare, settings_.noiseProbeCluster, windows,
-                               settings_.noiseRoughDeviations);
+    const auto limit = [this](std::size_t windows, double deviations) {
+        return roughShareLimit(settings_.noiseProbeShare, settings_.noiseProbeCluster, windows, deviations);
     };
-    return rough <= limit(before - from + to - after) && roughBefore <= limit(before - from) &&
-           roughAfter <= limit(to - after) &&
+    const double side = settings_.noiseSideDeviations;
+    return rough <= limit(before - from + to - after, settings_.noiseRoughDeviations) &&
+           roughBefore <= limit(before - from, side) && roughAfter <= limit(to - after, side) &&
            noise_.white(std::max(from, p), to, before, after, settings_.whiteBound);
 }
 
