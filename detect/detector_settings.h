@@ -46,7 +46,7 @@ struct DetectorSettings {
     double noiseProbe = 16;           // windows of white Gaussian error exceed this energy 3 times in 1000,
     double noiseProbeShare = 0.003;   // ... this share of them,
     double noiseProbeCluster = 2.5;   // ... about this many overlapping at once (one loud sample lifts several);
-    double noiseRoughDeviations = 2;  // around a click their share may stand this many deviations above it,
+    double noiseRoughDeviations = 1.5;  // around a click their share may stand this many deviations above it,
     double noiseSideDeviations = 3;   // ... on either side alone this many (half the windows, half the evidence)
     double whiteBound = 3.5;          // the error's correlation at lags 1 and 2, in deviations of its estimate
 
