@@ -411,9 +411,6 @@ bool WindowScanner::noiseLikeAround(std::size_t at) const {
     // So the energy is evidence only where the windows around exceed a lower
     // probe about as rarely as in white Gaussian noise, in all and on either
     // side, and the error is white; the candidate's own samples left out.
-    // "As rarely" allows for the count's own spread: over the few thousand
-    // windows around, white Gaussian error itself passes a fixed share one
-    // time in five, and a click in white noise would go unseen as often.
     const auto p = static_cast<std::size_t>(settings_.order);
     const std::size_t reach = settings_.noiseSpan;
     const std::size_t before = at > 2 * p ? at - 2 * p : 0;
@@ -425,12 +422,7 @@ bool WindowScanner::noiseLikeAround(std::size_t at) const {
     const double rough =
         (roughBefore * static_cast<double>(before - from) + roughAfter * static_cast<double>(to - after)) /
         static_cast<double>(std::max<std::size_t>(1, before - from + to - after));
-    const auto limit = [this](std::size_t windows, double deviations) {
-        return roughShareLimit(settings_.noiseProbeShare, settings_.noiseProbeCluster, windows, deviations);
-    };
-    const double side = settings_.noiseSideDeviations;
-    return rough <= limit(before - from + to - after, settings_.noiseRoughDeviations) &&
-           roughBefore <= limit(before - from, side) && roughAfter <= limit(to - after, side) &&
+    return rough <= settings_.noiseRoughShare && std::max(roughBefore, roughAfter) <= 2 * settings_.noiseRoughShare &&
            noise_.white(std::max(from, p), to, before, after, settings_.whiteBound);
 }
 
