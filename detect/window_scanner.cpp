@@ -439,7 +439,7 @@ bool WindowScanner::noiseLikeAround(std::size_t at, bool withinChance) const {
            noise_.white(std::max(from, p), to, before, after, settings_.whiteBound);
 }
 
-bool WindowScanner::aloneWithinChance(std::size_t at, const double* evidence, double threshold) const {
+bool WindowScanner::aloneWithinChance(std::size_t at, const double* evidence, std::size_t end, double threshold) const {
     // Where the share of rough windows around is let stand within its chance
     // spread, the candidate must be alone: white Gaussian error reaches the
     // threshold itself a few times a minute, so another window over it near
@@ -451,7 +451,8 @@ bool WindowScanner::aloneWithinChance(std::size_t at, const double* evidence, do
     const std::size_t own = 2 * static_cast<std::size_t>(settings_.order);
     const std::size_t reach = settings_.noiseSpan;
     const std::size_t from = at > own + reach ? at - own - reach : 0;
-    const std::size_t to = std::min(count_ > span ? count_ - span : 0, at + own + reach);
+    // The evidence is measured before end only.
+    const std::size_t to = std::min(end, at + own + reach);
     for (std::size_t n = from; n < to; ++n) {
         if (n + own >= at && n <= at + span) continue;
         if (evidence[n] > threshold) return false;
@@ -495,7 +496,8 @@ void WindowScanner::findWindowCandidates(std::vector<Candidate>& found, bool sha
             covered = found[k].first <= best + span + p && found[k].last + p >= best;
         }
         if (covered) continue;
-        if (!noiseLikeAround(best) && !(aloneWithinChance(best, evidence, threshold) && noiseLikeAround(best, true))) {
+        if (!noiseLikeAround(best) &&
+            !(aloneWithinChance(best, evidence, end, threshold) && noiseLikeAround(best, true))) {
             continue;
         }
         std::size_t peak = best;
