@@ -43,8 +43,12 @@ struct DetectorSettings {
     double energyThreshold = 34;      // their energy, in squared robust deviations
     double shapedThreshold = 27;      // the shaped sum of their two-sided error, in squared deviations
     std::size_t noiseSpan = 0;        // the error looked at on either side; by rate
-    double noiseProbe = 16;           // windows of white Gaussian error exceed this energy 3 times in 1000:
-    double noiseRoughShare = 0.0045;  // ... around a click, at most this share of them may
+    double noiseProbe = 16;           // windows of white Gaussian error exceed this energy
+    double noiseProbeShare = 0.003;   // ... this share of the time,
+    double noiseProbeCluster = 2.5;   // ... about this many overlapping at once (one loud sample lifts several);
+    double noiseRoughShare = 0.0045;  // around a click at most this share of them may (twice that on a side);
+    double noiseRoughDeviations = 3;  // for a lone window that ends within itself, the chance share plus this
+    double noiseSideDeviations = 3;   // ... many deviations of it over the windows counted (a side: this many)
     double whiteBound = 3.5;          // the error's correlation at lags 1 and 2, in deviations of its estimate
 
     // Telling clicks from the signal.

@@ -148,6 +148,11 @@ void NoiseEvidence::measureShaped(const double* matched, const RobustScale& scal
     }
 }
 
+double roughShareLimit(double share, double cluster, std::size_t count, double deviations) {
+    if (count == 0) return 1;
+    return share + deviations * std::sqrt(share * cluster / static_cast<double>(count));
+}
+
 double NoiseEvidence::roughShare(std::size_t from, std::size_t to) const {
     if (from >= to) return 0;
     return static_cast<double>(rough_[to] - rough_[from]) / static_cast<double>(to - from);

@@ -17,6 +17,13 @@
 
 namespace tesmora::detect {
 
+// The share of windows over the probe that white Gaussian error reaches by
+// chance among count of them: its expected share plus deviations of the
+// share's spread. The windows overlap, so they cross the probe in clusters
+// of about cluster at once, and the spread is that of count / cluster
+// independent draws.
+double roughShareLimit(double share, double cluster, std::size_t count, double deviations);
+
 class NoiseEvidence {
 public:
     // Takes error[first, count) divided by scale (its local deviation),

@@ -404,13 +404,16 @@ void WindowScanner::findFrontCandidates(std::vector<Candidate>& found, const std
     }
 }
 
-bool WindowScanner::noiseLikeAround(std::size_t at) const {
+bool WindowScanner::noiseLikeAround(std::size_t at, bool withinChance) const {
     // The energy of a few samples of white Gaussian error seldom reaches the
     // threshold; the error of music, heavy-tailed and not quite white where
     // the model misses the sound's spectrum (a cymbal's attack), often does.
     // So the energy is evidence only where the windows around exceed a lower
     // probe about as rarely as in white Gaussian noise, in all and on either
     // side, and the error is white; the candidate's own samples left out.
+    // withinChance: "as rarely" allows for the count's own spread (over the
+    // few thousand windows around, white Gaussian error itself passes the
+    // fixed share one time in six).
     const auto p = static_cast<std::size_t>(settings_.order);
     const std::size_t reach = settings_.noiseSpan;
     const std::size_t before = at > 2 * p ? at - 2 * p : 0;
@@ -422,8 +425,43 @@ bool WindowScanner::noiseLikeAround(std::size_t at) const {
     const double rough =
         (roughBefore * static_cast<double>(before - from) + roughAfter * static_cast<double>(to - after)) /
         static_cast<double>(std::max<std::size_t>(1, before - from + to - after));
-    return rough <= settings_.noiseRoughShare && std::max(roughBefore, roughAfter) <= 2 * settings_.noiseRoughShare &&
+    const auto limit = [this](std::size_t windows, double deviations) {
+        return roughShareLimit(settings_.noiseProbeShare, settings_.noiseProbeCluster, windows, deviations);
+    };
+    const double side = settings_.noiseSideDeviations;
+    if (!withinChance) {
+        return rough <= settings_.noiseRoughShare &&
+               std::max(roughBefore, roughAfter) <= 2 * settings_.noiseRoughShare &&
+               noise_.white(std::max(from, p), to, before, after, settings_.whiteBound);
+    }
+    return rough <= limit(before - from + to - after, settings_.noiseRoughDeviations) &&
+           roughBefore <= limit(before - from, side) && roughAfter <= limit(to - after, side) &&
            noise_.white(std::max(from, p), to, before, after, settings_.whiteBound);
+}
+
+bool WindowScanner::aloneWithinChance(std::size_t at, const double* evidence, std::size_t end, double threshold) const {
+    // Where the share of rough windows around is let stand within its chance
+    // spread, the candidate must be alone: white Gaussian error reaches the
+    // threshold itself a few times a minute, so another window over it near
+    // (rough music, or the rest of a wider defect such as a pop) is taken
+    // for sound that is not noise, and left to the rules that judge it so.
+    // A click of the window's few samples leaves the windows after it as
+    // quiet as noise.
+    const std::size_t span = settings_.energySpan;
+    const std::size_t own = 2 * static_cast<std::size_t>(settings_.order);
+    const std::size_t reach = settings_.noiseSpan;
+    const std::size_t from = at > own + reach ? at - own - reach : 0;
+    // The evidence is measured before end only.
+    const std::size_t to = std::min(end, at + own + reach);
+    for (std::size_t n = from; n < to; ++n) {
+        if (n + own >= at && n <= at + span) continue;
+        if (evidence[n] > threshold) return false;
+    }
+    const double* energies = noise_.energies();
+    for (std::size_t n = at + span; n < std::min(to, at + 2 * span); ++n) {
+        if (energies[n] > settings_.noiseProbe) return false;
+    }
+    return true;
 }
 
 void WindowScanner::findEnergyCandidates(std::vector<Candidate>& found) const {
@@ -457,7 +495,11 @@ void WindowScanner::findWindowCandidates(std::vector<Candidate>& found, bool sha
         for (std::size_t k = 0; k < known && !covered; ++k) {
             covered = found[k].first <= best + span + p && found[k].last + p >= best;
         }
-        if (covered || !noiseLikeAround(best)) continue;
+        if (covered) continue;
+        if (!noiseLikeAround(best) &&
+            !(aloneWithinChance(best, evidence, end, threshold) && noiseLikeAround(best, true))) {
+            continue;
+        }
         std::size_t peak = best;
         for (std::size_t k = best; k < best + span; ++k) {
             if (std::fabs(forward_[k]) > std::fabs(forward_[peak])) peak = k;

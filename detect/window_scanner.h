@@ -122,7 +122,8 @@ private:
     void findWindowCandidates(std::vector<Candidate>& found, bool shaped) const;
     // Whether the error around at is like white Gaussian noise, where the
     // energy of a few samples is a fair test.
-    bool noiseLikeAround(std::size_t at) const;
+    bool noiseLikeAround(std::size_t at, bool withinChance = false) const;
+    bool aloneWithinChance(std::size_t at, const double* evidence, std::size_t end, double threshold) const;
     // againstPartner: the edges of damage found against the partner channel,
     // in this channel's errors less the partner's share.
     Candidate edgesAround(std::size_t peak, double score, bool againstPartner = false) const;
