@@ -12,6 +12,7 @@
 #include <array>
 #include <cmath>
 #include <numeric>
+#include <vector>
 
 #include "window_scanner.h"
 
@@ -22,24 +23,9 @@ namespace {
 // The raw widths matched, in samples: about two to an octave.
 constexpr std::array<std::size_t, 11> kRawWidths = {1, 2, 3, 4, 6, 8, 11, 16, 23, 32, 45};
 
-// The deviation of the correlation with the pulse of raw width width, where
-// the error is white of unit deviation: the energy of that pulse's own
-// forward error, the impulse's summed over the width (the filter is linear).
-double normOfWidth(const std::vector<double>& impulseError, std::size_t width) {
-    double sum = 0;
-    double energy = 0;
-    for (std::size_t k = 0; k < impulseError.size() + width; ++k) {
-        if (k < impulseError.size()) sum += impulseError[k];
-        if (k >= width) sum -= impulseError[k - width];
-        energy += sum * sum;
-    }
-    return std::sqrt(energy);
-}
-
-// The last sample of the core (down to a quarter of its peak) of the pulse
-// of raw width width through the de-emphasis, counted from the raw defect's
-// first: the impulse's shape summed over the width.
-std::size_t coreEndOfWidth(const std::vector<double>& impulse, std::size_t width) {
+// The pulse of raw width width made from the impulse's response (the
+// filters are linear): the response summed over the width.
+std::vector<double> overWidth(const std::vector<double>& impulse, std::size_t width) {
     std::vector<double> shape(impulse.size() + width);
     double sum = 0;
     for (std::size_t k = 0; k < shape.size(); ++k) {
@@ -47,6 +33,22 @@ std::size_t coreEndOfWidth(const std::vector<double>& impulse, std::size_t width
         if (k >= width) sum -= impulse[k - width];
         shape[k] = sum;
     }
+    return shape;
+}
+
+// The deviation of the correlation with the pulse of raw width width, where
+// the error is white of unit deviation: the energy of that pulse's own
+// forward error.
+double normOfWidth(const std::vector<double>& impulseError, std::size_t width) {
+    const std::vector<double> error = overWidth(impulseError, width);
+    return std::sqrt(std::inner_product(error.begin(), error.end(), error.begin(), 0.0));
+}
+
+// The last sample of the core (down to a quarter of its peak) of the pulse
+// of raw width width through the de-emphasis, counted from the raw defect's
+// first.
+std::size_t coreEndOfWidth(const std::vector<double>& impulse, std::size_t width) {
+    const std::vector<double> shape = overWidth(impulse, width);
     const double peak = *std::max_element(shape.begin(), shape.end());
     std::size_t end = 0;
     for (std::size_t k = 0; k < shape.size(); ++k) {

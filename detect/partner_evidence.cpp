@@ -12,6 +12,15 @@
 
 namespace tesmora::detect {
 
+namespace {
+
+// How far two gains lie apart, in parts of the larger.
+double apart(double a, double b) {
+    return std::fabs(a - b) / std::max(std::fabs(a), std::fabs(b));
+}
+
+}  // namespace
+
 bool WindowScanner::measurePartner() {
     const std::size_t n = count_;
     const auto p = static_cast<std::size_t>(settings_.order);
@@ -157,7 +166,6 @@ double WindowScanner::partnerLeavesAround(const Candidate& core) const {
     if (core.first < span + p || after + span + p >= count_) return 1;
     const SideRelation before = relationOver(core.first - span, core.first);
     const SideRelation afterSide = relationOver(after, after + span);
-    const auto apart = [](double a, double b) { return std::fabs(a - b) / std::max(std::fabs(a), std::fabs(b)); };
     const double leaves = std::max(before.left, afterSide.left);
     // Each channel's departure from its own interpolation across the core,
     // and the gain from the partner's to this channel's that explains most
@@ -217,7 +225,6 @@ bool WindowScanner::popBreaksSoundsRatio(const Candidate& core, double largest, 
     // sound's ratio it still breaks the gain the sound holds steadily on
     // both sides of it. A sound's own event there is heard at that gain, or
     // mixes the sound after it anew (a hit's body), and its sides disagree.
-    const auto apart = [](double a, double b) { return std::fabs(a - b) / std::max(std::fabs(a), std::fabs(b)); };
     if (!(apart(before, after) <= settings_.offRatioSidesHold) || !(apart(gain, before) >= settings_.offRatioBreak) ||
         !(apart(gain, after) >= settings_.offRatioBreak) || core.first < settings_.scaleStretch) {
         return false;

@@ -429,14 +429,12 @@ bool WindowScanner::noiseLikeAround(std::size_t at, bool withinChance) const {
         return roughShareLimit(settings_.noiseProbeShare, settings_.noiseProbeCluster, windows, deviations);
     };
     const double side = settings_.noiseSideDeviations;
-    if (!withinChance) {
-        return rough <= settings_.noiseRoughShare &&
-               std::max(roughBefore, roughAfter) <= 2 * settings_.noiseRoughShare &&
-               noise_.white(std::max(from, p), to, before, after, settings_.whiteBound);
-    }
-    return rough <= limit(before - from + to - after, settings_.noiseRoughDeviations) &&
-           roughBefore <= limit(before - from, side) && roughAfter <= limit(to - after, side) &&
-           noise_.white(std::max(from, p), to, before, after, settings_.whiteBound);
+    const bool seldomRough =
+        withinChance
+            ? rough <= limit(before - from + to - after, settings_.noiseRoughDeviations) &&
+                  roughBefore <= limit(before - from, side) && roughAfter <= limit(to - after, side)
+            : rough <= settings_.noiseRoughShare && std::max(roughBefore, roughAfter) <= 2 * settings_.noiseRoughShare;
+    return seldomRough && noise_.white(std::max(from, p), to, before, after, settings_.whiteBound);
 }
 
 bool WindowScanner::aloneWithinChance(std::size_t at, const double* evidence, std::size_t end, double threshold) const {
