@@ -12,9 +12,9 @@
 #include <array>
 #include <cmath>
 #include <limits>
-#include <numeric>
 #include <vector>
 
+#include "first_above.h"
 #include "window_scanner.h"
 
 namespace tesmora::detect {
@@ -39,10 +39,17 @@ std::vector<double> overWidth(const std::vector<double>& impulse, std::size_t wi
 
 // The deviation of the correlation with the pulse of raw width width, where
 // the error is white of unit deviation: the energy of that pulse's own
-// forward error.
+// forward error, its running sum (as overWidth makes it) squared and summed
+// as it goes, every window, with no buffer.
 double normOfWidth(const std::vector<double>& impulseError, std::size_t width) {
-    const std::vector<double> error = overWidth(impulseError, width);
-    return std::sqrt(std::inner_product(error.begin(), error.end(), error.begin(), 0.0));
+    double sum = 0;
+    double energy = 0;
+    for (std::size_t k = 0; k < impulseError.size() + width; ++k) {
+        if (k < impulseError.size()) sum += impulseError[k];
+        if (k >= width) sum -= impulseError[k - width];
+        energy += sum * sum;
+    }
+    return std::sqrt(energy);
 }
 
 // The last sample of the core (down to a quarter of its peak) of the pulse
@@ -136,16 +143,15 @@ void WindowScanner::findNoisePulseCandidates(std::vector<Candidate>& found, cons
     const double* later = pulseSuffix_.data();
     const double* scale = forwardScale_.bySample();
     markReachable(later, scale, 2 * p, end, widths, threshold * (1 - 1e-9), noiseScore_.data());
-    for (std::size_t i = 2 * p; i < end; ++i) {
-        if (noiseScore_[i] != 0) bestOfWidths(later, scale, i, widths, noiseScore_[i], noiseWidth_[i]);
+    for (std::size_t i = firstAbove(noiseScore_.data(), 2 * p, end, 0.0); i < end;
+         i = firstAbove(noiseScore_.data(), i + 1, end, 0.0)) {
+        bestOfWidths(later, scale, i, widths, noiseScore_[i], noiseWidth_[i]);
     }
     const std::size_t known = found.size();
     std::size_t i = 2 * p;
     while (i < end) {
-        if (score[i] <= threshold) {
-            ++i;
-            continue;
-        }
+        i = firstAbove(score.data(), i, end, threshold);
+        if (i == end) break;
         // The strongest of the samples above the threshold that lie fewer
         // than the model's order apart.
         std::size_t start = i;
