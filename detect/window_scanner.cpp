@@ -662,7 +662,9 @@ namespace {
 std::vector<double> departureFromContext(const std::vector<double>& model, const double* before, const double* raw,
                                          std::size_t length) {
     const std::size_t p = model.size() - 1;
-    std::vector<double> predicted(before, before + p);
+    std::vector<double> predicted;
+    predicted.reserve(p + length);
+    predicted.assign(before, before + p);
     std::vector<double> away(length);
     for (std::size_t i = 0; i < length; ++i) {
         double next = 0;
