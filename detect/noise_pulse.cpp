@@ -39,8 +39,8 @@ std::vector<double> overWidth(const std::vector<double>& impulse, std::size_t wi
 
 // The deviation of the correlation with the pulse of raw width width, where
 // the error is white of unit deviation: the energy of that pulse's own
-// forward error, its running sum (as overWidth makes it) squared and summed
-// as it goes, every window, with no buffer.
+// forward error, made as overWidth makes it and squared and summed as it is
+// made, with no buffer (this runs every window).
 double normOfWidth(const std::vector<double>& impulseError, std::size_t width) {
     double sum = 0;
     double energy = 0;
@@ -73,11 +73,11 @@ struct MatchedWidths {
     std::size_t count = 0;
 };
 
-// Marks with how many widths (else 0) the samples i where the correlation with some width,
-// before it is divided by scale[i], exceeds limitPerScale times scale[i], or
-// where that bound is too small to be trusted; the rest cannot reach the
-// threshold, and their quotients are never divided out. Four i at a time
-// where the processor can.
+// Sets mark[i] to the number of widths whose correlation from i, before it
+// is divided by scale[i], exceeds limitPerScale times scale[i] (or to 1 where
+// that bound is too small to be trusted), else to 0: a sample marked 0
+// cannot reach the threshold, and its quotients are never divided out. Four
+// i at a time where the processor can.
 __attribute__((target_clones("avx2", "default"))) void markReachable(const double* later, const double* scale,
                                                                      std::size_t from, std::size_t end,
                                                                      MatchedWidths widths, double limitPerScale,
