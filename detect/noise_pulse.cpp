@@ -11,9 +11,10 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <numeric>
+#include <limits>
 #include <vector>
 
+#include "first_above.h"
 #include "window_scanner.h"
 
 namespace tesmora::detect {
@@ -38,10 +39,17 @@ std::vector<double> overWidth(const std::vector<double>& impulse, std::size_t wi
 
 // The deviation of the correlation with the pulse of raw width width, where
 // the error is white of unit deviation: the energy of that pulse's own
-// forward error.
+// forward error, made as overWidth makes it and squared and summed as it is
+// made, with no buffer (this runs every window).
 double normOfWidth(const std::vector<double>& impulseError, std::size_t width) {
-    const std::vector<double> error = overWidth(impulseError, width);
-    return std::sqrt(std::inner_product(error.begin(), error.end(), error.begin(), 0.0));
+    double sum = 0;
+    double energy = 0;
+    for (std::size_t k = 0; k < impulseError.size() + width; ++k) {
+        if (k < impulseError.size()) sum += impulseError[k];
+        if (k >= width) sum -= impulseError[k - width];
+        energy += sum * sum;
+    }
+    return std::sqrt(energy);
 }
 
 // The last sample of the core (down to a quarter of its peak) of the pulse
@@ -57,19 +65,44 @@ std::size_t coreEndOfWidth(const std::vector<double>& impulse, std::size_t width
     return end;
 }
 
-// Raises score[i] to the correlation with the pulse of raw width width from
-// i (the sums from i on less those from i + width on), in deviations, where
-// that is the larger, and sets which[i] to k there; four i at a time where
-// the processor can.
-__attribute__((target_clones("avx2", "default"))) void raiseScores(const double* later, const double* scale,
-                                                                   std::size_t from, std::size_t end, std::size_t width,
-                                                                   double inverseNorm, double k, double* score,
-                                                                   double* which) {
+// The widths matched in a window, each with the inverse of its norm; the
+// widths not matched stay 0, so the pulse they match is empty.
+struct MatchedWidths {
+    std::array<std::size_t, kRawWidths.size()> width{};
+    std::array<double, kRawWidths.size()> inverseNorm{};
+    std::size_t count = 0;
+};
+
+// Sets mark[i] to the number of widths whose correlation from i, before it
+// is divided by scale[i], exceeds limitPerScale times scale[i] (or to 1 where
+// that bound is too small to be trusted), else to 0: a sample marked 0
+// cannot reach the threshold, and its quotients are never divided out. Four
+// i at a time where the processor can.
+__attribute__((target_clones("avx2", "default"))) void markReachable(const double* later, const double* scale,
+                                                                     std::size_t from, std::size_t end,
+                                                                     MatchedWidths widths, double limitPerScale,
+                                                                     double* __restrict mark) {
     for (std::size_t i = from; i < end; ++i) {
-        const double z = std::fabs(later[i] - later[i + width]) * inverseNorm / scale[i];
-        const bool higher = k == 0 || z > score[i];
-        score[i] = higher ? z : score[i];
-        which[i] = higher ? k : which[i];
+        const double limit = limitPerScale * scale[i];
+        double above = limit >= std::numeric_limits<double>::min() ? 0.0 : 1.0;
+        for (std::size_t k = 0; k < kRawWidths.size(); ++k) {
+            const double product = std::fabs(later[i] - later[i + widths.width[k]]) * widths.inverseNorm[k];
+            above += product <= limit ? 0.0 : 1.0;
+        }
+        mark[i] = above;
+    }
+}
+
+// The best correlation over the widths matched from i, in deviations, and
+// which width gives it (the first of equals).
+void bestOfWidths(const double* later, const double* scale, std::size_t i, const MatchedWidths& widths, double& score,
+                  double& which) {
+    for (std::size_t k = 0; k < widths.count; ++k) {
+        const double z = std::fabs(later[i] - later[i + widths.width[k]]) * widths.inverseNorm[k] / scale[i];
+        if (k == 0 || z > score) {
+            score = z;
+            which = static_cast<double>(k);
+        }
     }
 }
 
@@ -93,23 +126,32 @@ void WindowScanner::findNoisePulseCandidates(std::vector<Candidate>& found, cons
         std::transform(kRawWidths.begin(), kRawWidths.end(), noiseCoreEnds_.begin(),
                        [this](std::size_t width) { return coreEndOfWidth(pulseShape_, width); });
     }
-    std::size_t matched = 0;
+    MatchedWidths widths;
     for (std::size_t k = 0; k < kRawWidths.size(); ++k) {
         // A core as long as the longest click is judged as a sound.
         const double norm = normOfWidth(pulseShapeError_, kRawWidths[k]);
         if (norm <= 0 || noiseCoreEnds_[k] + 2 >= settings_.maxWidth) break;
-        raiseScores(pulseSuffix_.data(), forwardScale_.bySample(), 2 * p, end, kRawWidths[k], 1 / norm,
-                    static_cast<double>(k), noiseScore_.data(), noiseWidth_.data());
-        ++matched;
+        widths.width[k] = kRawWidths[k];
+        widths.inverseNorm[k] = 1 / norm;
+        ++widths.count;
     }
-    if (matched == 0) return;
+    if (widths.count == 0) return;
+    // Most samples are far below the threshold: a product against the
+    // threshold, lowered by far more than any rounding, rules them out, and
+    // the quotients are divided out only where a sample may pass (the rest
+    // are 0).
+    const double* later = pulseSuffix_.data();
+    const double* scale = forwardScale_.bySample();
+    markReachable(later, scale, 2 * p, end, widths, threshold * (1 - 1e-9), noiseScore_.data());
+    for (std::size_t i = firstAbove(noiseScore_.data(), 2 * p, end, 0.0); i < end;
+         i = firstAbove(noiseScore_.data(), i + 1, end, 0.0)) {
+        bestOfWidths(later, scale, i, widths, noiseScore_[i], noiseWidth_[i]);
+    }
     const std::size_t known = found.size();
     std::size_t i = 2 * p;
     while (i < end) {
-        if (score[i] <= threshold) {
-            ++i;
-            continue;
-        }
+        i = firstAbove(score.data(), i, end, threshold);
+        if (i == end) break;
         // The strongest of the samples above the threshold that lie fewer
         // than the model's order apart.
         std::size_t start = i;

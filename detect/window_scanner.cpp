@@ -9,6 +9,7 @@
 
 #include "ar_model.h"
 #include "decay_tail.h"
+#include "first_above.h"
 #include "four_doubles.h"
 #include "line_swing.h"
 
@@ -90,38 +91,6 @@ TwoDecays fitTwoDecays(const std::vector<double>& y, std::size_t from, std::size
     const double slow = (ys * ff - yf * sf) / determinant;
     const double fast = (yf * ss - ys * sf) / determinant;
     return {slow, fast, (yy - slow * ys - fast * yf) / yy};
-}
-
-// The first index in [from, end) whose value is not at most threshold, or
-// end. Most values are below it: sixteen are tested at once, four vectors
-// of four (AVX2 where the processor has it) whose tests are joined before
-// the one answer is taken out of them; then the four, and the one.
-__attribute__((target_clones("avx2", "default"))) std::size_t firstAbove(const double* values, std::size_t from,
-                                                                         std::size_t end, double threshold) {
-    const FourDoubles bounds = {threshold, threshold, threshold, threshold};
-    std::size_t n = from;
-    for (; n + 16 <= end; n += 16) {
-        FourDoubles first;
-        FourDoubles second;
-        FourDoubles third;
-        FourDoubles fourth;
-        loadFour(first, values + n);
-        loadFour(second, values + n + 4);
-        loadFour(third, values + n + 8);
-        loadFour(fourth, values + n + 12);
-        const FourMasks below = (first <= bounds) & (second <= bounds) & (third <= bounds) & (fourth <= bounds);
-        if (!everyLane(below)) break;
-    }
-    for (; n + 4 <= end; n += 4) {
-        FourDoubles four;
-        loadFour(four, values + n);
-        const FourMasks below = four <= bounds;
-        if (!everyLane(below)) break;
-    }
-    for (; n < end; ++n) {
-        if (!(values[n] <= threshold)) return n;
-    }
-    return end;
 }
 
 // The first index in [from, end) whose value's magnitude is not at most
@@ -451,9 +420,17 @@ bool WindowScanner::aloneWithinChance(std::size_t at, const double* evidence, st
     const std::size_t from = at > own + reach ? at - own - reach : 0;
     // The evidence is measured before end only.
     const std::size_t to = std::min(end, at + own + reach);
-    for (std::size_t n = from; n < to; ++n) {
-        if (n + own >= at && n <= at + span) continue;
-        if (evidence[n] > threshold) return false;
+    // The candidate's own windows, from own samples before it to span after
+    // it, are not looked at; the rest are searched four at a time.
+    const auto anyAbove = [&](std::size_t first, std::size_t stop) {
+        for (std::size_t n = firstAbove(evidence, first, stop, threshold); n < stop;
+             n = firstAbove(evidence, n + 1, stop, threshold)) {
+            if (evidence[n] > threshold) return true;
+        }
+        return false;
+    };
+    if (anyAbove(from, std::min(to, at > own ? at - own : 0)) || anyAbove(std::max(from, at + span + 1), to)) {
+        return false;
     }
     const double* energies = noise_.energies();
     for (std::size_t n = at + span; n < std::min(to, at + 2 * span); ++n) {
@@ -685,7 +662,9 @@ namespace {
 std::vector<double> departureFromContext(const std::vector<double>& model, const double* before, const double* raw,
                                          std::size_t length) {
     const std::size_t p = model.size() - 1;
-    std::vector<double> predicted(before, before + p);
+    std::vector<double> predicted;
+    predicted.reserve(p + length);
+    predicted.assign(before, before + p);
     std::vector<double> away(length);
     for (std::size_t i = 0; i < length; ++i) {
         double next = 0;
