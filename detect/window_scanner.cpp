@@ -1079,8 +1079,7 @@ bool WindowScanner::lineBringsCloser(const Candidate& whole, const LineDemand& d
     const std::vector<double>& sound = againstPartner ? cancelledSound_ : cleaned_;
     const double miss =
         std::max(interpolationMiss(from, to, sound), demand.eitherSide ? interpolationMissAfter(from, to, sound) : 0.0);
-    return effect.after <= demand.leaves * effect.before && effect.gain() >= demand.overMiss * miss &&
-           !lineRemovesMoreSound(effect, from, to);
+    return effect.after <= demand.leaves * effect.before && effect.gain() >= demand.overMiss * miss;
 }
 
 WindowScanner::LineEffect WindowScanner::lineEffect(const SampleSpan& selection,
@@ -1738,7 +1737,6 @@ void WindowScanner::scan(const std::int16_t* samples, std::size_t count, const W
         const bool standsOut =
             standsOutOfTexture(i, candidates, departures, {}) || standsOutOfCrackle(i, candidates, departures, kinds);
         if (!standsOut || !confirm(c, departures[i])) continue;
-        settleEnds(c);
         found.push_back({{place.start + c.first, place.start + c.last}, c.score});
     }
     if (!againstPartner.empty()) confirmAgainstPartner(againstPartner, candidates, place, found);
