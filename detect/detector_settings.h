@@ -197,6 +197,10 @@ struct DetectorSettings {
     double faintBeforeLevel = 2.7;
     double faintBeforeGainOverMiss = 5;  // ... must gain this much over the larger miss, before or after it
     double noiseGainOverMiss = 1.5;      // ... and a pulse told by its shape alone in noise (noise_pulse.cpp)
+    // A line must not miss the sound around it (a straight line across as
+    // many samples) by more than this share of the damage it removes; by rate.
+    double lineMissShare = 0;
+    std::size_t endSettle = 0;  // a range's ends move out this far where its line fits the sound better; by rate
     std::size_t tailGap = 4;             // quiet samples a tail is followed across
     std::size_t tailPad = 40;            // percent of the width found that the range runs on by
     // A confirmed range's damage against what its line removes of the sound (range_weight.cpp).
