@@ -201,6 +201,7 @@ struct DetectorSettings {
     // many samples) by more than this share of the damage it removes; by rate.
     double lineMissShare = 0;
     std::size_t endSettle = 0;  // a range's ends move out this far where its line fits the sound better; by rate
+    double endSettleGain = 0.02;  // ... where the line's gain grows by this share of the best so far
     std::size_t tailGap = 4;             // quiet samples a tail is followed across
     std::size_t tailPad = 40;            // percent of the width found that the range runs on by
     // A confirmed range's damage against what its line removes of the sound (range_weight.cpp).

@@ -2,6 +2,7 @@
 // confirmed range's ends let it miss least (the range's line, not its
 // evidence).
 #include <algorithm>
+#include <cmath>
 
 #include "ar_model.h"
 #include "selection.h"
@@ -36,10 +37,14 @@ bool WindowScanner::lineRemovesMoreSound(const LineEffect& effect, std::size_t f
     // more than a share of that leaves the channel further from its sound
     // than the damage did, however well it fits the interpolation (which
     // across a long range strays towards a smooth guess, as the line does).
+    // Where the model's error around is like white noise, the line misses
+    // mostly that noise, which any repair misses as much: the rule holds only
+    // where the sound around has a course the line cuts through.
     if (settings_.lineMissShare <= 0) return false;
     const double allowed = lineMissOfSound(from, to) / settings_.lineMissShare;
-    if (allowed <= 0 || allowed > effect.before) return allowed > 0;
-    return allowed > effect.before - interpolationMiss(from, to, cleaned_);
+    if (allowed <= 0) return false;
+    if (allowed <= effect.before && allowed <= effect.before - interpolationMiss(from, to, cleaned_)) return false;
+    return !noiseLikeAround((from + to) / 2);
 }
 
 void WindowScanner::settleEnds(Candidate& range) const {
@@ -60,7 +65,9 @@ void WindowScanner::settleEnds(Candidate& range) const {
     const std::vector<double> guess = gaps_.interpolate(cleaned_.data(), count_, from + 1, to - 1);
     if (guess.size() != to - from - 1) return;
     // Samples outside a selection stay as they are: each is judged by what
-    // its line changes, the gain against the interpolation.
+    // its line changes, the gain against the interpolation. An end moves only
+    // where that gain clearly beats the best placement so far: a slightly
+    // better fit is as likely the sound's own wobble as the damage's edge.
     double best = 0;
     std::size_t earlier = 0;
     std::size_t later = 0;
@@ -71,7 +78,8 @@ void WindowScanner::settleEnds(Candidate& range) const {
             const std::vector<double> part(start, start + static_cast<std::ptrdiff_t>(moved.last - moved.first - 1));
             const LineEffect effect = lineEffect(moved, part);
             const double change = effect.after - effect.before;
-            if ((before == 0 && after == 0) || change < best) {
+            const bool unmoved = before == 0 && after == 0;
+            if (unmoved || change < best - settings_.endSettleGain * std::fabs(best)) {
                 best = change;
                 earlier = before;
                 later = after;
