@@ -760,7 +760,11 @@ std::vector<Case> cases() {
              for (std::size_t n = 0; n < pulse.size(); ++n) s[36123 + n] += pulse[n];
              return s;
          },
-         {coreOf(deEmphasisedPulse(1, 1), 36123)}, 0, kRate, nullptr, 16},
+         {coreOf(deEmphasisedPulse(1, 1), 36123)},
+         0,
+         kRate,
+         nullptr,
+         16},
         {"wider pulses through the de-emphasis (cores of 1.3 to 1.5 ms, 6 to 10 times the RMS) in music-like tones "
          "with a little noise: each core covered, though the prediction strays before it ends",
          [] { return tonesWithPulses(kWidePulses); }, coresOf(kWidePulses)},
