@@ -76,6 +76,8 @@ DetectorSettings settingsFor(int sampleRate, const DetectOptions& options) {
     settings.lineLeaves = rate >= 32000 ? 0.5 : 1.0;
     settings.lineGainOverMiss = rate >= 32000 ? 0.9 : 0.0;
     settings.faintGainOverMiss = rate >= 32000 ? 3.0 : 0.0;
+    settings.lineMissShare = rate >= 32000 ? 0.7 : 0.0;
+    settings.endSettle = rate >= 32000 ? 2 : 0;
     // ... where the line is not judged against the interpolation's miss,
     // the sound's own energy over the range stands in for it.
     settings.soundEnergyShare = rate >= 32000 ? 0.0 : 1.0;

@@ -197,8 +197,14 @@ struct DetectorSettings {
     double faintBeforeLevel = 2.7;
     double faintBeforeGainOverMiss = 5;  // ... must gain this much over the larger miss, before or after it
     double noiseGainOverMiss = 1.5;      // ... and a pulse told by its shape alone in noise (noise_pulse.cpp)
-    std::size_t tailGap = 4;             // quiet samples a tail is followed across
-    std::size_t tailPad = 40;            // percent of the width found that the range runs on by
+    // A line must not miss the sound around it (a straight line across as
+    // many samples) by more than this share of the damage it removes, where
+    // the error around is not noise-like; by rate.
+    double lineMissShare = 0;
+    std::size_t endSettle = 0;    // a range's ends move out this far where its line fits the sound better; by rate
+    double endSettleGain = 0.02;  // ... where the line's gain grows by this share of the best so far
+    std::size_t tailGap = 4;      // quiet samples a tail is followed across
+    std::size_t tailPad = 40;     // percent of the width found that the range runs on by
     // A confirmed range's damage against what its line removes of the sound (range_weight.cpp).
     double soundEnergyShare = 0;     // its energy per sample at least this times the sound's; by rate
     double attackGainOverMiss = 10;  // a wide one ringing to both sides before a sound the guess misses

@@ -1058,7 +1058,8 @@ bool WindowScanner::lineBringsCloser(const Candidate& whole, const LineDemand& d
     const std::vector<double>& sound = againstPartner ? cancelledSound_ : cleaned_;
     const double miss =
         std::max(interpolationMiss(from, to, sound), demand.eitherSide ? interpolationMissAfter(from, to, sound) : 0.0);
-    return effect.after <= demand.leaves * effect.before && effect.gain() >= demand.overMiss * miss;
+    return effect.after <= demand.leaves * effect.before && effect.gain() >= demand.overMiss * miss &&
+           !(demand.soundAround && lineRemovesMoreSound(effect, from, to));
 }
 
 WindowScanner::LineEffect WindowScanner::lineEffect(const SampleSpan& selection,
@@ -1430,6 +1431,10 @@ bool WindowScanner::lineAcrossReachedCore(Candidate& candidate, const Candidate&
     // leaves the noise's own energy there, as large as the miss, and must
     // gain clearly more than that.
     if (candidate.inNoise) demand.overMiss = std::max(demand.overMiss, settings_.noiseGainOverMiss);
+    // A plain click's line is plain whatever it misses of the sound; in
+    // noise the line misses the noise about as much as any guess does,
+    // which the demand above already weighs.
+    demand.soundAround = demand.leaves < 1 && !candidate.inNoise;
     // A wide core's line removes the sound under it with the damage: it
     // must remove the damage more surely.
     if (whole.partnerLeaves < 1) demand = asAWideCore(demand);
@@ -1716,6 +1721,7 @@ void WindowScanner::scan(const std::int16_t* samples, std::size_t count, const W
         const bool standsOut =
             standsOutOfTexture(i, candidates, departures, {}) || standsOutOfCrackle(i, candidates, departures, kinds);
         if (!standsOut || !confirm(c, departures[i])) continue;
+        settleEnds(c);
         found.push_back({{place.start + c.first, place.start + c.last}, c.score});
     }
     if (!againstPartner.empty()) confirmAgainstPartner(againstPartner, candidates, place, found);

@@ -363,6 +363,7 @@ private:
         double leaves;
         double overMiss;
         bool eitherSide = false;  // judged against the larger miss, before or after the range
+        bool soundAround = true;  // judged against what a line misses the sound around by (line_ends.cpp)
     };
     // Whether the line across the range meets demand. With decayAfter, the
     // interpolation takes the de-emphasis' slow decay out of the samples
@@ -413,6 +414,14 @@ private:
         double gain() const { return before - after; }
     };
     LineEffect lineEffect(const SampleSpan& selection, const std::vector<double>& guess) const;
+    // What a straight line across the selection's width misses the sound
+    // around it by, and whether that outweighs the damage the line removes
+    // (line_ends.cpp).
+    double lineMissOfSound(std::size_t from, std::size_t to) const;
+    bool lineRemovesMoreSound(const LineEffect& effect, std::size_t from, std::size_t to) const;
+    // A confirmed range's ends moved out a sample or two where its line fits
+    // the sound better.
+    void settleEnds(Candidate& range) const;
     // Whether the damage of a confirmed range outweighs what its line would
     // remove of the sound's own shape (range_weight.cpp).
     bool outweighsSound(const Candidate& range) const;

@@ -750,6 +750,21 @@ std::vector<Case> cases() {
          },
          {coreOf(deEmphasisedPulse(5, 1), 12000), coreOf(deEmphasisedPulse(5, 1), 21000),
           coreOf(deEmphasisedPulse(5, 1), 30000)}},
+        {"a pulse through the de-emphasis in loud low tones, where a line on over its faint tail would cut through "
+         "the tones' curve by more than the tail departs: the range ends with its core",
+         [] {
+             Signal s = tones(second, 6000, 200, 2500, 900);
+             const Signal hiss = noise(s.size(), 5, 12);
+             const Signal pulse = deEmphasisedPulse(1, -6500);
+             for (std::size_t n = 0; n < s.size(); ++n) s[n] += hiss[n];
+             for (std::size_t n = 0; n < pulse.size(); ++n) s[36123 + n] += pulse[n];
+             return s;
+         },
+         {coreOf(deEmphasisedPulse(1, 1), 36123)},
+         0,
+         kRate,
+         nullptr,
+         16},
         {"wider pulses through the de-emphasis (cores of 1.3 to 1.5 ms, 6 to 10 times the RMS) in music-like tones "
          "with a little noise: each core covered, though the prediction strays before it ends",
          [] { return tonesWithPulses(kWidePulses); }, coresOf(kWidePulses)},
