@@ -413,6 +413,18 @@
 // more than the sound's RMS about it is not reported (a voice's buzz, a
 // word's rough end, a rough burst no louder than the voice: the line would
 // remove as much sound as damage).
+// At 32 kHz and up, the line is also judged against the sound around it: a
+// straight line across as many samples just before and just after the
+// selection misses the sound there by some energy (the smaller of the two),
+// about what the repair's line removes of the sound under it; a line whose
+// damage removed (its departure from the guess less the guess's own miss)
+// is under 1/0.7 of that is refused and the next shorter end tried, but for
+// a click as loud as the sound's loudest, a pulse told in noise, or where
+// the error around is noise-like (there the line misses noise any repair
+// misses). A confirmed range's ends then settle up to 2 samples out where
+// the line's gain against the guess grows by more than 2 % of the best
+// placement so far (never inwards): the damage's last low samples are
+// better lined from a sample beyond.
 // At the very start and end of the signal only a one-sided error is there
 // to judge by, and the range runs to that end; it is kept where its samples
 // depart from what the sound on its one side predicts (the model run across
