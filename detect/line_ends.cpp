@@ -90,4 +90,9 @@ void WindowScanner::settleEnds(Candidate& range) const {
     range.last += later;
 }
 
+Damage WindowScanner::reported(Candidate range, const WindowPlace& place) const {
+    settleEnds(range);
+    return {{place.start + range.first, place.start + range.last}, range.score};
+}
+
 }  // namespace tesmora::detect

@@ -259,9 +259,7 @@ void WindowScanner::confirmStandIns(const std::vector<Candidate>& standIns, cons
                       signal_.begin() + static_cast<std::ptrdiff_t>(r.last + 1),
                       cleaned_.begin() + static_cast<std::ptrdiff_t>(r.first));
         }
-        if (!confirm(c, departure(c))) continue;
-        settleEnds(c);
-        found.push_back({{place.start + c.first, place.start + c.last}, c.score});
+        if (confirm(c, departure(c))) found.push_back(reported(c, place));
     }
 }
 

@@ -134,8 +134,7 @@ void WindowScanner::confirmAgainstPartner(const std::vector<Candidate>& foundAga
         if (peak < place.decideFirst || peak >= place.decideEnd || nearAny(own, {c.first, c.last})) continue;
         if (c.last - c.first + 1 >= settings_.maxWidth && !cutToCore(c)) continue;
         if (!confirmAgainstPartner(c)) continue;
-        settleEnds(c);
-        found.push_back({{place.start + c.first, place.start + c.last}, c.score});
+        found.push_back(reported(c, place));
     }
     cancelledSignal_.clear();
     cancelledSound_.clear();

@@ -1721,8 +1721,7 @@ void WindowScanner::scan(const std::int16_t* samples, std::size_t count, const W
         const bool standsOut =
             standsOutOfTexture(i, candidates, departures, {}) || standsOutOfCrackle(i, candidates, departures, kinds);
         if (!standsOut || !confirm(c, departures[i])) continue;
-        settleEnds(c);
-        found.push_back({{place.start + c.first, place.start + c.last}, c.score});
+        found.push_back(reported(c, place));
     }
     if (!againstPartner.empty()) confirmAgainstPartner(againstPartner, candidates, place, found);
     confirmStandIns(standIns, candidates, place, foundBefore, found);

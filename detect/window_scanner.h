@@ -422,6 +422,9 @@ private:
     // A confirmed range's ends moved out a sample or two where its line fits
     // the sound better.
     void settleEnds(Candidate& range) const;
+    // The damage reported for a confirmed range: its ends settled, its
+    // samples placed in the whole signal.
+    Damage reported(Candidate range, const WindowPlace& place) const;
     // Whether the damage of a confirmed range outweighs what its line would
     // remove of the sound's own shape (range_weight.cpp).
     bool outweighsSound(const Candidate& range) const;
