@@ -54,14 +54,14 @@ function row(det, material,    group) {
 END {
   print "Records: recall (%) of the cores of clicks of 3 times the local RMS or more, covered by what the line"
   print "replaces outright; by kind, by placement (one channel or both), by peak (times the local RMS, all"
-  print "clicks) and by core width (samples); false alarms a minute per channel on the damaged and the clean"
+  print "clicks) and by core width (milliseconds); false alarms a minute per channel on the damaged and the clean"
   print "files; median of what remains of a found click (% of its peak); SNR gain (dB) over the whole file,"
   print "around the clicks (10 ms each side), and what the ideal ranges give there; damaged files (channels)"
   print "whose error grew / files; % of ranges that end further from the clean signal; samples changed in"
   print "100,000 on the clean files; speed (times real time of the file, detect only for tesmora)."
   printf "%-14s %-14s %5s | %5s %5s %5s %5s | %5s %5s | %5s %5s %5s | %5s %5s %5s | %6s %6s | %5s | %5s %5s %5s | %7s %5s %6s | %6s\n",
     "detector", "material", "rec", "pulse", "pop", "scrat", "crack", "one", "both", "p1-3", "p3-10", "p10+",
-    "w1-3", "w4-15", "w16+", "FA/min", "clean", "rem%", "file", "near", "ideal", "worse", "rng%", "chg", "xRT"
+    "w<.5", "w.5-2", "w2+", "FA/min", "clean", "rem%", "file", "near", "ideal", "worse", "rng%", "chg", "xRT"
   for (d = 1; d <= detectors; d++) {
     if (names[d] ~ /^curve /) continue
     row(names[d], "all")

@@ -103,9 +103,11 @@ int peakBin(double factor) {
     return factor < 3 ? 0 : (factor < 10 ? 1 : 2);
 }
 
-int widthBin(SampleSpan core) {
-    const std::uint64_t width = core.last - core.first + 1;
-    return width <= 3 ? 0 : (width <= 15 ? 1 : 2);
+// Core widths in milliseconds, so that the bins mean the same at every rate:
+// crackle's and a short pulse's (to 0.5 ms), a click's (to 2 ms), a pop's.
+int widthBin(SampleSpan core, long sampleRate) {
+    const double ms = 1000.0 * static_cast<double>(core.last - core.first + 1) / static_cast<double>(sampleRate);
+    return ms <= 0.5 ? 0 : (ms <= 2 ? 1 : 2);
 }
 
 }  // namespace
@@ -139,7 +141,7 @@ int main(int argc, char** argv) {
             const std::string bins[] = {"peak" + std::to_string(peakBin(click->factor)),
                                         click->factor >= 3 ? "all" : "", click->factor >= 3 ? click->kind : "",
                                         click->factor >= 3 ? click->placement : "",
-                                        click->factor >= 3 ? "width" + std::to_string(widthBin(click->core)) : ""};
+                                        click->factor >= 3 ? "width" + std::to_string(widthBin(click->core, input.sampleRate)) : ""};
             for (const std::string& bin : bins) {
                 if (bin.empty()) continue;
                 sums["n_" + bin] += 1;
