@@ -138,10 +138,10 @@ int main(int argc, char** argv) {
         for (const TrueClick* click : mine) {
             const bool covered =
                 std::any_of(found.begin(), found.end(), [&](SampleSpan d) { return covers(d, click->core); });
-            const std::string bins[] = {"peak" + std::to_string(peakBin(click->factor)),
-                                        click->factor >= 3 ? "all" : "", click->factor >= 3 ? click->kind : "",
-                                        click->factor >= 3 ? click->placement : "",
-                                        click->factor >= 3 ? "width" + std::to_string(widthBin(click->core, input.sampleRate)) : ""};
+            const std::string bins[] = {
+                "peak" + std::to_string(peakBin(click->factor)), click->factor >= 3 ? "all" : "",
+                click->factor >= 3 ? click->kind : "", click->factor >= 3 ? click->placement : "",
+                click->factor >= 3 ? "width" + std::to_string(widthBin(click->core, input.sampleRate)) : ""};
             for (const std::string& bin : bins) {
                 if (bin.empty()) continue;
                 sums["n_" + bin] += 1;
