@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 
 namespace tesmora::detect {
 
@@ -100,10 +99,6 @@ DetectorSettings settingsFor(int sampleRate, const DetectOptions& options) {
     settings.pulseThreshold *= factor;
     settings.frontThreshold *= factor;
     settings.edgeThreshold *= factor;
-    if (const char* e = std::getenv("TESMORA_JT")) settings.jointThreshold = std::atof(e);  // DEBUG
-    if (const char* e = std::getenv("TESMORA_JF")) settings.jointFloor = std::atof(e);  // DEBUG
-    settings.jointThreshold *= factor * factor;
-    settings.jointFloor *= factor;
     // In white Gaussian noise each step of sensitivity about doubles the
     // false alarms the energy of a few samples raises.
     settings.energyThreshold += 6 * std::log2(factor);

@@ -73,13 +73,6 @@ struct DetectorSettings {
     std::size_t attackLead = 0;         // samples before a range where an attack's build-up may already lie; by rate
     std::size_t textureSpan = 0;        // candidates crowding this far on either side make a texture; by rate
     double textureRatio = 1.5;          // how far a click in a texture stands out of the largest other
-    // A click in both channels at once: where neither channel's two-sided
-    // error reaches the threshold, the two together (this channel's less the
-    // partner's share, and the partner's, each over its own scale, squared
-    // and summed) above jointThreshold squared deviations, each channel at
-    // jointFloor deviations or more, start a candidate.
-    double jointThreshold = 100;
-    double jointFloor = 4;
     double partnerShare = 0.5;          // searched against the partner channel where its forward error
                                         // explains this share of the energy of this channel's
 

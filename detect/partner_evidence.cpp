@@ -5,11 +5,8 @@
 // explains (both through this channel's model) leaves the click standing out.
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 
 #include "ar_model.h"
-#include "first_above.h"
 #include "line_swing.h"
 #include "window_scanner.h"
 
@@ -30,8 +27,7 @@ bool WindowScanner::measurePartner() {
     const std::size_t end = n > p ? n - p : 0;
     partnerGain_ = 0;
     if (end <= p) return false;
-    const bool explains = partnerExplainsError();
-    if (!explains && std::getenv("TESMORA_JOINT_DUMP") == nullptr) return false;
+    if (!partnerExplainsError()) return false;
     partnerForward_.resize(n);
     forwardError(partner_.data(), n, model_, partnerForward_.data());
     aloneScore_.assign(n, 0.0);
@@ -48,17 +44,12 @@ bool WindowScanner::measurePartner() {
         cross += matched_[i] * counted;
         energy += partnerMatched_[i] * counted;
     }
-    partnerGain_ = energy > 0 && explains ? cross / energy : 0;
+    partnerGain_ = energy > 0 ? cross / energy : 0;
     // The error the partner leaves, measured in place before it is scored.
     for (std::size_t i = p; i < end; ++i) aloneScore_[i] = matched_[i] - partnerGain_ * partnerMatched_[i];
     cancelledScale_.measure(aloneScore_.data(), p, end, settings_.scaleStretch);
     const double* scale = cancelledScale_.bySample();
     const double threshold = settings_.threshold;
-    measureJoint(p, end);
-    if (!explains) {
-        jointScore_.assign(count_, 0.0);
-        return false;
-    }
     for (std::size_t i = p; i < end; ++i) {
         // The partner's own damage shows in what it leaves too, but is then
         // larger in the partner's share than in this channel's error.
@@ -70,119 +61,6 @@ bool WindowScanner::measurePartner() {
         if (std::fabs(matched_[i]) > std::fabs(partnerGain_ * partnerMatched_[i])) aloneScore_[i] = left / scale[i];
     }
     return true;
-}
-
-void WindowScanner::measureJoint(std::size_t first, std::size_t end) {
-    // The errors of the two channels are correlated as the music is: this
-    // channel's less the partner's share (aloneScore_, before it is scored)
-    // is not, so its square over its scale and the partner's over its own
-    // add as two independent pieces of evidence. Summed only where each
-    // channel stands out by the floor and this one alone stays under the
-    // threshold: elsewhere neither tells anything this channel's own
-    // search does not.
-    partnerScale_.measure(partnerMatched_.data(), first, end, settings_.scaleStretch);
-    const double* partnerScale = partnerScale_.bySample();
-    const double* leftScale = cancelledScale_.bySample();
-    const double floor = settings_.jointFloor;
-    jointScore_.assign(count_, 0.0);
-    static const double jbar = std::getenv("TESMORA_JBAR") ? std::atof(std::getenv("TESMORA_JBAR")) : 1e9;  // DEBUG
-    bothOut_.assign(count_, 0);
-    for (std::size_t i = first; i < end; ++i) {
-        const double pb = std::fabs(partnerMatched_[i]) / partnerScale[i];
-        const double lr = std::fabs(aloneScore_[i]) / leftScale[i];
-        if (pb >= jbar * settings_.threshold / 10 && lr >= jbar * settings_.threshold / 10) bothOut_[i] = 1;
-    }
-    for (std::size_t i = first; i < end; ++i) {
-        if (score_[i] < floor || score_[i] > settings_.threshold) continue;
-        const double partner = std::fabs(partnerMatched_[i]) / partnerScale[i];
-        if (partner < floor) continue;
-        const double left = aloneScore_[i] / leftScale[i];
-        static const bool byLeft = std::getenv("TESMORA_JMODE") != nullptr;  // DEBUG
-        if (byLeft && std::fabs(left) < floor) continue;
-        jointScore_[i] = left * left + partner * partner;
-    }
-    if (std::getenv("TESMORA_JOINT_DEBUG") != nullptr) debugJoint(first, end);
-    if (std::getenv("TESMORA_JOINT_DUMP") != nullptr) {
-        const double* ownScale = matchedScale_.bySample();
-        std::fprintf(stderr, "W %p %llu %llu %d\n", static_cast<const void*>(this), static_cast<unsigned long long>(debugStart_ + first),
-                     static_cast<unsigned long long>(debugStart_ + end), partnerGain_ != 0 ? 1 : 0);
-        for (std::size_t i = first; i < end; ++i) {
-            const double b = partnerMatched_[i] / partnerScale[i];
-            if (score_[i] < 2 && std::fabs(b) < 2) continue;
-            const double r = aloneScore_[i] / leftScale[i];
-            std::fprintf(stderr, "P %p %llu %.2f %.2f %.2f %.1f\n", static_cast<const void*>(this), static_cast<unsigned long long>(debugStart_ + i),
-                         matched_[i] / ownScale[i], r, b, r * r + b * b);
-        }
-    }
-}
-
-void WindowScanner::debugJoint(std::size_t first, std::size_t end) const {
-    const double* partnerScale = partnerScale_.bySample();
-    const double* leftScale = cancelledScale_.bySample();
-    const double* ownScale = matchedScale_.bySample();
-    const auto p = static_cast<std::size_t>(settings_.order);
-    // clusters of single exceedances
-    std::size_t single = 0;
-    std::size_t lastAt = 0;
-    bool any = false;
-    for (std::size_t i = first; i < end; ++i) {
-        if (score_[i] > settings_.threshold) {
-            if (!any || i > lastAt + p) ++single;
-            any = true;
-            lastAt = i;
-        }
-    }
-    const double floors[] = {2.5, 3, 4, 5};
-    const double levels[] = {30, 40, 50, 60, 80, 100, 130};
-    std::fprintf(stderr, "JD %zu single %zu", end - first, single);
-    for (double f : floors) {
-        for (double t : levels) {
-            std::size_t joint = 0;
-            std::size_t at = 0;
-            bool seen = false;
-            for (std::size_t i = first; i < end; ++i) {
-                if (score_[i] < f || score_[i] > settings_.threshold) continue;
-                const double partner = std::fabs(partnerMatched_[i]) / partnerScale[i];
-                if (partner < f) continue;
-                const double left = aloneScore_[i] / leftScale[i];
-                if (left * left + partner * partner <= t) continue;
-                if (!seen || i > at + p) ++joint;
-                seen = true;
-                at = i;
-            }
-            std::fprintf(stderr, " %g/%g:%zu", f, t, joint);
-        }
-    }
-    double ab = 0, aa = 0, bb = 0;
-    for (std::size_t i = first; i < end; ++i) {
-        if (score_[i] > settings_.threshold / 2) continue;
-        const double a = matched_[i] / ownScale[i];
-        const double b = partnerMatched_[i] / partnerScale[i];
-        ab += a * b;
-        aa += a * a;
-        bb += b * b;
-    }
-    std::fprintf(stderr, " rho %.3f\n", ab / std::sqrt(aa * bb + 1e-30));
-}
-
-void WindowScanner::findJointCandidates(std::vector<Candidate>& found, const std::vector<Candidate>& own,
-                                        const std::vector<Candidate>& againstPartner) const {
-    const auto p = static_cast<std::size_t>(settings_.order);
-    const double threshold = settings_.jointThreshold;
-    const std::size_t end = count_ > 2 * p ? count_ - 2 * p : 0;
-    std::size_t i = 2 * p;
-    while (i < end) {
-        i = firstAbove(jointScore_.data(), i, end, threshold);
-        if (i == end) break;
-        const Cluster cluster = clusterFrom(jointScore_.data(), i, end, p, threshold);
-        const std::size_t peak = cluster.strongest;
-        i = cluster.stop;
-        if (nearAny(own, {peak, peak}) || nearAny(againstPartner, {peak, peak})) continue;
-        Candidate candidate = edgesAround(peak, std::sqrt(jointScore_[peak] / threshold) * settings_.threshold);
-        candidate.byJoint = true;
-        found.push_back(candidate);
-        i = std::max(i, candidate.last + 1);
-    }
 }
 
 bool WindowScanner::partnerExplainsError() const {

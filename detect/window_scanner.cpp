@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 #include <initializer_list>
 #include <iterator>
 #include <limits>
@@ -1316,8 +1315,7 @@ bool WindowScanner::confirm(Candidate& candidate, double deviation) const {
                                         : settings_.coreEvidence;
     // A front alone is weaker evidence than a click's two-sided error: a
     // sound's onset is as unpredictable from before.
-    static const double jev = std::getenv("TESMORA_JEV") ? std::atof(std::getenv("TESMORA_JEV")) : 1.0;  // DEBUG
-    const double asked = candidate.byFront ? settings_.frontEvidence * evidence : candidate.byJoint ? jev * evidence : evidence;
+    const double asked = candidate.byFront ? settings_.frontEvidence * evidence : evidence;
     double needed = neededDeparture(candidate, whole, asked, cleaned_);
     // The level after may hold the damage's own slow decay: judged without
     // it where the candidate falls short (the fit costs an interpolation).
@@ -1330,16 +1328,6 @@ bool WindowScanner::confirm(Candidate& candidate, double deviation) const {
     // de-emphasised pulse's two decays do, the high-frequency level after it
     // held, needs a little less (at rates where the pulse's shape tells: its
     // fall lasts some samples).
-    static const double relief = std::getenv("TESMORA_JRELIEF") ? std::atof(std::getenv("TESMORA_JRELIEF")) : 1.0;  // DEBUG
-    if (!wideCore && deviation < needed && !bothOut_.empty()) {
-        bool both = false;
-        for (std::size_t i = candidate.first; i <= candidate.last && i < bothOut_.size(); ++i) both = both || bothOut_[i] != 0;
-        static const int jpulse = std::getenv("TESMORA_JPULSE") ? std::atoi(std::getenv("TESMORA_JPULSE")) : 0;  // DEBUG
-        if (both && jpulse == 1) both = fallsAsAPulse(candidate, settings_.decayFitLeaves);
-        if (both && jpulse == 2) both = fallsAsAPulse(candidate, settings_.pulseFitLeaves);
-        if (both && jpulse == 3) both = departsAgainstSound(whole) || fallsAsAPulse(candidate, settings_.decayFitLeaves);
-        if (both) needed *= relief;
-    }
     const double pulseNeeded = settings_.pulseDeviationShare * needed;
     if (!wideCore && deviation < needed && departsAgainstSound(whole)) {
         needed *= settings_.againstSoundShare;
@@ -1654,7 +1642,6 @@ void WindowScanner::mergeInto(std::vector<Candidate>& candidates, const std::vec
             back.byEnergy = back.byEnergy && c.byEnergy;
             back.byPulse = back.byPulse && c.byPulse;
             back.byFront = back.byFront && c.byFront;
-            back.byJoint = back.byJoint && c.byJoint;
             if (c.score > back.score) {
                 back.score = c.score;
                 back.peak = c.peak;
@@ -1669,8 +1656,6 @@ void WindowScanner::mergeInto(std::vector<Candidate>& candidates, const std::vec
 void WindowScanner::scan(const std::int16_t* samples, std::size_t count, const WindowPlace& place,
                          std::vector<Damage>& found, const std::int16_t* partner) {
     count_ = count;
-    debugStart_ = place.start;
-    bothOut_.clear();
     signal_.assign(samples, samples + count);
     if (partner != nullptr) {
         partner_.assign(partner, partner + count);
@@ -1689,9 +1674,6 @@ void WindowScanner::scan(const std::int16_t* samples, std::size_t count, const W
     // Damage found against the partner is kept apart: it draws no fit, so
     // that this channel's own search goes as it would alone.
     std::vector<Candidate> againstPartner;
-    // Damage in both channels at once, looked for with the partner's
-    // errors; judged as any click, it draws no fit either.
-    std::vector<Candidate> jointly;
     for (int fit = 0; fit < settings_.fits; ++fit) {
         computeErrors(fit > 0);
         fresh.clear();
@@ -1699,9 +1681,8 @@ void WindowScanner::scan(const std::int16_t* samples, std::size_t count, const W
         findEnergyCandidates(fresh);
         // ... and is looked for in the first fit only: a second channel's
         // errors cost nearly as much as this one's.
-        if (fit == 0 && !partner_.empty() && measurePartner()) {
-            findPartnerCandidates(againstPartner, fresh);
-            findJointCandidates(jointly, fresh, againstPartner);
+        if (fit == 0 && !partner_.empty()) {
+            if (measurePartner()) findPartnerCandidates(againstPartner, fresh);
         }
         if (fresh.empty()) break;
         // The model is fitted again with the clicks found so far interpolated
@@ -1714,9 +1695,6 @@ void WindowScanner::scan(const std::int16_t* samples, std::size_t count, const W
     // the last fit, and draw no fit of their own: most are refused, and a fit
     // costs a whole pass.
     fresh.clear();
-    for (const Candidate& c : jointly) {
-        if (!nearAny(candidates, {c.first, c.last})) fresh.push_back(c);
-    }
     matchPulse();
     findPulseCandidates(fresh, candidates);
     findNoisePulseCandidates(fresh, candidates);

@@ -64,7 +64,6 @@ private:
         bool byPulse = false;    // found by the error matched to a de-emphasised pulse only
         bool byPartner = false;  // found only against what the partner channel predicts
         bool byFront = false;    // found by its forward error only
-        bool byJoint = false;    // found by both channels' evidence together only
         bool inNoise = false;    // found by its shape alone in white Gaussian error (noise_pulse.cpp)
         // Of a core wider than half the longest click, in a signal of two
         // channels: the share of the sound around it the partner leaves
@@ -134,15 +133,6 @@ private:
     // false where the partner explains too little of this channel's error
     // for a search against it.
     bool measurePartner();
-    // The evidence of both channels together at each sample of
-    // [first, end), where each stands out a little and this one alone does
-    // not reach the threshold (jointScore_; partner_evidence.cpp).
-    void measureJoint(std::size_t first, std::size_t end);
-    void debugJoint(std::size_t first, std::size_t end) const;
-    // Damage in both channels at once, where their evidence together stands
-    // above jointThreshold and no candidate of own or againstPartner lies.
-    void findJointCandidates(std::vector<Candidate>& found, const std::vector<Candidate>& own,
-                             const std::vector<Candidate>& againstPartner) const;
     // Whether the partner's forward error explains enough of this channel's.
     bool partnerExplainsError() const;
     // Damage of this channel alone, where its error stands out of what the
@@ -544,10 +534,6 @@ private:
     std::vector<double> cancelledSignal_;  // signal_ less partnerGain_ times the partner, while confirming against it
     std::vector<double> cancelledSound_;   // cleaned_ less partnerGain_ times the partner
     RobustScale cancelledScale_;
-    std::uint64_t debugStart_ = 0;
-    RobustScale partnerScale_;         // of partnerMatched_
-    std::vector<double> jointScore_;
-    std::vector<char> bothOut_;   // both channels' evidence together, squared deviations (or 0)
     // The loud search's buffers, a window long, kept from window to window:
     // made anew each time, buffers this large are mapped afresh and every
     // page of them faulted in again.
