@@ -143,6 +143,11 @@ void WindowScanner::computeErrors(bool refit) {
         for (std::size_t i = 0; i < n; ++i) blockScore_[i] = std::max(blockScore_[i], score_[i]);
         if (modelQuietStretches()) measureScores(true);
     }
+    const auto p = static_cast<std::size_t>(settings_.order);
+    const std::size_t end = n > p ? n - p : 0;
+    noise_.measure(forward_.data(), forwardScale_.bySample(), std::min(p, n), n, settings_.energySpan,
+                   settings_.noiseProbe);
+    noise_.measureShaped(matched_.data(), matchedScale_, std::min(p, end), end, model_, settings_.energySpan);
 }
 
 void WindowScanner::measureScores(bool refit) {
@@ -160,9 +165,6 @@ void WindowScanner::measureScores(bool refit) {
     // Near the ends of the signal only one side is there to predict from
     // (the two-sided error there would smear a click at the very end over
     // twice the model's order).
-    noise_.measure(forward_.data(), forwardScale_.bySample(), std::min(p, n), n, settings_.energySpan,
-                   settings_.noiseProbe);
-    noise_.measureShaped(matched_.data(), matchedScale_, std::min(p, end), end, model_, settings_.energySpan);
     if (atStart_) {
         for (std::size_t i = 0; i < std::min(2 * p, end); ++i) {
             score_[i] = std::fabs(backwardErrorAt(cleaned_.data(), n, model_, i)) / forwardScale_.at(i);
