@@ -22,6 +22,22 @@
 // itself and hides weaker ones near it: so the model is fitted again, up to
 // three times, with every candidate found so far interpolated away (the
 // least-squares AR interpolation across it), and the search repeated.
+// Below 16 kHz a block spans two seconds and more: a voice's loud syllables
+// shape its model, and in a quiet or unvoiced stretch beside them (its RMS
+// under a quarter of the window's) that model leaves an error several times
+// what a model of the stretch would, so that a click of 15 times the
+// stretch's level stands a few deviations out, not ten. So each stretch of
+// 16 ms so quiet, where the window's forward error stands at least 0.3 of
+// its samples' level and 1.5 times what a model of its own leaves (medians;
+// that model fitted over it and 24 ms on either side, the samples clipped at
+// 3 robust deviations, for over so few samples a click would shape it),
+// takes that model's errors, forward and two-sided, and the scales are
+// measured again (quiet_stretch.cpp). A candidate found there alone (no
+// sample of it above the threshold in the window's model's errors, in any
+// fit) is a sound's start where the sound's RMS over 30 ms after it stands
+// 1.5 times that over 30 ms ending a longest click before it: a consonant's
+// burst in a pause starts a louder sound, a click leaves the sound as it
+// was. At 16 kHz and up a block spans a third of a second or less.
 // In noise-like sound (surface noise, hiss, cymbals, rain) the error of a
 // click's samples is about as large as the error around it, and no one
 // sample stands out: there the energy of the forward error over a tenth of

@@ -76,6 +76,18 @@ struct DetectorSettings {
     double partnerShare = 0.5;          // searched against the partner channel where its forward error
                                         // explains this share of the energy of this channel's
 
+    // Quiet stretches beside loud ones, where the window's model misses the
+    // stretch's own sound (quiet_stretch.cpp).
+    std::size_t quietStretch = 0;    // samples given a model of their own (0: none); by rate
+    std::size_t quietContext = 0;    // ... read on either side for its fit; by rate
+    std::size_t quietLevelSpan = 0;  // a sound's level there is its RMS over this many samples; by rate
+    double quietLevel = 0.25;        // a stretch whose RMS is under this times the window's is quiet
+    double quietPoorFit = 0.3;       // where the window's error is at least this share of its samples' (medians)
+    double quietMisfit = 1.5;        // ... and this many times the stretch's own model's: that model's errors
+    double quietClip = 3;            // the samples fitted clipped at this many robust deviations
+    double quietRise = 1.5;          // found there alone, the sound after it this many times louder than
+                                     // before it: a sound's start
+
     // Following the tail.
     double tailThreshold = 3;      // departure from the interpolation, in deviations of the error
     double tailOfPeak = 0.1;       // ... and as a share of the click's largest departure

@@ -129,7 +129,6 @@ Cluster clusterFrom(const double* values, std::size_t first, std::size_t end, st
 
 void WindowScanner::computeErrors(bool refit) {
     const std::size_t n = count_;
-    const auto p = static_cast<std::size_t>(settings_.order);
     model_ = fitPredictor(cleaned_.data(), n, settings_.order);
     gaps_.setModel(model_);
     forwardError(cleaned_.data(), n, model_, forward_.data());
@@ -137,6 +136,23 @@ void WindowScanner::computeErrors(bool refit) {
     // predicting each sample from both sides: a click shows as one sharp peak
     // where the error of a voiced or tonal signal stays spread out.
     reversedFilter(forward_.data(), n, model_, matched_.data());
+    measureScores(refit);
+    // Where the window's model misses a quiet stretch, the stretch's own
+    // model gives its errors, and they are measured again.
+    if (!blockScore_.empty()) {
+        for (std::size_t i = 0; i < n; ++i) blockScore_[i] = std::max(blockScore_[i], score_[i]);
+        if (modelQuietStretches()) measureScores(true);
+    }
+    const auto p = static_cast<std::size_t>(settings_.order);
+    const std::size_t end = n > p ? n - p : 0;
+    noise_.measure(forward_.data(), forwardScale_.bySample(), std::min(p, n), n, settings_.energySpan,
+                   settings_.noiseProbe);
+    noise_.measureShaped(matched_.data(), matchedScale_, std::min(p, end), end, model_, settings_.energySpan);
+}
+
+void WindowScanner::measureScores(bool refit) {
+    const std::size_t n = count_;
+    const auto p = static_cast<std::size_t>(settings_.order);
     const std::size_t end = n > p ? n - p : 0;
     // The backward error of the same model has the same spread as the
     // forward one: one scale serves both. A refit changes the errors a
@@ -149,9 +165,6 @@ void WindowScanner::computeErrors(bool refit) {
     // Near the ends of the signal only one side is there to predict from
     // (the two-sided error there would smear a click at the very end over
     // twice the model's order).
-    noise_.measure(forward_.data(), forwardScale_.bySample(), std::min(p, n), n, settings_.energySpan,
-                   settings_.noiseProbe);
-    noise_.measureShaped(matched_.data(), matchedScale_, std::min(p, end), end, model_, settings_.energySpan);
     if (atStart_) {
         for (std::size_t i = 0; i < std::min(2 * p, end); ++i) {
             score_[i] = std::fabs(backwardErrorAt(cleaned_.data(), n, model_, i)) / forwardScale_.at(i);
@@ -1264,6 +1277,7 @@ bool WindowScanner::standsOutAtSignalEnd(Candidate& candidate) const {
 bool WindowScanner::confirm(Candidate& candidate, double deviation) const {
     // Candidates joined into one as long as the longest click: a sound.
     if (candidate.last - candidate.first + 1 >= settings_.maxWidth) return false;
+    if (startsInQuietStretch(candidate)) return false;
     if (deviation < 0) return standsOutAtSignalEnd(candidate);
     // The tail is followed first: a wide click found by its first samples
     // only (its middle, clipped or noise-like, surprises the model less)
@@ -1664,6 +1678,7 @@ void WindowScanner::scan(const std::int16_t* samples, std::size_t count, const W
     }
     cleaned_ = signal_;
     filled_.clear();
+    blockScore_.assign(settings_.quietStretch > 0 ? count : 0, 0.0);
     // Each fit writes every entry of these before they are read.
     for (auto* buffer : {&forward_, &matched_, &score_}) buffer->resize(count);
     atStart_ = place.start == 0;

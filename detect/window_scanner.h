@@ -74,6 +74,14 @@ private:
     // The model and its errors for the window as cleaned so far; refit: the
     // window's errors were measured before, with fewer clicks filled.
     void computeErrors(bool refit);
+    // The errors' scales, and the two-sided error's score against its own.
+    void measureScores(bool refit);
+    // The errors of quiet stretches the window's model misses, from a model
+    // of each such stretch (quiet_stretch.cpp); false where none was.
+    bool modelQuietStretches();
+    // Whether a candidate found by such a stretch's model alone starts a
+    // louder sound (a consonant's burst in a pause), not a click.
+    bool startsInQuietStretch(const Candidate& candidate) const;
     void findCandidates(std::vector<Candidate>& found) const;
     void findEnergyCandidates(std::vector<Candidate>& found) const;
     // Candidates where the forward error alone stands out: a smooth pulse's front.
@@ -512,6 +520,13 @@ private:
     // asked, from const judges too.
     mutable GapInterpolator gaps_;
     std::vector<double> forward_;
+    // The largest score of each sample in the window's model's errors over
+    // the fits, where quiet stretches get models of their own (else empty).
+    std::vector<double> blockScore_;
+    std::vector<double> quietScratch_;  // a quiet stretch's fit: its magnitudes, ordered in part
+    std::vector<double> quietFitted_;   // ... its samples, clipped
+    std::vector<double> quietForward_;  // ... and its errors
+    std::vector<double> quietMatched_;
     std::vector<double> rawError_;  // the forward error of the samples as they are, with the final model
     std::vector<double> matched_;   // the two-sided error: forward error filtered by the reversed model
     std::vector<double> score_;
