@@ -945,8 +945,7 @@ std::size_t WindowScanner::interpolatedCoreEnd(const Candidate& whole, std::size
     return last > whole.last && steadyAcross(whole.first, last + 1) ? last : whole.last;
 }
 
-std::size_t WindowScanner::coreFollowedOut(const Candidate& whole, std::size_t interpolated,
-                                           double deviation) const {
+std::size_t WindowScanner::coreFollowedOut(const Candidate& whole, std::size_t interpolated, double deviation) const {
     // Where the end followed against the interpolation still departs by a
     // quarter of the peak at the longest drifting core's bound, the core
     // goes on past it: a pop's, whose slow decay holds that quarter longer.
@@ -1467,14 +1466,13 @@ bool WindowScanner::lineAcrossReachedCore(Candidate& candidate, const Candidate&
     // in loud noise turns on a sample or two of its ends).
     const EndJudging judging{demand, deviation, faintWide};
     const CoreEnds ends = reachCoreEnd(whole, false);
-    const std::size_t interpolated =
-        interpolatedCoreEnd(whole, settings_.longestDriftingCore, settings_.maxWidth / 4);
+    const std::size_t interpolated = interpolatedCoreEnd(whole, settings_.longestDriftingCore, settings_.maxWidth / 4);
     const std::size_t furthest = std::max(interpolated, ends.byTail);
     const std::size_t followedOut = coreFollowedOut(whole, interpolated, deviation);
-    const bool found = firstLinedEnd(candidate, whole,
-                                     {followedOut > furthest ? followedOut : kNoEnd, furthest, ends.byTail,
-                                      ends.byDecay, ends.byMean, whole.last},
-                                     ends.byDecay, judging);
+    const bool found = firstLinedEnd(
+        candidate, whole,
+        {followedOut > furthest ? followedOut : kNoEnd, furthest, ends.byTail, ends.byDecay, ends.byMean, whole.last},
+        ends.byDecay, judging);
     if (!ends.lookFurther) return found;
     const CoreEnds loud = reachCoreEnd(whole, true);
     const auto beyond = [furthest](std::size_t last) { return last > furthest ? last : kNoEnd; };
