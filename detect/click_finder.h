@@ -331,7 +331,14 @@
 // at least 3 deviations clear) taken out of them, while the samples after it
 // depart by a quarter of the range's largest departure in its sign, at most a
 // quarter of the longest click further, the high-frequency level after
-// holding; that end is tried first where it reaches further. Where the
+// holding; that end is tried first where it reaches further. Where it still
+// departs so at seven eighths of the longest click (a drifting core's
+// bound), in a signal of two channels where the user left the longest click
+// to the detector, and a quarter of the peak stands at least 0.7 of the
+// sound's RMS before it, the core goes on there (a pop's slow decay holds
+// that quarter longer): it is followed on the same way, up to half the
+// longest click past the range, and that end, judged as a wide core's, is
+// tried before the shorter one. Where the
 // damage's mean holds on as far as the longest click, the two decays fitted
 // just after the spike still end the core. In a signal of two channels,
 // where the user left the longest click to the detector, a loud core's end

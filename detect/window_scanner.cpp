@@ -918,16 +918,16 @@ WindowScanner::SideRelation WindowScanner::relationJustBefore(const Candidate& w
     return fit.relation();
 }
 
-std::size_t WindowScanner::interpolatedCoreEnd(const Candidate& whole) const {
+std::size_t WindowScanner::interpolatedCoreEnd(const Candidate& whole, std::size_t longest,
+                                               std::size_t reachPast) const {
     // The interpolation across a range leans on the samples after it, which
     // still carry the core's low end and the de-emphasis' slow decay: it
     // bends towards them, and the samples after the range seem to depart
     // from it little. Fitted with that decay taken out of them (decay_tail.h)
     // it does not, and the end is followed on, as extendTail follows a tail,
     // while they depart by a quarter of the range's largest departure in its
-    // sign; at most a quarter of the longest click further.
-    const std::size_t limit =
-        std::min({whole.first + settings_.longestDriftingCore - 1, count_ - 1, whole.last + settings_.maxWidth / 4});
+    // sign; within longest samples of its start and reachPast after it.
+    const std::size_t limit = std::min({whole.first + longest - 1, count_ - 1, whole.last + reachPast});
     std::size_t last = whole.last;
     for (int round = 0; round < 8 && last < limit; ++round) {
         const std::size_t reach = std::min(limit, last + std::max<std::size_t>(4, last - whole.first + 1));
@@ -956,6 +956,23 @@ std::size_t WindowScanner::interpolatedCoreEnd(const Candidate& whole) const {
         if (endedInside) break;
     }
     return last > whole.last && steadyAcross(whole.first, last + 1) ? last : whole.last;
+}
+
+std::size_t WindowScanner::coreFollowedOut(const Candidate& whole, std::size_t interpolated, double deviation) const {
+    // Where the end followed against the interpolation still departs by a
+    // quarter of the peak at the longest drifting core's bound, the core
+    // goes on past it: a pop's, whose slow decay holds that quarter longer.
+    // In a signal of two channels (the other judging the sound's own
+    // events), where that quarter stands over the sound's level before it
+    // as a tail's bound must, the end is followed on as before, up to half
+    // the longest click further; the range, run on past the drifting core,
+    // is judged as a wide core's (lineAcrossEnd).
+    const std::size_t drift = settings_.longestDriftingCore;
+    if (interpolated + 1 < whole.first + drift ||
+        !quarterStandsOverSound(whole, settings_.coreOfPeak * deviation, settings_.tailBoundFloor)) {
+        return kNoEnd;
+    }
+    return interpolatedCoreEnd(whole, longestDecayCore(), settings_.maxWidth / 2);
 }
 
 std::size_t WindowScanner::decayTailEnd(const Candidate& whole) const {
@@ -1463,9 +1480,13 @@ bool WindowScanner::lineAcrossReachedCore(Candidate& candidate, const Candidate&
     // in loud noise turns on a sample or two of its ends).
     const EndJudging judging{demand, deviation, faintWide};
     const CoreEnds ends = reachCoreEnd(whole, false);
-    const std::size_t furthest = std::max(interpolatedCoreEnd(whole), ends.byTail);
-    const bool found = firstLinedEnd(candidate, whole, {furthest, ends.byTail, ends.byDecay, ends.byMean, whole.last},
-                                     ends.byDecay, judging);
+    const std::size_t interpolated = interpolatedCoreEnd(whole, settings_.longestDriftingCore, settings_.maxWidth / 4);
+    const std::size_t furthest = std::max(interpolated, ends.byTail);
+    const std::size_t followedOut = coreFollowedOut(whole, interpolated, deviation);
+    const bool found = firstLinedEnd(
+        candidate, whole,
+        {followedOut > furthest ? followedOut : kNoEnd, furthest, ends.byTail, ends.byDecay, ends.byMean, whole.last},
+        ends.byDecay, judging);
     if (!ends.lookFurther) return found;
     const CoreEnds loud = reachCoreEnd(whole, true);
     const auto beyond = [furthest](std::size_t last) { return last > furthest ? last : kNoEnd; };

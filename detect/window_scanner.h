@@ -327,9 +327,15 @@ private:
     // The range's last sample followed on while the samples after it depart
     // from the interpolation across it, with the de-emphasis' slow decay
     // taken out of the samples it leans on, by a quarter of the range's
-    // largest departure; the range's own last sample where that decay is
-    // not told from the sound, or the sound after does not hold.
-    std::size_t interpolatedCoreEnd(const Candidate& whole) const;
+    // largest departure, within longest samples of its start and reachPast
+    // after its end; the range's own last sample where that decay is not
+    // told from the sound, or the sound after does not hold.
+    std::size_t interpolatedCoreEnd(const Candidate& whole, std::size_t longest, std::size_t reachPast) const;
+    // That end followed on past the longest drifting core, up to a pop's
+    // longest core, where the core still goes on at the drifting core's
+    // bound and a quarter of the peak stands over the sound (two channels);
+    // kNoEnd otherwise.
+    std::size_t coreFollowedOut(const Candidate& whole, std::size_t interpolated, double deviation) const;
     // In a signal of two channels: the range's last sample followed on while
     // the damage, in this channel less the partner at the gain the sound
     // just before it holds, keeps a quarter of its peak against what that sound

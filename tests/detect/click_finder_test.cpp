@@ -397,6 +397,9 @@ Signal pulseInUnsharedChannels(int channel, double share, const WidePulse& defec
     return s;
 }
 const WidePulse kBothPulse = {8, 9000, 20000};
+// ... and of raw width 10, 12000: its core, 83 samples, outlasts the longest
+// drifting core (77) by a few samples.
+const WidePulse kBothLongPulse = {10, 12000, 20000};
 // A pop of raw width 16 in one channel: its core, 119 samples, outlasts the
 // longest click (88).
 const WidePulse kWidePop = {16, 12000, 20000};
@@ -1047,6 +1050,15 @@ std::vector<Case> cases() {
          0,
          kRate,
          [] { return pulseInBothChannels(1, -0.5, kBothPulse, 2200); },
+         40},
+        {"that pulse wider, under a lighter wash: the end followed against the interpolation, the slow decay "
+         "taken out of the sound after it, still stands a quarter of the peak where a drifting core must end, "
+         "and is followed on to the core's end, the range then judged as a wide core's",
+         [] { return pulseInBothChannels(0, -0.5, kBothLongPulse, 1400); },
+         {coreOf(deEmphasisedPulse(kBothLongPulse.width, 1), kBothLongPulse.at)},
+         0,
+         kRate,
+         [] { return pulseInBothChannels(1, -0.5, kBothLongPulse, 1400); },
          40},
         {"a pop in one channel of correlated stereo, its core wider than the longest click, is found where the "
          "other channel does not carry it",
