@@ -185,7 +185,8 @@ double WindowScanner::partnerLeavesAround(const Candidate& core) const {
                              apart(gain, afterSide.gain) <= settings_.partnerGainAgreement;
     if (unexplained <= settings_.partnerCoreShare * ownEnergy && soundsRatio) {
         return loudPopCore(core, ownLargest) ||
-                       popBreaksSoundsRatio(core, ownLargest, gain, before.gain, afterSide.gain)
+                       popBreaksSoundsRatio(core, ownLargest, gain, before.gain, afterSide.gain) ||
+                       fallsAsAPop(core, ownLargest)
                    ? std::min(leaves, settings_.partnerWitnessLeaves)
                    : 1;
     }
