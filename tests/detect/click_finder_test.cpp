@@ -1069,9 +1069,8 @@ std::vector<Case> cases() {
          kRate,
          [] { return pulseInBothChannels(1, -0.5, kBothLongPulse, 1400); },
          40},
-        {"that pulse wider still, near the sound's ratio, fainter than a loud pop: its damage falls from its peak as "
-         "the "
-         "de-emphasis' two decays alone over 8 ms, as no event of the sound's does, and its core is found",
+        {"that pulse wider still, near the sound's ratio, fainter than a loud pop: its damage falls from its peak "
+         "as the de-emphasis' two decays alone over 8 ms, as no event of the sound's does, and its core is found",
          [] { return pulseNearRatio(0); }, coresOf(kNearRatioPulse), 0, kRate, [] { return pulseNearRatio(1); }, 48},
         {"a pop in one channel of correlated stereo, its core wider than the longest click, is found where the "
          "other channel does not carry it",
