@@ -292,8 +292,8 @@ bool WindowScanner::fallsAsAPop(const Candidate& core, double largest) const {
     // against what the sound before it predicts it strays from such a fall.
     const auto p = static_cast<std::size_t>(settings_.order);
     const std::size_t length = settings_.longestStereoCore;
-    if (settings_.popDecayLeaves <= 0 || length <= settings_.maxWidth || core.first < std::max(p, settings_.scaleStretch) ||
-        core.first + length + p > count_ ||
+    if (settings_.popDecayLeaves <= 0 || length <= settings_.maxWidth ||
+        core.first < std::max(p, settings_.scaleStretch) || core.first + length + p > count_ ||
         settings_.coreOfPeak * largest < settings_.offRatioPopFloor * levelBefore(core.first)) {
         return false;
     }
