@@ -272,7 +272,14 @@
 // within 8 % of each other, the core's off both by a tenth or more; a
 // hit's body mixes the sound after it anew), a quarter of its departure
 // at least 0.7 of that RMS, its damage falling closely as those decays do
-// (leaving at most 5 % of its energy). Its departure must then
+// (leaving at most 5 % of its energy), or a fainter pop's off the sound's
+// ratio by a tenth or more on one side at least, whose damage, against what
+// the sound before it predicts, falls from its peak (within the longest
+// click: the raw defect's end) as those two decays alone over the whole
+// 8 ms, leaving at most a fifth of its energy, a quarter of it again at
+// least 0.7 of that RMS and the high-frequency level held: over 8 ms a
+// sound's own event near the channels' ratio (a swell, a hit's body)
+// strays from what the sound before predicts as no such fall does. Its departure must then
 // exceed 0.09
 // of a click's for each half longest click of its width, divided by the
 // share of the sound the partner explains on its worse side; the high-frequency

@@ -147,6 +147,9 @@ struct DetectorSettings {
     double offRatioSidesHold = 0.08;
     double offRatioBreak = 0.1;
     double offRatioPopFloor = 0.7;
+    // ... or where its damage falls from its peak as those two decays over
+    // the widest core (8 ms), leaving at most this share of it (0: not asked).
+    double popDecayLeaves = 0.2;
     // A pulse through a phono stage's de-emphasis, its tail drifting back
     // slowly under the sound (window_scanner.cpp, driftingCore).
     double driftCoreOfPeak = 0.23;        // its core: down to this share of its peak (a margin on a quarter)

@@ -184,8 +184,13 @@ double WindowScanner::partnerLeavesAround(const Candidate& core) const {
     const bool soundsRatio = apart(gain, before.gain) <= settings_.partnerGainAgreement ||
                              apart(gain, afterSide.gain) <= settings_.partnerGainAgreement;
     if (unexplained <= settings_.partnerCoreShare * ownEnergy && soundsRatio) {
+        // At the sound's ratio itself a pop's fall tells nothing: a hit panned
+        // with the music may be as sharp.
+        const bool ownRatio = apart(gain, before.gain) >= settings_.offRatioBreak ||
+                              apart(gain, afterSide.gain) >= settings_.offRatioBreak;
         return loudPopCore(core, ownLargest) ||
-                       popBreaksSoundsRatio(core, ownLargest, gain, before.gain, afterSide.gain)
+                       popBreaksSoundsRatio(core, ownLargest, gain, before.gain, afterSide.gain) ||
+                       (ownRatio && fallsAsAPop(core, ownLargest))
                    ? std::min(leaves, settings_.partnerWitnessLeaves)
                    : 1;
     }

@@ -284,6 +284,25 @@ bool WindowScanner::fallsAsAPulse(const Candidate& candidate, double leaves) con
     return fitTwoDecays(away, peak, settings_.decayFitSpan, settings_.slowDecay, settings_.fastDecay).leaves <= leaves;
 }
 
+bool WindowScanner::fallsAsAPop(const Candidate& core, double largest) const {
+    // Once its raw defect is over (2 ms at most), a pop through the
+    // de-emphasis falls as the two decays alone, the slow one (3180 us)
+    // lasting on past the widest core; a sound's own event in both channels
+    // near their ratio (a swell, a hit's body) goes on as the sound does, and
+    // against what the sound before it predicts it strays from such a fall.
+    const auto p = static_cast<std::size_t>(settings_.order);
+    const std::size_t length = settings_.longestStereoCore;
+    if (settings_.popDecayLeaves <= 0 || length <= settings_.maxWidth ||
+        core.first < std::max(p, settings_.scaleStretch) || core.first + length + p > count_ ||
+        settings_.coreOfPeak * largest < settings_.offRatioPopFloor * levelBefore(core.first)) {
+        return false;
+    }
+    const std::vector<double> away = departureFromBefore(core.first, length);
+    const std::size_t peak = largestAt(away, std::min(core.last - core.first, settings_.maxWidth));
+    const TwoDecays fit = fitTwoDecays(away, peak, length - peak - 1, settings_.slowDecay, settings_.fastDecay);
+    return fit.leaves <= settings_.popDecayLeaves && steadyAcross(core.first, core.last + 1);
+}
+
 WindowScanner::Candidate WindowScanner::edgesAround(std::size_t peak, double score, bool againstPartner) const {
     const std::size_t n = count_;
     const auto p = static_cast<std::size_t>(settings_.order);

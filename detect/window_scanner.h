@@ -218,6 +218,10 @@ private:
     // sound's: gain, the ratio of the two departures across it, breaks the
     // one the sound holds on both sides (before, after).
     bool popBreaksSoundsRatio(const Candidate& core, double largest, double gain, double before, double after) const;
+    // Whether such a core, against what the sound before it predicts, falls
+    // from its peak as the de-emphasis' two decays over the widest core: a
+    // pop whose ratio only happens to lie near the sound's.
+    bool fallsAsAPop(const Candidate& core, double largest) const;
     // A wide core's end, where the damage falls below a quarter of its peak
     // against what the sound before it predicts; false where it runs on to
     // the widest core, or that quarter lies below the sound's level.

@@ -381,12 +381,21 @@ void addPulseInChannel(Signal& s, int channel, double share, const WidePulse& de
 }
 
 // The stereo of correlatedChannel with no event of its own, under a wash of
-// the given RMS, and a pulse in its channels (addPulseInChannel).
+// the given RMS, and a pulse in its channels (addPulseInChannel), the second
+// channel's share of the music moving to repannedTo over 40 samples from 100 past its start.
 Signal pulseInBothChannels(int channel, double share, const WidePulse& defect, double wash,
-                           RawShape shape = RawShape::flat) {
+                           RawShape shape = RawShape::flat, double repannedTo = 0.8) {
     Signal s = correlatedChannel(channel, 0, 0, wash);
+    for (std::size_t n = 100; channel != 0 && defect.at + n < s.size(); ++n) {
+        s[defect.at + n] *= 1 + (repannedTo / 0.8 - 1) * std::min(1.0, static_cast<double>(n - 100) / 40);
+    }
     addPulseInChannel(s, channel, share, defect, shape);
     return s;
+}
+// A pulse of raw width 40 in both channels near the sound's ratio, 0.7 of it in the second, the music panned anew.
+const WidePulse kNearRatioPulse[] = {{40, 21000, 20000}};
+Signal pulseNearRatio(int channel) {
+    return pulseInBothChannels(channel, 0.7, kNearRatioPulse[0], 1400, RawShape::flat, 0.95);
 }
 
 // That pulse in stereo whose channels share no music: each has tones of its
@@ -1060,6 +1069,9 @@ std::vector<Case> cases() {
          kRate,
          [] { return pulseInBothChannels(1, -0.5, kBothLongPulse, 1400); },
          40},
+        {"that pulse wider still, near the sound's ratio, fainter than a loud pop: its damage falls from its peak "
+         "as the de-emphasis' two decays alone over 8 ms, as no event of the sound's does, and its core is found",
+         [] { return pulseNearRatio(0); }, coresOf(kNearRatioPulse), 0, kRate, [] { return pulseNearRatio(1); }, 48},
         {"a pop in one channel of correlated stereo, its core wider than the longest click, is found where the "
          "other channel does not carry it",
          [] { return pulseInBothChannels(0, 0, kWidePop, 0); },
