@@ -470,6 +470,7 @@
 #include "click.h"
 #include "detector_settings.h"
 #include "loop_echo.h"
+#include "revolution_echo.h"
 #include "window_scanner.h"
 
 namespace tesmora::detect {
@@ -555,6 +556,7 @@ std::vector<Click> findClicks(std::uint64_t length, int sampleRate, const Detect
     std::vector<Damage> runs;
     std::vector<Damage> found;
     LoopEcho echo(sampleRate);
+    RevolutionEcho revolutions(sampleRate);
     SoundAround around(2 * echo.reach() + settings.maxWidth + settings.margin);
     const ChannelMatch match(sampleRate);
     std::vector<std::int16_t> samples(2 * match.reach() + settings.maxWidth + settings.margin);
@@ -568,11 +570,14 @@ std::vector<Click> findClicks(std::uint64_t length, int sampleRate, const Detect
         const bool paired = got > 0 && readOther(start, partnerWindow.data(), got) == got;
         const WindowPlace place{start, block, std::min<std::uint64_t>(length, block + settings.blockSize), length};
         found.clear();
+        scanner.lookForRepeats(&revolutions.looksFor(start, place.decideFirst, place.decideEnd, got,
+                                                     static_cast<std::size_t>(settings.order)));
         scanner.scan(window.data(), got, place, found, paired ? partnerWindow.data() : nullptr);
         for (const Damage& damage : found) {
             if (!otherChannelPredicts(match, damage.span, length, read, readOther, samples, other) &&
                 !comesBackInLoop(echo, damage.span, length, read, around, window.size())) {
                 addDamage(runs, damage, settings.mergeGap);
+                revolutions.confirmed(damage.span.first, scanner.departureOver(damage.span, place));
             }
         }
         if (!proceed(place.decideEnd, length)) break;
