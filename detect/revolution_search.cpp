@@ -38,6 +38,7 @@ void WindowScanner::findRepeatCandidates(std::vector<Candidate>& found, const st
         if (energy <= 0) continue;
         const double norm = std::sqrt(energy);
         double best = 0;
+        double bestSum = 0;
         std::size_t bestAt = 0;
         for (std::size_t t = look.from; t <= look.to && t + width <= end; ++t) {
             double sum = 0;
@@ -45,12 +46,18 @@ void WindowScanner::findRepeatCandidates(std::vector<Candidate>& found, const st
             const double deviations = sum / (norm * forwardScale_.at(t + width / 2));
             if (deviations > best) {
                 best = deviations;
+                bestSum = sum;
                 bestAt = t;
             }
         }
         // A best at the look's edge is no peak: the match still rises past
         // where a strike may lie.
         if (best < bar || ((bestAt == look.from || bestAt == look.to) && look.from < look.to)) continue;
+        // A scratch strikes with about the same force each revolution: the
+        // shape fitted at a third of its size or less, or three times or
+        // more, is the sound's own event that the shape happens to fit.
+        const double gain = bestSum / energy;
+        if (gain * 5 <= 1 || gain >= 5) continue;
         // The candidate is the shape's core, where it departs by a quarter
         // of its peak, at the best place.
         std::size_t peak = 0;
