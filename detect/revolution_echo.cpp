@@ -21,10 +21,11 @@ constexpr std::size_t kKept = 48;
 }  // namespace
 
 RevolutionEcho::RevolutionEcho(int sampleRate) {
-    const double seconds[] = {60 / (100.0 / 3), 60 / 45.0, 60 / 78.0};
-    for (std::size_t i = 0; i < periods_.size(); ++i) {
-        periods_[i] = static_cast<std::uint64_t>(std::lround(seconds[i] * sampleRate));
-    }
+    // A revolution at 33 1/3, 45 and 78 rpm.
+    const auto period = [sampleRate](double rpm) {
+        return static_cast<std::uint64_t>(std::lround(60 / rpm * sampleRate));
+    };
+    periods_ = {period(100.0 / 3), period(45), period(78)};
 }
 
 void RevolutionEcho::confirmed(std::uint64_t first, std::vector<double> shape) {
@@ -33,9 +34,9 @@ void RevolutionEcho::confirmed(std::uint64_t first, std::vector<double> shape) {
     if (peak <= 0) return;
     // Strikes too far back for any look to reach the windows to come.
     const std::uint64_t reach = kRevolutions * periods_[0] + periods_[0] / 100;
-    strikes_.erase(std::remove_if(strikes_.begin(), strikes_.end(),
-                                  [&](const Strike& s) { return s.first + reach < first; }),
-                   strikes_.end());
+    strikes_.erase(
+        std::remove_if(strikes_.begin(), strikes_.end(), [&](const Strike& s) { return s.first + reach < first; }),
+        strikes_.end());
     if (strikes_.size() >= kKept) {
         auto weakest = std::min_element(strikes_.begin(), strikes_.end(),
                                         [](const Strike& a, const Strike& b) { return a.peak < b.peak; });
@@ -46,8 +47,7 @@ void RevolutionEcho::confirmed(std::uint64_t first, std::vector<double> shape) {
 }
 
 const std::vector<RepeatLook>& RevolutionEcho::looksFor(std::uint64_t start, std::uint64_t decideFirst,
-                                                        std::uint64_t decideEnd, std::size_t count,
-                                                        std::size_t order) {
+                                                        std::uint64_t decideEnd, std::size_t count, std::size_t order) {
     looks_.clear();
     for (const Strike& strike : strikes_) {
         for (const std::uint64_t period : periods_) {
@@ -61,8 +61,8 @@ const std::vector<RepeatLook>& RevolutionEcho::looksFor(std::uint64_t start, std
                 if (lastStart < strike.shape.size() + 2 * order) continue;
                 const std::uint64_t to = std::min(at + tolerance, lastStart - strike.shape.size() - order);
                 if (from > to) continue;
-                looks_.push_back({static_cast<std::size_t>(from - start), static_cast<std::size_t>(to - start),
-                                  &strike.shape});
+                looks_.push_back(
+                    {static_cast<std::size_t>(from - start), static_cast<std::size_t>(to - start), &strike.shape});
             }
         }
     }

@@ -32,7 +32,8 @@ void WindowScanner::findRepeatCandidates(std::vector<Candidate>& found, const st
         double energy = 0;
         for (std::size_t n = 0; n < width + p; ++n) {
             double e = 0;
-            for (std::size_t k = n >= width ? n - width + 1 : 0; k <= std::min(n, p); ++k) e += model_[k] * shape[n - k];
+            for (std::size_t k = n >= width ? n - width + 1 : 0; k <= std::min(n, p); ++k)
+                e += model_[k] * shape[n - k];
             energy += e * e;
         }
         if (energy <= 0) continue;
@@ -85,11 +86,10 @@ void WindowScanner::confirmRepeats(const std::vector<Candidate>& repeats, const 
     for (Candidate c : repeats) {
         const std::uint64_t peak = place.start + c.peak;
         if (peak < place.decideFirst || peak >= place.decideEnd) continue;
-        const bool near = std::any_of(found.begin() + static_cast<std::ptrdiff_t>(foundBefore), found.end(),
-                                      [&](const Damage& d) {
-                                          return d.span.first <= place.start + c.last + gap &&
-                                                 d.span.last + gap >= place.start + c.first;
-                                      });
+        const bool near =
+            std::any_of(found.begin() + static_cast<std::ptrdiff_t>(foundBefore), found.end(), [&](const Damage& d) {
+                return d.span.first <= place.start + c.last + gap && d.span.last + gap >= place.start + c.first;
+            });
         if (near || !confirm(c, departure(c))) continue;
         // The shape matched is no wider than the longest click: a range the
         // judge runs on far past that (half as far again) is the sound's,
