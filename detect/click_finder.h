@@ -454,6 +454,21 @@
 // it from there) by 2.5 times that sound's RMS: a recording cut into a sound
 // starts or ends on the sound's own shape.
 //
+// A scratch strikes once a revolution (1.8 s at 33 1/3 rpm, 1.33 s at 45,
+// 0.77 s at 78) with closely the same shape. So the departure from the
+// interpolation of each click confirmed (48 at most, the weakest dropped,
+// none wider than the longest click) is looked for again one
+// and two revolutions later at each speed, within 0.1 % of that span each
+// way (a turntable's speed wanders so much): in the window that holds the
+// place, the shape is correlated with the two-sided error of the last fit,
+// in deviations of the forward error through the model (a matched filter),
+// and where it stands above 22 squared deviations (far under the full
+// search's bar, for it tries so few places), not at the look's edge, at a
+// gain of a fifth to five times the shape, and no candidate lies there, its
+// core (a quarter of the shape's peak) is a candidate, judged as any click,
+// the crowd aside; a range judged past one and a half longest clicks is
+// refused (revolution_echo.h, revolution_search.cpp).
+//
 // Selections. Damage found close together is joined first (runs fewer than
 // the merge gap apart are one), and only then is each run turned into the
 // selection handed out, with good samples where the repair keeps and
