@@ -461,6 +461,21 @@
 // it from there) by 2.5 times that sound's RMS: a recording cut into a sound
 // starts or ends on the sound's own shape.
 //
+// A scratch strikes once a revolution (1.8 s at 33 1/3 rpm, 1.33 s at 45,
+// 0.77 s at 78) with closely the same shape. So the departure from the
+// interpolation of each click confirmed (48 at most, the weakest dropped,
+// none wider than the longest click) is looked for again one
+// and two revolutions later at each speed, within 0.1 % of that span each
+// way (a turntable's speed wanders so much): in the window that holds the
+// place, the shape is correlated with the two-sided error of the last fit,
+// in deviations of the forward error through the model (a matched filter),
+// and where it stands above 22 squared deviations (far under the full
+// search's bar, for it tries so few places), not at the look's edge, at a
+// gain of a fifth to five times the shape, and no candidate lies there, its
+// core (a quarter of the shape's peak) is a candidate, judged as any click,
+// the crowd aside; a range judged past one and a half longest clicks is
+// refused (revolution_echo.h, revolution_search.cpp).
+//
 // Selections. Damage found close together is joined first (runs fewer than
 // the merge gap apart are one), and only then is each run turned into the
 // selection handed out, with good samples where the repair keeps and
@@ -477,6 +492,7 @@
 #include "click.h"
 #include "detector_settings.h"
 #include "loop_echo.h"
+#include "revolution_echo.h"
 #include "window_scanner.h"
 
 namespace tesmora::detect {
@@ -562,6 +578,7 @@ std::vector<Click> findClicks(std::uint64_t length, int sampleRate, const Detect
     std::vector<Damage> runs;
     std::vector<Damage> found;
     LoopEcho echo(sampleRate);
+    RevolutionEcho revolutions(sampleRate);
     SoundAround around(2 * echo.reach() + settings.maxWidth + settings.margin);
     const ChannelMatch match(sampleRate);
     std::vector<std::int16_t> samples(2 * match.reach() + settings.maxWidth + settings.margin);
@@ -575,11 +592,14 @@ std::vector<Click> findClicks(std::uint64_t length, int sampleRate, const Detect
         const bool paired = got > 0 && readOther(start, partnerWindow.data(), got) == got;
         const WindowPlace place{start, block, std::min<std::uint64_t>(length, block + settings.blockSize), length};
         found.clear();
+        scanner.lookForRepeats(&revolutions.looksFor(start, place.decideFirst, place.decideEnd, got,
+                                                     static_cast<std::size_t>(settings.order)));
         scanner.scan(window.data(), got, place, found, paired ? partnerWindow.data() : nullptr);
         for (const Damage& damage : found) {
             if (!otherChannelPredicts(match, damage.span, length, read, readOther, samples, other) &&
                 !comesBackInLoop(echo, damage.span, length, read, around, window.size())) {
                 addDamage(runs, damage, settings.mergeGap);
+                revolutions.confirmed(damage.span.first, scanner.departureOver(damage.span, place));
             }
         }
         if (!proceed(place.decideEnd, length)) break;

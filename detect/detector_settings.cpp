@@ -113,6 +113,7 @@ DetectorSettings settingsFor(int sampleRate, const DetectOptions& options) {
     settings.energyThreshold += 6 * std::log2(factor);
     settings.shapedThreshold += 6 * std::log2(factor);
     settings.noisePulseThreshold += 6 * std::log2(factor);
+    settings.repeatThreshold += 6 * std::log2(factor);
     settings.deviationRatio *= factor;
     settings.steadyDeviationRatio *= factor;
     settings.energyDeviationRatio *= factor;

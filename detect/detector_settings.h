@@ -28,11 +28,12 @@ struct DetectorSettings {
     double threshold = 10;            // peak of the two-sided error, in robust deviations
     double pulseThreshold = 10;       // the error matched to a de-emphasised pulse, in deviations (0: not looked for)
     double noisePulseThreshold = 30;  // ... to one of some raw widths, where the error around is white, squared
-    double frontThreshold = 25;       // the forward error that starts a candidate alone, in robust deviations
-    double frontEvidence = 1.25;      // ... and which must then depart this many times more than a click
-    double edgeThreshold = 5;         // the one-sided errors that mark a click's edges
-    std::size_t edgeGap = 2;          // quiet samples an edge is followed across
-    std::size_t tailShare = 25;       // percent of the width seen that the edge runs on by
+    double repeatThreshold = 22;  // a confirmed click's shape matched a revolution on, squared (revolution_search.cpp)
+    double frontThreshold = 25;   // the forward error that starts a candidate alone, in robust deviations
+    double frontEvidence = 1.25;  // ... and which must then depart this many times more than a click
+    double edgeThreshold = 5;     // the one-sided errors that mark a click's edges
+    std::size_t edgeGap = 2;      // quiet samples an edge is followed across
+    std::size_t tailShare = 25;   // percent of the width seen that the edge runs on by
     // Candidates closer than this are one. At least 4: a selection reaches
     // two samples beyond its damage on each side, and two must not overlap.
     std::size_t mergeGap = 4;

@@ -1757,7 +1757,11 @@ void WindowScanner::scan(const std::int16_t* samples, std::size_t count, const W
     std::vector<Candidate> standIns;
     findLoudCandidates(fresh, candidates, againstPartner, standIns);
     mergeInto(candidates, fresh);
-    if (candidates.empty() && againstPartner.empty()) return;
+    // A confirmed click's shape where a scratch would strike again: kept
+    // apart, for such a candidate draws no fit and is no crowd of the others.
+    std::vector<Candidate> repeats;
+    findRepeatCandidates(repeats, candidates);
+    if (candidates.empty() && againstPartner.empty() && repeats.empty()) return;
     // The final model, fitted with every candidate left out.
     fillCandidates(candidates);
     model_ = fitPredictor(cleaned_.data(), count_, settings_.order);
@@ -1780,6 +1784,7 @@ void WindowScanner::scan(const std::int16_t* samples, std::size_t count, const W
     }
     if (!againstPartner.empty()) confirmAgainstPartner(againstPartner, candidates, place, found);
     confirmStandIns(standIns, candidates, place, foundBefore, found);
+    confirmRepeats(repeats, place, foundBefore, found);
     std::sort(found.begin() + static_cast<std::ptrdiff_t>(foundBefore), found.end(),
               [](const Damage& a, const Damage& b) { return a.span.first < b.span.first; });
 }

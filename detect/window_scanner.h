@@ -13,6 +13,7 @@
 #include "click.h"
 #include "detector_settings.h"
 #include "noise_evidence.h"
+#include "revolution_echo.h"
 #include "robust_scale.h"
 #include "selection.h"
 
@@ -53,6 +54,12 @@ public:
     // is then also looked for against what that channel predicts.
     void scan(const std::int16_t* samples, std::size_t count, const WindowPlace& place, std::vector<Damage>& found,
               const std::int16_t* partner = nullptr);
+    // Where the next scan looks for a confirmed click's shape again
+    // (revolution_echo.h); null or empty: nowhere. Held until changed.
+    void lookForRepeats(const std::vector<RepeatLook>* looks) { repeatLooks_ = looks; }
+    // After a scan: the departure of damage it found from the interpolation
+    // across it, its shape for the looks of the windows to come.
+    std::vector<double> departureOver(const SampleSpan& span, const WindowPlace& place);
 
 private:
     struct Candidate {
@@ -84,6 +91,14 @@ private:
     bool startsInQuietStretch(const Candidate& candidate) const;
     void findCandidates(std::vector<Candidate>& found) const;
     void findEnergyCandidates(std::vector<Candidate>& found) const;
+    // Candidates where a confirmed click's shape, matched against the
+    // two-sided error where a look expects it again, stands out
+    // (revolution_search.cpp).
+    void findRepeatCandidates(std::vector<Candidate>& found, const std::vector<Candidate>& before) const;
+    // Those judged as any click, where no damage found from foundBefore on
+    // lies near them.
+    void confirmRepeats(const std::vector<Candidate>& repeats, const WindowPlace& place, std::size_t foundBefore,
+                        std::vector<Damage>& found) const;
     // Candidates where the forward error alone stands out: a smooth pulse's front.
     void findFrontCandidates(std::vector<Candidate>& found, const std::vector<Candidate>& before) const;
     // The forward error correlated with a pulse through the de-emphasis as
@@ -548,6 +563,7 @@ private:
     std::vector<double> pulseShapeError_;  // ... its forward error, the model's order of silence before it
     std::vector<std::size_t> noiseCoreEnds_;  // the cores' ends of the widths matched in noise (noise_pulse.cpp)
     NoiseEvidence noise_;                     // of the forward error
+    const std::vector<RepeatLook>* repeatLooks_ = nullptr;
     RobustScale forwardScale_;
     RobustScale matchedScale_;
     // Another channel's window, where searched against it (else empty).

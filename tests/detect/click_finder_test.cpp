@@ -709,6 +709,16 @@ Signal scratchOverNoise() {
     return s;
 }
 
+// A scratch whose next strike, a revolution on, is weak (2.8 times the
+// sound's RMS, a third of the first): the same shape where a scratch strikes
+// again, over music that moves on.
+Signal weakScratchAfterLoud() {
+    Signal s = pinkNoise(4 * kRate, 1000, 9);
+    addClick(s, {kScratchAt, 12}, 9000, 's');
+    addClick(s, {kScratchAt + kRevolution, 12}, 2800, 's');
+    return s;
+}
+
 // draw: another noise, where the error around a click chances to be rougher.
 Case noiseCase(bool pink, double timesRms, std::size_t mayMiss, std::uint64_t draw = 0) {
     const std::size_t length = 10 * static_cast<std::size_t>(kRate);
@@ -948,6 +958,9 @@ std::vector<Case> cases() {
         {"a scratch, the same click once a revolution over music that moves on, is found each time",
          scratchOverNoise,
          {{kScratchAt, 6}, {kScratchAt + kRevolution, 6}, {kScratchAt + 2 * kRevolution, 6}}},
+        {"a weak scratch a revolution after a loud one of the same shape is looked for there, and found",
+         weakScratchAfterLoud,
+         {{kScratchAt, 12}, {kScratchAt + kRevolution, 12}}},
         {"the pulses of a voice at 8 kHz draw no range", [] { return voicedPairs(4 * 8000); }, {}, 0, 8000},
         {"consonants' bursts at 8 kHz, building up to their peaks and going on in a hiss, draw no range",
          [] { return consonantBursts(4 * 8000); },
