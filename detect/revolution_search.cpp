@@ -55,7 +55,7 @@ void WindowScanner::findRepeatCandidates(std::vector<Candidate>& found, const st
         // where a strike may lie.
         if (best < bar || ((bestAt == look.from || bestAt == look.to) && look.from < look.to)) continue;
         // A scratch strikes with about the same force each revolution: the
-        // shape fitted at a third of its size or less, or three times or
+        // shape fitted at a fifth of its size or less, or five times or
         // more, is the sound's own event that the shape happens to fit.
         const double gain = bestSum / energy;
         if (gain * 5 <= 1 || gain >= 5) continue;
