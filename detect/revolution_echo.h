@@ -37,13 +37,13 @@ public:
 
 private:
     struct Strike {
-        std::uint64_t first;
-        std::vector<double> shape;
-        double peak;
+        std::uint64_t first;        // the click's first sample in the signal
+        std::vector<double> shape;  // its departure from its interpolation
+        double peak;                // the largest magnitude of that departure
     };
     std::array<std::uint64_t, 3> periods_{};  // a revolution, in samples, at each speed
-    std::vector<Strike> strikes_;
-    std::vector<RepeatLook> looks_;
+    std::vector<Strike> strikes_;             // the clicks confirmed lately, 48 at most
+    std::vector<RepeatLook> looks_;           // the last window's looks, which point into strikes_
 };
 
 }  // namespace tesmora::detect
