@@ -159,7 +159,10 @@ void WindowScanner::measureScores(bool refit) {
     // little: their medians are found near the last ones.
     forwardScale_.measure(forward_.data(), std::min(p, n), n, settings_.scaleStretch, refit);
     matchedScale_.measure(matched_.data(), std::min(p, end), end, settings_.scaleStretch, refit);
-    std::fill(score_.begin(), score_.end(), 0.0);
+    // Only the samples outside [p, end) keep a zero score: the loop below
+    // writes every one inside.
+    std::fill(score_.begin(), score_.begin() + static_cast<std::ptrdiff_t>(std::min(p, n)), 0.0);
+    std::fill(score_.begin() + static_cast<std::ptrdiff_t>(std::min(n, std::max(p, end))), score_.end(), 0.0);
     const double* matchedScale = matchedScale_.bySample();
     for (std::size_t i = p; i < end; ++i) score_[i] = std::fabs(matched_[i]) / matchedScale[i];
     // Near the ends of the signal only one side is there to predict from
@@ -586,7 +589,7 @@ bool WindowScanner::cancelledFrom(std::size_t from, std::size_t to, double energ
            cross * cross > settings_.periodicShare * energy * shiftedEnergy;
 }
 
-WindowScanner::PeriodicRepeat WindowScanner::repeatsAPeriodAway(const Candidate& candidate) const {
+WindowScanner::PeriodicRepeat WindowScanner::repeatsAPeriodAway(const Candidate& candidate, bool onceWillDo) const {
     // The error of a voiced sound, a bowed or plucked string, a synthesiser's
     // sawtooth shows a sharp pulse every period; a click happens once. So the
     // error around the candidate is predicted from the error one period
@@ -636,6 +639,7 @@ WindowScanner::PeriodicRepeat WindowScanner::repeatsAPeriodAway(const Candidate&
             if (cancelledNear(-side * period) || cancelledNear(2 * side * period)) return PeriodicRepeat::train;
             if (lag >= settings_.maxWidth && repeat == PeriodicRepeat::none && onePulseCounts()) {
                 repeat = PeriodicRepeat::once;
+                if (onceWillDo) return repeat;
             }
         }
     }
@@ -1400,9 +1404,10 @@ bool WindowScanner::explainedByPeriod(const Candidate& candidate, double standin
     // milliseconds away explains a candidate that barely passes, not one
     // that departs far beyond what a click needs: a loud click in a drum
     // loop often has some sharp event of the loop's that near.
-    const PeriodicRepeat repeat = repeatsAPeriodAway(candidate);
+    const bool onceExplains = standing < settings_.lonePeriodEvidence;
+    const PeriodicRepeat repeat = repeatsAPeriodAway(candidate, onceExplains);
     return repeat == PeriodicRepeat::train ||
-           (repeat == PeriodicRepeat::once && standing < settings_.lonePeriodEvidence);
+           (repeat == PeriodicRepeat::once && onceExplains);
 }
 
 double WindowScanner::wideCoreEvidence(const Candidate& whole) const {

@@ -186,8 +186,10 @@ private:
     void fillCandidates(const std::vector<Candidate>& candidates);
     // How a candidate's error comes back a period away: not at all, once
     // (a single pulse a period longer than a click away), or as a train.
+    // Where onceWillDo, the search stops at the first repeat of either kind
+    // (the caller refuses the candidate for both).
     enum class PeriodicRepeat { none, once, train };
-    PeriodicRepeat repeatsAPeriodAway(const Candidate& candidate) const;
+    PeriodicRepeat repeatsAPeriodAway(const Candidate& candidate, bool onceWillDo = false) const;
     // Whether the candidate's error coming back a period away explains it,
     // given how far it departs beyond what it needs (standing: 1 just enough).
     bool explainedByPeriod(const Candidate& candidate, double standing) const;
