@@ -4,6 +4,7 @@
 #define TESMORA_DETECT_WINDOW_SCANNER_H
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
@@ -206,6 +207,16 @@ private:
     // running sums place surely outside the test's bounds is not summed.
     bool cancelledFrom(std::size_t from, std::size_t to, double energy, std::ptrdiff_t offset,
                        const RunningEnergy& running) const;
+    // Whether offset lies within the window and the running sums leave the
+    // test open; and the test itself on the sums of the window's error
+    // times the one offset away (cross) and of the latter's squares.
+    bool mayCancelFrom(std::size_t from, std::size_t to, double energy, std::ptrdiff_t offset,
+                       const RunningEnergy& running) const;
+    bool cancels(double energy, double cross, double shiftedEnergy) const;
+    // cancelledFrom at the offsets side * (lag + j) into cancelled[j], the
+    // four summed side by side.
+    void cancelledAtFourLags(std::size_t from, std::size_t to, double energy, std::ptrdiff_t side, std::size_t lag,
+                             const RunningEnergy& running, std::array<bool, 4>& cancelled) const;
     // Follows the damage on while it departs by shareOfPeak of its peak;
     // false when it runs on to longest samples (0: the longest click).
     bool extendTail(Candidate& candidate, double peakDeviation, double shareOfPeak, std::size_t longest = 0) const;
