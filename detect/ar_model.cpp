@@ -259,12 +259,11 @@ std::vector<double> GapInterpolator::interpolate(const double* x, std::size_t co
     const auto at = [this, stride](std::size_t row, std::size_t column) {
         return factor_[row * stride + (row - column)];
     };
-    std::vector<double> u(width, 0.0);
-    for (std::size_t i = 0; i < width; ++i) {
-        double sum = 0;
-        for (std::size_t k = 0; k <= p; ++k) sum += a_[k] * e0_[i + k];
-        u[i] = -sum;
-    }
+    // The right-hand side, A'e0 (each sum over k in its order, as filterBlocks
+    // adds it), negated.
+    std::vector<double> u(width);
+    filterBlocks(e0_.data(), width, a_.data(), p + 1, 1, u.data());
+    for (double& value : u) value = -value;
     for (std::size_t i = 0; i < width; ++i) {
         double sum = u[i];
         for (std::size_t k = i > p ? i - p : 0; k < i; ++k) sum -= at(i, k) * u[k];
