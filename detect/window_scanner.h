@@ -157,7 +157,8 @@ private:
     // false where the partner explains too little of this channel's error
     // for a search against it.
     bool measurePartner();
-    // Whether the partner's forward error explains enough of this channel's.
+    // Whether the partner's forward error (partnerForward_, measured first)
+    // explains enough of this channel's.
     bool partnerExplainsError() const;
     // Damage of this channel alone, where its error stands out of what the
     // partner's explains but not by itself, and no candidate of own lies.
