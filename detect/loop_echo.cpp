@@ -98,9 +98,9 @@ constexpr std::size_t kDifferenceRun = 16;
 // same in any order, so that the compiler may add them side by side (AVX2
 // where the processor has it); the sums, well below 2^53, are exact.
 __attribute__((target_clones("avx2", "default"))) double squaredDifference(const std::int16_t* samples,
-                                                                         const std::int16_t* offsetAway,
-                                                                         std::size_t count, double bound,
-                                                                         double sum) {
+                                                                           const std::int16_t* offsetAway,
+                                                                           std::size_t count, double bound,
+                                                                           double sum) {
     for (std::size_t n = 0; n < count && sum <= bound; n += kDifferenceRun) {
         const std::size_t stop = std::min(count, n + kDifferenceRun);
         std::uint64_t run = 0;

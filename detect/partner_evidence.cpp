@@ -339,7 +339,8 @@ bool WindowScanner::confirmInSound(Candidate& candidate, const std::vector<doubl
     const double evidence = wideCore ? wideCoreEvidence(whole) : wide ? settings_.wideEvidence : 1.0;
     const double needed = neededDeparture(candidate, whole, evidence, sound);
     whole.score = std::min(whole.score, deviation / needed);
-    if (deviation < needed || isAttack(whole, across.at) || repeatsAPeriodAway(candidate, true) != PeriodicRepeat::none) {
+    if (deviation < needed || isAttack(whole, across.at) ||
+        repeatsAPeriodAway(candidate, true) != PeriodicRepeat::none) {
         return false;
     }
     // The line repairs this channel: it must bring it closer to what its own

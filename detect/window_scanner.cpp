@@ -120,8 +120,7 @@ __attribute__((target_clones("avx2", "default"))) std::size_t firstBeyond(const 
 // there[n + j] and of there[n + j] squared, each added up in n's order as
 // a loop over one lag adds them (AVX2 where the processor has it).
 __attribute__((target_clones("avx2", "default"))) void fourLagSums(const double* here, const double* there,
-                                                                   std::size_t count, double* cross,
-                                                                   double* energy) {
+                                                                   std::size_t count, double* cross, double* energy) {
     FourDoubles crossSums = {0, 0, 0, 0};
     FourDoubles energySums = {0, 0, 0, 0};
     for (std::size_t n = 0; n < count; ++n) {
@@ -637,7 +636,8 @@ void WindowScanner::cancelledAtFourLags(std::size_t from, std::size_t to, double
                    : highest > 0 && to + static_cast<std::size_t>(highest) > count_) {
         // Some lane lies out of the window: the lags one at a time.
         for (std::size_t j = 0; j < 4; ++j) {
-            cancelled[j] = may[j] && cancelledFrom(from, to, energy, side * static_cast<std::ptrdiff_t>(lag + j), running);
+            cancelled[j] =
+                may[j] && cancelledFrom(from, to, energy, side * static_cast<std::ptrdiff_t>(lag + j), running);
         }
         return;
     }
@@ -1478,8 +1478,7 @@ bool WindowScanner::explainedByPeriod(const Candidate& candidate, double standin
     // loop often has some sharp event of the loop's that near.
     const bool onceExplains = standing < settings_.lonePeriodEvidence;
     const PeriodicRepeat repeat = repeatsAPeriodAway(candidate, onceExplains);
-    return repeat == PeriodicRepeat::train ||
-           (repeat == PeriodicRepeat::once && onceExplains);
+    return repeat == PeriodicRepeat::train || (repeat == PeriodicRepeat::once && onceExplains);
 }
 
 double WindowScanner::wideCoreEvidence(const Candidate& whole) const {
