@@ -263,7 +263,7 @@ std::vector<double> GapInterpolator::interpolate(const double* x, std::size_t co
     // adds it), negated.
     std::vector<double> u(width);
     filterBlocks(e0_.data(), width, a_.data(), p + 1, 1, u.data());
-    for (double& value : u) value = -value;
+    std::transform(u.begin(), u.end(), u.begin(), [](double value) { return -value; });
     for (std::size_t i = 0; i < width; ++i) {
         double sum = u[i];
         for (std::size_t k = i > p ? i - p : 0; k < i; ++k) sum -= at(i, k) * u[k];

@@ -106,7 +106,8 @@ __attribute__((target_clones("avx2", "default"))) double squaredDifference(const
         std::uint64_t run = 0;
         for (std::size_t k = n; k < stop; ++k) {
             const auto difference = static_cast<std::uint32_t>(std::abs(samples[k] - offsetAway[k]));
-            run += difference * difference;
+            const std::uint32_t squared = difference * difference;
+            run += squared;
         }
         sum += static_cast<double>(run);
     }
