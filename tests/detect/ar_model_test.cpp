@@ -132,7 +132,8 @@ TEST(ArModel, OneInterpolatorFillsEveryGapAsAFreshOneWould) {
     // a fresh interpolator fills it, whatever it filled before.
     const std::vector<double> a = reused.model();
     const std::size_t p = a.size() - 1;
-    for (const std::size_t changed : {600 - p - 1, 600 - p, 599, 620, 641, 640 + p, 640 + p + 1}) {
+    const std::size_t changes[] = {600 - p - 1, 600 - p, 599, 620, 641, 640 + p, 640 + p + 1};
+    for (const std::size_t changed : changes) {
         reused.interpolate(x.data(), x.size(), 600, 640);
         std::vector<double> moved = x;
         moved[changed] += 1000;
