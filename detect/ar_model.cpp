@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "four_doubles.h"
 
@@ -153,6 +154,49 @@ void GapInterpolator::setModel(const std::vector<double>& a) {
     }
     factor_.clear();
     factored_ = 0;
+    remembered_.clear();
+    oldest_ = 0;
+}
+
+namespace {
+
+// Whether x[from, to) holds, bit for bit, the values of kept.
+bool sameSamples(const double* x, std::size_t from, std::size_t to, const double* kept) {
+    return to <= from || std::memcmp(x + from, kept, (to - from) * sizeof(double)) == 0;
+}
+
+}  // namespace
+
+const GapInterpolator::Interpolated* GapInterpolator::recalled(const double* x, std::size_t count, std::size_t first,
+                                                               std::size_t last, std::size_t from,
+                                                               std::size_t to) const {
+    for (const Interpolated& gap : remembered_) {
+        if (gap.count != count || gap.first != first || gap.last != last || gap.from != from || gap.to != to) continue;
+        const std::size_t before = first - from;
+        if (sameSamples(x, from, first, gap.context.data()) &&
+            sameSamples(x, last + 1, to, gap.context.data() + before)) {
+            return &gap;
+        }
+    }
+    return nullptr;
+}
+
+void GapInterpolator::remember(const double* x, std::size_t count, std::size_t first, std::size_t last,
+                               std::size_t from, std::size_t to, const std::vector<double>& values) {
+    if (remembered_.size() < kRemembered) {
+        remembered_.emplace_back();
+        oldest_ = remembered_.size() - 1;
+    }
+    Interpolated& gap = remembered_[oldest_];
+    oldest_ = (oldest_ + 1) % kRemembered;
+    gap.count = count;
+    gap.first = first;
+    gap.last = last;
+    gap.from = from;
+    gap.to = to;
+    gap.context.assign(x + from, x + first);
+    if (last + 1 < to) gap.context.insert(gap.context.end(), x + last + 1, x + to);
+    gap.values = values;
 }
 
 void GapInterpolator::factorRows(std::size_t width) {
@@ -202,6 +246,10 @@ std::vector<double> GapInterpolator::interpolate(const double* x, std::size_t co
                                                  std::size_t last) {
     const std::size_t p = a_.size() - 1;
     const std::size_t width = last - first + 1;
+    // The values depend on the order samples each side of the gap alone.
+    const std::size_t from = first > p ? first - p : 0;
+    const std::size_t to = std::max(last + 1, std::min(count, last + p + 1));
+    if (const Interpolated* known = recalled(x, count, first, last, from, to)) return known->values;
     // The error across the gap is e = A u + e0, where u are the unknown
     // samples and e0 the error with them set to zero; the normal equations
     // A'A u = -A'e0 have the Toeplitz matrix of a's autocorrelation.
@@ -211,12 +259,11 @@ std::vector<double> GapInterpolator::interpolate(const double* x, std::size_t co
     const auto at = [this, stride](std::size_t row, std::size_t column) {
         return factor_[row * stride + (row - column)];
     };
-    std::vector<double> u(width, 0.0);
-    for (std::size_t i = 0; i < width; ++i) {
-        double sum = 0;
-        for (std::size_t k = 0; k <= p; ++k) sum += a_[k] * e0_[i + k];
-        u[i] = -sum;
-    }
+    // The right-hand side, A'e0 (each sum over k in its order, as filterBlocks
+    // adds it), negated.
+    std::vector<double> u(width);
+    filterBlocks(e0_.data(), width, a_.data(), p + 1, 1, u.data());
+    std::transform(u.begin(), u.end(), u.begin(), [](double value) { return -value; });
     for (std::size_t i = 0; i < width; ++i) {
         double sum = u[i];
         for (std::size_t k = i > p ? i - p : 0; k < i; ++k) sum -= at(i, k) * u[k];
@@ -224,9 +271,11 @@ std::vector<double> GapInterpolator::interpolate(const double* x, std::size_t co
     }
     for (std::size_t i = width; i-- > 0;) {
         double sum = u[i];
-        for (std::size_t k = i + 1; k < width && k <= i + p; ++k) sum -= at(k, i) * u[k];
+        const std::size_t stop = std::min(width, i + p + 1);
+        for (std::size_t k = i + 1; k < stop; ++k) sum -= at(k, i) * u[k];
         u[i] = sum / at(i, i);
     }
+    remember(x, count, first, last, from, to, u);
     return u;
 }
 

@@ -46,6 +46,26 @@ public:
     std::vector<double> interpolate(const double* x, std::size_t count, std::size_t first, std::size_t last);
 
 private:
+    // A gap interpolated lately, with the samples around it that its values
+    // depend on (order of them each side, within the signal). A candidate's
+    // tests interpolate the same gap across the same samples again and
+    // again; the sums are the same, so the values are looked up instead.
+    struct Interpolated {
+        std::size_t count = 0;
+        std::size_t first = 0;
+        std::size_t last = 0;
+        std::size_t from = 0;  // context x[from, first) and x[last + 1, to)
+        std::size_t to = 0;
+        std::vector<double> context;
+        std::vector<double> values;
+    };
+    static constexpr std::size_t kRemembered = 16;
+
+    const Interpolated* recalled(const double* x, std::size_t count, std::size_t first, std::size_t last,
+                                 std::size_t from, std::size_t to) const;
+    void remember(const double* x, std::size_t count, std::size_t first, std::size_t last, std::size_t from,
+                  std::size_t to, const std::vector<double>& values);
+
     // Extends the factor to the first width rows.
     void factorRows(std::size_t width);
     // The prediction error across the gap with its samples set to zero.
@@ -56,6 +76,8 @@ private:
     std::vector<double> factor_;  // row i, column i - d at [i * (order + 1) + d]
     std::size_t factored_ = 0;    // rows of factor_ done
     std::vector<double> e0_;
+    std::vector<Interpolated> remembered_;  // at most kRemembered, the oldest replaced
+    std::size_t oldest_ = 0;
 };
 
 }  // namespace tesmora::detect

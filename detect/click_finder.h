@@ -507,11 +507,16 @@ std::vector<Click> selectionsFor(const std::vector<Damage>& runs, std::uint64_t 
 
 // The sound around damage, read for the loop check (loop_echo.h) and kept
 // from one damage to the next: damage found close together shares most of
-// it, and only what the next needs beyond it is read.
+// it, and only what the next needs beyond it is read. The buffer holds
+// twice the stretch asked: the stretch moves on through it, and what is kept
+// is moved back to its start only when the next stretch would run past its
+// end, not for every damage.
 struct SoundAround {
-    explicit SoundAround(std::size_t capacity) : samples(capacity) {}
+    explicit SoundAround(std::size_t capacity) : samples(2 * capacity), capacity(capacity) {}
     std::vector<std::int16_t> samples;
-    std::uint64_t from = 0;  // the signal index of samples[0]
+    std::size_t capacity;    // the longest stretch held
+    std::size_t start = 0;   // where the stretch held begins in samples
+    std::uint64_t from = 0;  // the signal index of samples[start]
     std::size_t held = 0;    // samples read from there on
 };
 
@@ -523,25 +528,31 @@ template <typename Read>
 bool comesBackInLoop(LoopEcho& echo, const SampleSpan& span, std::uint64_t length, Read& read, SoundAround& around,
                      std::size_t piece) {
     const std::uint64_t from = span.first > echo.reach() ? span.first - echo.reach() : 0;
-    const std::uint64_t to =
-        std::min<std::uint64_t>({length, span.last + 1 + echo.reach(), from + around.samples.size()});
+    const std::uint64_t to = std::min<std::uint64_t>({length, span.last + 1 + echo.reach(), from + around.capacity});
+    const auto wanted = static_cast<std::size_t>(to - from);
     std::size_t got = 0;
     if (from >= around.from && from < around.from + around.held) {
         const auto kept = static_cast<std::size_t>(from - around.from);
-        got = std::min(around.held - kept, static_cast<std::size_t>(to - from));
-        if (kept > 0) {
-            std::copy_n(around.samples.begin() + static_cast<std::ptrdiff_t>(kept), got, around.samples.begin());
-        }
+        got = std::min(around.held - kept, wanted);
+        around.start += kept;
+    } else {
+        around.start = 0;
+    }
+    if (around.start + wanted > around.samples.size()) {
+        const auto start = static_cast<std::ptrdiff_t>(around.start);
+        std::copy_n(around.samples.begin() + start, got, around.samples.begin());
+        around.start = 0;
     }
     around.from = from;
-    while (got < to - from) {
-        const std::size_t wanted = std::min<std::size_t>(piece, static_cast<std::size_t>(to - from) - got);
-        const std::size_t gotNow = read(from + got, around.samples.data() + got, wanted);
+    std::int16_t* const held = around.samples.data() + around.start;
+    while (got < wanted) {
+        const std::size_t asked = std::min<std::size_t>(piece, wanted - got);
+        const std::size_t gotNow = read(from + got, held + got, asked);
         got += gotNow;
-        if (gotNow < wanted) break;
+        if (gotNow < asked) break;
     }
     around.held = got;
-    return echo.repeats(around.samples.data(), got, static_cast<std::size_t>(span.first - from),
+    return echo.repeats(held, got, static_cast<std::size_t>(span.first - from),
                         static_cast<std::size_t>(span.last - from));
 }
 

@@ -34,16 +34,17 @@ DecayTail fitDecayTail(const double* x, std::size_t count, GapInterpolator& gaps
     const std::vector<double> tailGap = gaps.interpolate(tail.data(), length, gapFirst, gapLast);
     std::copy(soundGap.begin(), soundGap.end(), sound.begin() + static_cast<std::ptrdiff_t>(gapFirst));
     std::copy(tailGap.begin(), tailGap.end(), tail.begin() + static_cast<std::ptrdiff_t>(gapFirst));
+    // The prediction errors of both, each sum over the model in its order.
+    std::vector<double> soundErrors(length);
+    std::vector<double> tailErrors(length);
+    forwardError(sound.data(), length, a, soundErrors.data());
+    forwardError(tail.data(), length, a, tailErrors.data());
     double cross = 0;
     double tailEnergy = 0;
     double soundEnergy = 0;
     for (std::size_t n = p; n < length; ++n) {
-        double soundError = 0;
-        double tailError = 0;
-        for (std::size_t k = 0; k <= p; ++k) {
-            soundError += a[k] * sound[n - k];
-            tailError += a[k] * tail[n - k];
-        }
+        const double soundError = soundErrors[n];
+        const double tailError = tailErrors[n];
         cross += soundError * tailError;
         tailEnergy += tailError * tailError;
         soundEnergy += soundError * soundError;

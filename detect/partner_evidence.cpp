@@ -27,9 +27,11 @@ bool WindowScanner::measurePartner() {
     const std::size_t end = n > p ? n - p : 0;
     partnerGain_ = 0;
     if (end <= p) return false;
-    if (!partnerExplainsError()) return false;
+    // The partner's forward error through this channel's model: the test
+    // below reads it, and most windows pass it.
     partnerForward_.resize(n);
     forwardError(partner_.data(), n, model_, partnerForward_.data());
+    if (!partnerExplainsError()) return false;
     aloneScore_.assign(n, 0.0);
     partnerMatched_.resize(n);
     reversedFilter(partnerForward_.data(), n, model_, partnerMatched_.data());
@@ -68,15 +70,14 @@ bool WindowScanner::partnerExplainsError() const {
     // leaves is about this channel's own error: nothing stands out there
     // that this channel's own search misses, and the rest of the work is
     // spared. Judged on the forward errors (the two-sided ones' source) of
-    // every few samples: a share of the window's, at a share of the cost.
+    // every few samples: a share of the window's.
     constexpr std::size_t kStride = 8;
     const auto p = static_cast<std::size_t>(settings_.order);
     double cross = 0;
     double own = 0;
     double partner = 0;
     for (std::size_t i = p; i < count_; i += kStride) {
-        double error = 0;
-        for (std::size_t k = 0; k <= p; ++k) error += model_[k] * partner_[i - k];
+        const double error = partnerForward_[i];
         cross += forward_[i] * error;
         own += forward_[i] * forward_[i];
         partner += error * error;
@@ -338,7 +339,8 @@ bool WindowScanner::confirmInSound(Candidate& candidate, const std::vector<doubl
     const double evidence = wideCore ? wideCoreEvidence(whole) : wide ? settings_.wideEvidence : 1.0;
     const double needed = neededDeparture(candidate, whole, evidence, sound);
     whole.score = std::min(whole.score, deviation / needed);
-    if (deviation < needed || isAttack(whole, across.at) || repeatsAPeriodAway(candidate) != PeriodicRepeat::none) {
+    if (deviation < needed || isAttack(whole, across.at) ||
+        repeatsAPeriodAway(candidate, true) != PeriodicRepeat::none) {
         return false;
     }
     // The line repairs this channel: it must bring it closer to what its own

@@ -1,6 +1,7 @@
 #include "window_scanner.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <initializer_list>
 #include <iterator>
@@ -115,6 +116,24 @@ __attribute__((target_clones("avx2", "default"))) std::size_t firstBeyond(const 
     return end;
 }
 
+// For j = 0..3, in lane j: the sums over n in [0, count) of here[n] times
+// there[n + j] and of there[n + j] squared, each added up in n's order as
+// a loop over one lag adds them (AVX2 where the processor has it).
+__attribute__((target_clones("avx2", "default"))) void fourLagSums(const double* here, const double* there,
+                                                                   std::size_t count, double* cross, double* energy) {
+    FourDoubles crossSums = {0, 0, 0, 0};
+    FourDoubles energySums = {0, 0, 0, 0};
+    for (std::size_t n = 0; n < count; ++n) {
+        const FourDoubles same = {here[n], here[n], here[n], here[n]};
+        FourDoubles shifted;
+        loadFour(shifted, there + n);
+        crossSums += same * shifted;
+        energySums += shifted * shifted;
+    }
+    storeFour(cross, crossSums);
+    storeFour(energy, energySums);
+}
+
 }  // namespace
 
 Cluster clusterFrom(const double* values, std::size_t first, std::size_t end, std::size_t gap, double threshold) {
@@ -159,7 +178,10 @@ void WindowScanner::measureScores(bool refit) {
     // little: their medians are found near the last ones.
     forwardScale_.measure(forward_.data(), std::min(p, n), n, settings_.scaleStretch, refit);
     matchedScale_.measure(matched_.data(), std::min(p, end), end, settings_.scaleStretch, refit);
-    std::fill(score_.begin(), score_.end(), 0.0);
+    // Only the samples outside [p, end) keep a zero score: the loop below
+    // writes every one inside.
+    std::fill(score_.begin(), score_.begin() + static_cast<std::ptrdiff_t>(std::min(p, n)), 0.0);
+    std::fill(score_.begin() + static_cast<std::ptrdiff_t>(std::min(n, std::max(p, end))), score_.end(), 0.0);
     const double* matchedScale = matchedScale_.bySample();
     for (std::size_t i = p; i < end; ++i) score_[i] = std::fabs(matched_[i]) / matchedScale[i];
     // Near the ends of the signal only one side is there to predict from
@@ -558,7 +580,7 @@ WindowScanner::RunningEnergy WindowScanner::runningEnergy(std::size_t from, std:
     return running;
 }
 
-bool WindowScanner::cancelledFrom(std::size_t from, std::size_t to, double energy, std::ptrdiff_t offset,
+bool WindowScanner::mayCancelFrom(std::size_t from, std::size_t to, double energy, std::ptrdiff_t offset,
                                   const RunningEnergy& running) const {
     if (offset < 0 ? from < static_cast<std::size_t>(-offset) : to + static_cast<std::size_t>(offset) > count_) {
         return false;
@@ -572,13 +594,10 @@ bool WindowScanner::cancelledFrom(std::size_t from, std::size_t to, double energ
             return false;
         }
     }
-    double cross = 0;
-    double shiftedEnergy = 0;
-    for (std::size_t n = from; n < to; ++n) {
-        const double shifted = rawError_[static_cast<std::size_t>(static_cast<std::ptrdiff_t>(n) + offset)];
-        cross += rawError_[n] * shifted;
-        shiftedEnergy += shifted * shifted;
-    }
+    return true;
+}
+
+bool WindowScanner::cancels(double energy, double cross, double shiftedEnergy) const {
     // A pulse of like strength there, that the best gain (cross /
     // shiftedEnergy) cancels mostly: what is left of the energy is
     // energy - cross^2 / shiftedEnergy.
@@ -586,7 +605,52 @@ bool WindowScanner::cancelledFrom(std::size_t from, std::size_t to, double energ
            cross * cross > settings_.periodicShare * energy * shiftedEnergy;
 }
 
-WindowScanner::PeriodicRepeat WindowScanner::repeatsAPeriodAway(const Candidate& candidate) const {
+bool WindowScanner::cancelledFrom(std::size_t from, std::size_t to, double energy, std::ptrdiff_t offset,
+                                  const RunningEnergy& running) const {
+    if (!mayCancelFrom(from, to, energy, offset, running)) return false;
+    double cross = 0;
+    double shiftedEnergy = 0;
+    for (std::size_t n = from; n < to; ++n) {
+        const double shifted = rawError_[static_cast<std::size_t>(static_cast<std::ptrdiff_t>(n) + offset)];
+        cross += rawError_[n] * shifted;
+        shiftedEnergy += shifted * shifted;
+    }
+    return cancels(energy, cross, shiftedEnergy);
+}
+
+void WindowScanner::cancelledAtFourLags(std::size_t from, std::size_t to, double energy, std::ptrdiff_t side,
+                                        std::size_t lag, const RunningEnergy& running,
+                                        std::array<bool, 4>& cancelled) const {
+    std::array<bool, 4> may{};
+    for (std::size_t j = 0; j < 4; ++j) {
+        may[j] = mayCancelFrom(from, to, energy, side * static_cast<std::ptrdiff_t>(lag + j), running);
+    }
+    cancelled = {false, false, false, false};
+    if (std::none_of(may.begin(), may.end(), [](bool m) { return m; })) return;
+    // Lane k holds the offset lowest + k: on the earlier side, the lags
+    // from the longest down.
+    const std::ptrdiff_t lowest = side > 0 ? static_cast<std::ptrdiff_t>(lag) : -static_cast<std::ptrdiff_t>(lag + 3);
+    const auto laneOf = [side](std::size_t j) { return side > 0 ? j : 3 - j; };
+    const std::ptrdiff_t highest = lowest + 3;
+    if (lowest < 0 ? from < static_cast<std::size_t>(-lowest)
+                   : highest > 0 && to + static_cast<std::size_t>(highest) > count_) {
+        // Some lane lies out of the window: the lags one at a time.
+        for (std::size_t j = 0; j < 4; ++j) {
+            cancelled[j] =
+                may[j] && cancelledFrom(from, to, energy, side * static_cast<std::ptrdiff_t>(lag + j), running);
+        }
+        return;
+    }
+    double cross[4];
+    double shiftedEnergy[4];
+    fourLagSums(rawError_.data() + from, rawError_.data() + static_cast<std::ptrdiff_t>(from) + lowest, to - from,
+                cross, shiftedEnergy);
+    for (std::size_t j = 0; j < 4; ++j) {
+        cancelled[j] = may[j] && cancels(energy, cross[laneOf(j)], shiftedEnergy[laneOf(j)]);
+    }
+}
+
+WindowScanner::PeriodicRepeat WindowScanner::repeatsAPeriodAway(const Candidate& candidate, bool onceWillDo) const {
     // The error of a voiced sound, a bowed or plucked string, a synthesiser's
     // sawtooth shows a sharp pulse every period; a click happens once. So the
     // error around the candidate is predicted from the error one period
@@ -628,14 +692,26 @@ WindowScanner::PeriodicRepeat WindowScanner::repeatsAPeriodAway(const Candidate&
     // too, or a loop's own sharp event a few milliseconds after another (a
     // flam, a hi-hat's double stroke): it is weaker evidence, the caller's
     // to weigh.
+    // The lags are summed four at a time on each side, and taken in order.
     PeriodicRepeat repeat = PeriodicRepeat::none;
+    std::array<bool, 4> earlier{};
+    std::array<bool, 4> later{};
     for (std::size_t lag = settings_.shortestPeriod; lag <= settings_.longestPeriod; ++lag) {
         const auto period = static_cast<std::ptrdiff_t>(lag);
+        const std::size_t inFour = (lag - settings_.shortestPeriod) % 4;
+        const bool fourLeft = lag + 3 - inFour <= settings_.longestPeriod;
+        if (inFour == 0 && fourLeft) {
+            cancelledAtFourLags(from, to, energy, -1, lag, running, earlier);
+            cancelledAtFourLags(from, to, energy, 1, lag, running, later);
+        }
         for (const std::ptrdiff_t side : {-1, 1}) {
-            if (!cancelledFrom(from, to, energy, side * period, running)) continue;
+            const bool cancelled = fourLeft ? (side < 0 ? earlier : later)[inFour]
+                                            : cancelledFrom(from, to, energy, side * period, running);
+            if (!cancelled) continue;
             if (cancelledNear(-side * period) || cancelledNear(2 * side * period)) return PeriodicRepeat::train;
             if (lag >= settings_.maxWidth && repeat == PeriodicRepeat::none && onePulseCounts()) {
                 repeat = PeriodicRepeat::once;
+                if (onceWillDo) return repeat;
             }
         }
     }
@@ -1400,9 +1476,9 @@ bool WindowScanner::explainedByPeriod(const Candidate& candidate, double standin
     // milliseconds away explains a candidate that barely passes, not one
     // that departs far beyond what a click needs: a loud click in a drum
     // loop often has some sharp event of the loop's that near.
-    const PeriodicRepeat repeat = repeatsAPeriodAway(candidate);
-    return repeat == PeriodicRepeat::train ||
-           (repeat == PeriodicRepeat::once && standing < settings_.lonePeriodEvidence);
+    const bool onceExplains = standing < settings_.lonePeriodEvidence;
+    const PeriodicRepeat repeat = repeatsAPeriodAway(candidate, onceExplains);
+    return repeat == PeriodicRepeat::train || (repeat == PeriodicRepeat::once && onceExplains);
 }
 
 double WindowScanner::wideCoreEvidence(const Candidate& whole) const {

@@ -4,6 +4,7 @@
 #define TESMORA_DETECT_WINDOW_SCANNER_H
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
@@ -156,7 +157,8 @@ private:
     // false where the partner explains too little of this channel's error
     // for a search against it.
     bool measurePartner();
-    // Whether the partner's forward error explains enough of this channel's.
+    // Whether the partner's forward error (partnerForward_, measured first)
+    // explains enough of this channel's.
     bool partnerExplainsError() const;
     // Damage of this channel alone, where its error stands out of what the
     // partner's explains but not by itself, and no candidate of own lies.
@@ -186,8 +188,10 @@ private:
     void fillCandidates(const std::vector<Candidate>& candidates);
     // How a candidate's error comes back a period away: not at all, once
     // (a single pulse a period longer than a click away), or as a train.
+    // Where onceWillDo, the search stops at the first repeat of either kind
+    // (the caller refuses the candidate for both).
     enum class PeriodicRepeat { none, once, train };
-    PeriodicRepeat repeatsAPeriodAway(const Candidate& candidate) const;
+    PeriodicRepeat repeatsAPeriodAway(const Candidate& candidate, bool onceWillDo = false) const;
     // Whether the candidate's error coming back a period away explains it,
     // given how far it departs beyond what it needs (standing: 1 just enough).
     bool explainedByPeriod(const Candidate& candidate, double standing) const;
@@ -204,6 +208,16 @@ private:
     // running sums place surely outside the test's bounds is not summed.
     bool cancelledFrom(std::size_t from, std::size_t to, double energy, std::ptrdiff_t offset,
                        const RunningEnergy& running) const;
+    // Whether offset lies within the window and the running sums leave the
+    // test open; and the test itself on the sums of the window's error
+    // times the one offset away (cross) and of the latter's squares.
+    bool mayCancelFrom(std::size_t from, std::size_t to, double energy, std::ptrdiff_t offset,
+                       const RunningEnergy& running) const;
+    bool cancels(double energy, double cross, double shiftedEnergy) const;
+    // cancelledFrom at the offsets side * (lag + j) into cancelled[j], the
+    // four summed side by side.
+    void cancelledAtFourLags(std::size_t from, std::size_t to, double energy, std::ptrdiff_t side, std::size_t lag,
+                             const RunningEnergy& running, std::array<bool, 4>& cancelled) const;
     // Follows the damage on while it departs by shareOfPeak of its peak;
     // false when it runs on to longest samples (0: the longest click).
     bool extendTail(Candidate& candidate, double peakDeviation, double shareOfPeak, std::size_t longest = 0) const;

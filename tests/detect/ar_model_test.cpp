@@ -127,6 +127,20 @@ TEST(ArModel, OneInterpolatorFillsEveryGapAsAFreshOneWould) {
             }
         }
     }
+    // A gap asked again once one sample has changed, at the farthest the
+    // order reaches on either side, just beyond, or inside the gap: filled as
+    // a fresh interpolator fills it, whatever it filled before.
+    const std::vector<double> a = reused.model();
+    const std::size_t p = a.size() - 1;
+    const std::size_t changes[] = {600 - p - 1, 600 - p, 599, 620, 641, 640 + p, 640 + p + 1};
+    for (const std::size_t changed : changes) {
+        reused.interpolate(x.data(), x.size(), 600, 640);
+        std::vector<double> moved = x;
+        moved[changed] += 1000;
+        EXPECT_EQ(reused.interpolate(moved.data(), moved.size(), 600, 640),
+                  GapInterpolator(a).interpolate(moved.data(), moved.size(), 600, 640))
+            << changed;
+    }
 }
 
 TEST(NoiseEvidence, ShapedSumIsInDeviationsOfItselfWhateverTheModel) {
