@@ -29,9 +29,15 @@ struct DetectorSettings {
     double pulseThreshold = 10;       // the error matched to a de-emphasised pulse, in deviations (0: not looked for)
     double noisePulseThreshold = 30;  // ... to one of some raw widths, where the error around is white, squared
     double repeatThreshold = 22;  // a confirmed click's shape matched a revolution on, squared (revolution_search.cpp)
-    double repeatProves = 3;      // ... so many times over its root that the match is evidence of its own
-    double repeatFoundProves = 2;  // ... the same, for a candidate the search found there itself
-    double repeatEvidenceShare = 0.5;  // the departure such a proven strike needs, a share of a click's
+
+    // A strike matched a revolution on so far over that bar (in times its
+    // root) that the match proves it; where the search found a candidate
+    // itself, this far; and the share of a lone click's departure such a
+    // strike needs (revolution_search.cpp).
+    double repeatProves = 3;
+    double repeatFoundProves = 2;
+    double repeatEvidenceShare = 0.5;
+
     double frontThreshold = 25;   // the forward error that starts a candidate alone, in robust deviations
     double frontEvidence = 1.25;  // ... and which must then depart this many times more than a click
     double edgeThreshold = 5;     // the one-sided errors that mark a click's edges
