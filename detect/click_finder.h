@@ -474,7 +474,13 @@
 // gain of a fifth to five times the shape, and no candidate lies there, its
 // core (a quarter of the shape's peak) is a candidate, judged as any click,
 // the crowd aside; a range judged past one and a half longest clicks is
-// refused (revolution_echo.h, revolution_search.cpp).
+// refused (revolution_echo.h, revolution_search.cpp). A match three times
+// over that bar proves a strike whatever its gain (the shape kept holds the
+// line's error across the first strike too): its core needs half the
+// departure of a lone click, and no bound of a wide core's; so does a
+// candidate the search found itself where a look matches at twice the bar,
+// judged again so where nothing else was found; the checks that spare a
+// sound's attack and shape hold as for any click.
 //
 // Selections. Damage found close together is joined first (runs fewer than
 // the merge gap apart are one), and only then is each run turned into the

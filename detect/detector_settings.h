@@ -29,6 +29,15 @@ struct DetectorSettings {
     double pulseThreshold = 10;       // the error matched to a de-emphasised pulse, in deviations (0: not looked for)
     double noisePulseThreshold = 30;  // ... to one of some raw widths, where the error around is white, squared
     double repeatThreshold = 22;  // a confirmed click's shape matched a revolution on, squared (revolution_search.cpp)
+
+    // A strike matched a revolution on so far over that bar (in times its
+    // root) that the match proves it; where the search found a candidate
+    // itself, this far; and the share of a lone click's departure such a
+    // strike needs (revolution_search.cpp).
+    double repeatProves = 3;
+    double repeatFoundProves = 2;
+    double repeatEvidenceShare = 0.5;
+
     double frontThreshold = 25;   // the forward error that starts a candidate alone, in robust deviations
     double frontEvidence = 1.25;  // ... and which must then depart this many times more than a click
     double edgeThreshold = 5;     // the one-sided errors that mark a click's edges

@@ -1411,7 +1411,8 @@ bool WindowScanner::confirm(Candidate& candidate, double deviation) const {
         // The start of a sound runs on as long, so such a core must stand
         // out more (neededDeparture).
         whole = candidate;
-        if (!coreWithin(whole, deviation)) return false;
+        // A proven strike's core is already told: the shape matched's.
+        if (!coreWithin(whole, deviation) && candidate.repeatProof == 0) return false;
     }
     // ... and the departure is measured across all of it, for the same
     // reason: interpolated across its first samples only, the line leans on
@@ -1446,6 +1447,9 @@ bool WindowScanner::confirm(Candidate& candidate, double deviation) const {
     // The level after may hold the damage's own slow decay: judged without
     // it where the candidate falls short (the fit costs an interpolation).
     if (deviation < needed) needed = std::min(needed, neededDeparture(candidate, whole, asked, cleaned_, true));
+    // A strike the match proves needs a share of what a lone click does;
+    // the checks that spare a sound's attack and shape below still hold.
+    if (candidate.repeatProof > 0) needed *= settings_.repeatEvidenceShare;
     // A click in both channels whose two departures share their shape at a
     // sign against the ratio the sound holds between the channels is no
     // event of the music's, which both carry at that ratio: it needs half

@@ -73,6 +73,10 @@ private:
         bool byPartner = false;  // found only against what the partner channel predicts
         bool byFront = false;    // found by its forward error only
         bool inNoise = false;    // found by its shape alone in white Gaussian error (noise_pulse.cpp)
+        // Where a confirmed click's shape matched a revolution on so far over
+        // the look's bar that the match proves a strike: the match, in
+        // times that bar (revolution_search.cpp); 0 for any other.
+        double repeatProof = 0;
         // Of a core wider than half the longest click, in a signal of two
         // channels: the share of the sound around it the partner leaves
         // (partnerLeavesAround); 1 for any other.

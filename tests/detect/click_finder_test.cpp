@@ -961,6 +961,15 @@ std::vector<Case> cases() {
         {"a weak scratch a revolution after a loud one of the same shape is looked for there, and found",
          weakScratchAfterLoud,
          {{kScratchAt, 12}, {kScratchAt + kRevolution, 12}}},
+        {"a scratch's next strike in a loud chord, half the first and too faint there for a lone click, is "
+         "found where the first one's shape matches it",
+         [] {
+             Signal s = tones(4 * kRate, 6000, 220, 2000, 1250);
+             addClick(s, {kScratchAt, 16}, 12000, 's');
+             addClick(s, {kScratchAt + kRevolution, 16}, 6000, 's');
+             return s;
+         },
+         {{kScratchAt, 16}, {kScratchAt + kRevolution, 16}}},
         {"the pulses of a voice at 8 kHz draw no range", [] { return voicedPairs(4 * 8000); }, {}, 0, 8000},
         {"consonants' bursts at 8 kHz, building up to their peaks and going on in a hiss, draw no range",
          [] { return consonantBursts(4 * 8000); },
