@@ -211,6 +211,14 @@ struct DetectorSettings {
     // where that quarter stands this many times above it and the sound's
     // high-frequency level after it holds: its line is then a wide core's.
     double wideCancelledFloor = 2;
+    // ... and on to where the partner's core ends (the de-emphasis' slow
+    // decay fitted after the partner's peak), where the partner departs
+    // across the range in its shape (correlated at least so), that core's
+    // bound stands this many times above the partner's RMS before it, and
+    // the range runs on to at most this many times its length as found.
+    double partnerCoreShape = 0.9;
+    double partnerCoreFloor = 1.25;
+    double partnerCoreReach = 2.5;
     std::size_t wideStartPad = 1;  // ... and a range past the longest drifting core starts this much earlier
     double startLeadShare = 0.5;   // a range starts a sample early where the error there exceeds this of the edge's
     double lineLeaves = 0;         // the share of the departure's energy the line may leave; by rate

@@ -1582,21 +1582,80 @@ bool WindowScanner::lineAcrossReachedCore(Candidate& candidate, const Candidate&
     const std::size_t interpolated = interpolatedCoreEnd(whole, settings_.longestDriftingCore, settings_.maxWidth / 4);
     const std::size_t furthest = std::max(interpolated, ends.byTail);
     const std::size_t followedOut = coreFollowedOut(whole, interpolated, deviation);
-    const bool found = firstLinedEnd(
+    bool found = firstLinedEnd(
         candidate, whole,
         {followedOut > furthest ? followedOut : kNoEnd, furthest, ends.byTail, ends.byDecay, ends.byMean, whole.last},
         ends.byDecay, judging);
-    if (!ends.lookFurther) return found;
-    const CoreEnds loud = reachCoreEnd(whole, true);
-    const auto beyond = [furthest](std::size_t last) { return last > furthest ? last : kNoEnd; };
-    Candidate further = whole;
-    if (firstLinedEnd(further, whole, {beyond(loud.byTail), beyond(loud.byDecay), beyond(loud.byMean)}, loud.byDecay,
-                      judging) &&
-        (!found || further.last > candidate.last)) {
-        candidate = further;
-        return true;
+    if (ends.lookFurther) {
+        const CoreEnds loud = reachCoreEnd(whole, true);
+        const auto beyond = [furthest](std::size_t last) { return last > furthest ? last : kNoEnd; };
+        Candidate further = whole;
+        if (firstLinedEnd(further, whole, {beyond(loud.byTail), beyond(loud.byDecay), beyond(loud.byMean)},
+                          loud.byDecay, judging) &&
+            (!found || further.last > candidate.last)) {
+            candidate = further;
+            found = true;
+        }
     }
+    if (found) followPartnersCore(candidate, whole, judging);
     return found;
+}
+
+std::size_t WindowScanner::partnersCoreEnd(const Candidate& whole, const Candidate& range) const {
+    // A click in both channels strikes both at once with one core. Where
+    // this channel's share of it sinks into its sound, its end is found
+    // early; where the partner's share stands further out of the partner's
+    // sound, the de-emphasis' two decays fitted just after the partner's
+    // peak (where what its sound before predicts still holds) tell where the
+    // core ends. The partner's departure from that prediction (through this
+    // channel's model: the two carry the same music) must take the shape of
+    // this channel's over the range found.
+    const auto p = static_cast<std::size_t>(settings_.order);
+    const std::size_t stretch = settings_.scaleStretch;
+    const std::size_t longest = longestDecayCore();
+    if (partner_.empty() || longest <= settings_.maxWidth || whole.first < std::max(p, stretch)) return kNoEnd;
+    const std::size_t width = std::min(longest, count_ - whole.first);
+    if (range.last + 1 >= whole.first + width) return kNoEnd;
+    const std::vector<double> theirs =
+        departureFromContext(model_, partner_.data() + whole.first - p, partner_.data() + whole.first, width);
+    const std::vector<double> mine = departureFromBefore(whole.first, range.last + 1 - whole.first);
+    double cross = 0;
+    double ownEnergy = 0;
+    double otherEnergy = 0;
+    for (std::size_t i = 0; i < mine.size(); ++i) {
+        cross += mine[i] * theirs[i];
+        ownEnergy += mine[i] * mine[i];
+        otherEnergy += theirs[i] * theirs[i];
+    }
+    const double match = settings_.partnerCoreShape;
+    if (!(cross * cross >= match * match * ownEnergy * otherEnergy)) return kNoEnd;
+    const std::size_t peak = largestAt(theirs, whole.last - whole.first);
+    const double bound = settings_.driftCoreOfPeak * std::fabs(theirs[peak]);
+    if (settings_.coreOfPeak * std::fabs(theirs[peak]) <
+            settings_.partnerCoreFloor * rootMeanSquare(partner_, whole.first - stretch, whole.first) ||
+        peak + settings_.decayFitSpan >= theirs.size()) {
+        return kNoEnd;
+    }
+    const TwoDecays fit = fitTwoDecays(theirs, peak, settings_.decayFitSpan, settings_.slowDecay, settings_.fastDecay);
+    const double level = theirs[peak] > 0 ? fit.slow : -fit.slow;
+    if (fit.leaves > settings_.decayFitLeaves || level <= bound) return kNoEnd;
+    const std::size_t last =
+        whole.first + peak + static_cast<std::size_t>(settings_.slowDecay * std::log(level / bound)) + 1;
+    // The fitted slow level is noisy, and far ahead its reach with it: a
+    // range is run on to at most so many times its length as found.
+    const double found = static_cast<double>(range.last + 1 - range.first);
+    const bool within = last > range.last && last < whole.first + width;
+    return within && static_cast<double>(last + 1 - range.first) <= settings_.partnerCoreReach * found ? last : kNoEnd;
+}
+
+void WindowScanner::followPartnersCore(Candidate& candidate, const Candidate& whole, const EndJudging& judging) const {
+    const std::size_t last = partnersCoreEnd(whole, candidate);
+    if (last == kNoEnd) return;
+    Candidate followed = candidate;
+    followed.last = last;
+    LineDemand asked = outlastsDriftingCore(followed) ? asAWideCore(judging.demand) : judging.demand;
+    asked.eitherSide = true;
+    if (lineBringsCloser(followed, asked, true)) candidate = followed;
 }
 
 bool WindowScanner::firstLinedEnd(Candidate& candidate, const Candidate& whole, std::initializer_list<std::size_t> ends,

@@ -373,6 +373,13 @@ private:
     // bound and a quarter of the peak stands over the sound (two channels);
     // kNoEnd otherwise.
     std::size_t coreFollowedOut(const Candidate& whole, std::size_t interpolated, double deviation) const;
+    // In a signal of two channels: where the partner departs across the
+    // range in this channel's shape and a quarter of its peak stands over
+    // the partner's sound, where the partner's core ends (the de-emphasis'
+    // slow decay, fitted just after its peak, falling to the core's bound),
+    // within a pop's longest core and a few times the range's length;
+    // kNoEnd where that tells nothing past the range's end.
+    std::size_t partnersCoreEnd(const Candidate& whole, const Candidate& range) const;
     // In a signal of two channels: the range's last sample followed on while
     // the damage, in this channel less the partner at the gain the sound
     // just before it holds, keeps a quarter of its peak against what that sound
@@ -525,6 +532,9 @@ private:
         double deviation;
         bool faintWide;
     };
+    // The confirmed range run on to the partner's core's end where its line
+    // still helps (judged as a wide core's past the longest drifting core).
+    void followPartnersCore(Candidate& candidate, const Candidate& whole, const EndJudging& judging) const;
     // The first of the ends in order (those marked kNoEnd skipped, each
     // judged once) whose line helps, run on and started earlier as
     // lineAcrossReachedCore tells; byDecay is the end the fitted decay tells

@@ -1091,6 +1091,15 @@ std::vector<Case> cases() {
          kRate,
          [] { return pulseInBothChannels(1, -0.5, kBothLongPulse, 1400); },
          40},
+        {"that pulse under a light wash, one and a half times as loud in the second channel at the other sign: "
+         "its end sinks into the first channel's sound early, and the slow decay fitted after the partner's "
+         "peak carries the range over the whole core",
+         [] { return pulseInBothChannels(0, -1.5, kBothLongPulse, 700); },
+         {coreOf(deEmphasisedPulse(kBothLongPulse.width, 1), kBothLongPulse.at)},
+         0,
+         kRate,
+         [] { return pulseInBothChannels(1, -1.5, kBothLongPulse, 700); },
+         40},
         {"that pulse wider still, near the sound's ratio, fainter than a loud pop: its damage falls from its peak "
          "as the de-emphasis' two decays alone over 8 ms, as no event of the sound's does, and its core is found",
          [] { return pulseNearRatio(0); }, coresOf(kNearRatioPulse), 0, kRate, [] { return pulseNearRatio(1); }, 48},
