@@ -42,6 +42,7 @@ DetectorSettings settingsFor(int sampleRate, const DetectOptions& options) {
     settings.longestStereoCore = options.maxWidthMs > 0 ? 0 : static_cast<std::size_t>(rate * 8 / 1000);
     settings.longestUnfittedCore = std::min(settings.maxWidth / 2, static_cast<std::size_t>(rate / 1000));
     settings.coreMeanRun = std::max<std::size_t>(2, static_cast<std::size_t>(rate / 2750));
+    settings.ringGap = std::max(settings.tailGap, static_cast<std::size_t>(rate / 4000));
     settings.slowDecay = 3180e-6 * rate;
     settings.fastDecay = 75e-6 * rate;
     settings.frontLead = static_cast<std::size_t>(rate / 5000);

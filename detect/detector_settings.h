@@ -237,6 +237,8 @@ struct DetectorSettings {
     std::size_t endSettle = 0;    // a range's ends move out this far where its line fits the sound better; by rate
     double endSettleGain = 0.02;  // ... where the line's gain grows by this share of the best so far
     std::size_t tailGap = 4;      // quiet samples a tail is followed across
+    std::size_t ringGap = 0;      // ... and a core's dip where the stylus rings on it (0.25 ms); by rate
+    double ringGapFloor = 1;      // ... where a quarter of its peak stands this times over the sound's RMS before
     std::size_t tailPad = 40;     // percent of the width found that the range runs on by
     // A confirmed range's damage against what its line removes of the sound (range_weight.cpp).
     double soundEnergyShare = 0;     // its energy per sample at least this times the sound's; by rate

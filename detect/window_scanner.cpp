@@ -1034,9 +1034,17 @@ std::size_t WindowScanner::interpolatedCoreEnd(const Candidate& whole, std::size
             const double damage = signal_[n] - fit.gap[n - whole.first];
             if (std::fabs(damage) > std::fabs(peak)) peak = damage;
         }
+        // Where the stylus rings on a pop, its departure dips under the
+        // bound between the ringing's lobes while their envelope stands far
+        // over it: a dip the ringing climbs back out of within a quarter of
+        // a millisecond does not end it, where that bound stands over the
+        // sound's level (a faint click's end, near it, is the sound's swing).
+        const bool ringsClear =
+            quarterStandsOverSound(whole, settings_.coreOfPeak * std::fabs(peak), settings_.ringGapFloor);
+        const std::size_t gap = ringsClear ? settings_.ringGap : settings_.tailGap;
         std::size_t end = last;
         std::size_t quiet = 0;
-        for (std::size_t n = last + 1; n <= reach && quiet <= settings_.tailGap; ++n) {
+        for (std::size_t n = last + 1; n <= reach && quiet <= gap; ++n) {
             if ((signal_[n] - fit.gap[n - whole.first]) * peak >= settings_.coreOfPeak * peak * peak) {
                 end = n;
                 quiet = 0;

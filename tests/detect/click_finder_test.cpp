@@ -125,8 +125,8 @@ void addClick(Signal& s, Damage d, double peak, char shape) {
 // triangle (its front rising over half its width), or at once with the
 // stylus ringing on it from its middle (a pop: at 4.4 kHz, 1.7 times its
 // height, dying away over 1 ms; or lightly, at 3.95 kHz, 0.9 times its
-// height, dying away over 0.32 ms).
-enum class RawShape { flat, raisedSine, triangle, ringing, lightRinging };
+// height, dying away over 0.32 ms; or low, at 2 kHz, as high, over 0.6 ms).
+enum class RawShape { flat, raisedSine, triangle, ringing, lightRinging, lowRinging };
 
 struct Ringing {
     double hertz;
@@ -135,11 +135,12 @@ struct Ringing {
 };
 
 Ringing ringingOf(RawShape shape) {
+    if (shape == RawShape::lowRinging) return Ringing{2000, 1, 0.6};
     return shape == RawShape::ringing ? Ringing{4400, 1.7, 1} : Ringing{3950, 0.9, 0.32};
 }
 
 bool rings(RawShape shape) {
-    return shape == RawShape::ringing || shape == RawShape::lightRinging;
+    return shape == RawShape::ringing || shape == RawShape::lightRinging || shape == RawShape::lowRinging;
 }
 
 // The samples the raw defect lasts: the ringing outlasts the defect.
@@ -430,6 +431,7 @@ const WidePulse kRaisedSinePop = {32, 20000, 10000};
 // A pop of raw width 2 on which the stylus rings, 10 times the RMS under a
 // wash: its loud samples dip out of the bound every half period.
 const WidePulse kRingingPop = {2, 25000, 15000};
+const WidePulse kLowRingingPop = {4, 12000, 20000};  // about 4 times the RMS, its core 80 samples
 // ... and of 12 times the RMS, no wash: the loud-pop bar (10 times) stays clear
 // of where a slightly other model puts its departure.
 const WidePulse kLouderWidePop = {16, 27000, 20000};
@@ -1152,6 +1154,13 @@ std::vector<Case> cases() {
          0,
          kRate,
          [] { return pulseInBothChannels(1, -0.5, kRingingPop, 1000, RawShape::ringing); }},
+        {"a pop ringing low in one channel: its range reaches past the ringing's dips to its core's end",
+         [] { return pulseInBothChannels(0, 0, kLowRingingPop, 300, RawShape::lowRinging); },
+         {coreOf(deEmphasisedPulse(4, 1, RawShape::lowRinging), 20000)},
+         0,
+         kRate,
+         [] { return pulseInBothChannels(1, 0, kLowRingingPop, 300, RawShape::lowRinging); },
+         40},
         {"a loud pop on which the stylus rings lightly, in one channel of washed stereo, through a digital phono "
          "stage: its loud run, broken by the ringing's first dip, is short, but its peak stands well over the "
          "loud bound, and the run starts its candidate; its core is found",
