@@ -112,11 +112,18 @@ void WindowScanner::findPartnerCandidates(std::vector<Candidate>& found, const s
     }
 }
 
-bool WindowScanner::nearAny(const std::vector<Candidate>& candidates, const SampleSpan& span) const {
+const WindowScanner::Candidate* WindowScanner::nearOne(const std::vector<Candidate>& candidates,
+                                                       const SampleSpan& span) const {
     // So close that the two would be joined into one: the same damage.
     const std::size_t gap = settings_.mergeGap + static_cast<std::size_t>(settings_.order);
-    return std::any_of(candidates.begin(), candidates.end(),
-                       [&](const Candidate& c) { return c.first <= span.last + gap && c.last + gap >= span.first; });
+    const auto near = std::find_if(candidates.begin(), candidates.end(), [&](const Candidate& c) {
+        return c.first <= span.last + gap && c.last + gap >= span.first;
+    });
+    return near == candidates.end() ? nullptr : &*near;
+}
+
+bool WindowScanner::nearAny(const std::vector<Candidate>& candidates, const SampleSpan& span) const {
+    return nearOne(candidates, span) != nullptr;
 }
 
 void WindowScanner::confirmAgainstPartner(const std::vector<Candidate>& foundAgainstPartner,

@@ -87,11 +87,7 @@ void WindowScanner::findRepeatCandidates(std::vector<Candidate>& found, const st
         // Where the search found a candidate itself, the match proves it at
         // a lower bar (two causes agree): judged as any click first, and if
         // refused there, judged again as a proven strike (confirmRepeats).
-        const std::size_t gap = settings_.mergeGap + p;
-        const auto known = std::find_if(before.begin(), before.end(), [&](const Candidate& c) {
-            return c.first <= span.last + gap && c.last + gap >= span.first;
-        });
-        if (known != before.end()) {
+        if (const Candidate* known = nearOne(before, span)) {
             if (best < settings_.repeatFoundProves * bar) continue;
             candidate = *known;
             candidate.repeatProof = best / bar;

@@ -167,7 +167,9 @@ private:
     // Damage of this channel alone, where its error stands out of what the
     // partner's explains but not by itself, and no candidate of own lies.
     void findPartnerCandidates(std::vector<Candidate>& found, const std::vector<Candidate>& own) const;
-    // Whether a candidate lies within the merge gap of span.
+    // The first candidate within the merge gap of span, or null; and
+    // whether there is one.
+    const Candidate* nearOne(const std::vector<Candidate>& candidates, const SampleSpan& span) const;
     bool nearAny(const std::vector<Candidate>& candidates, const SampleSpan& span) const;
     // Appends to found the damage found against the partner that this
     // window decides, lies clear of this channel's own candidates and is
