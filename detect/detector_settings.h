@@ -133,6 +133,8 @@ struct DetectorSettings {
     double partnerContextLeaves = 0.95;  // ... or where it leaves this share of the sound on a side
     double wideCoreLineLeaves = 0.25;    // the share of its departure's energy the line across such a core may leave
     double wideCoreGainOverMiss = 2;     // ... and the energy it must gain, against what the interpolation misses by
+    double heldCoreLineLeaves = 0.5;     // ... or this, offered past the range found, where the line ends in the core
+    double heldCoreFloor = 1;            // ... and a quarter of the peak stands this times over the sound's RMS before
     SwingRule wideSwing;                 // ... and none whose samples swing across its line as a sound's do
     // A wide core whose shape the partner shares closely (leaving at most
     // partnerOwnRatioShare of it) at a ratio held on neither side of it is

@@ -47,6 +47,22 @@ bool WindowScanner::lineRemovesMoreSound(const LineEffect& effect, std::size_t f
     return !noiseLikeAround((from + to) / 2);
 }
 
+bool WindowScanner::coreHoldsAtEnd(const SampleSpan& selection, const std::vector<double>& guess) const {
+    // The mean over a core's mean run, as the core's end is followed: a
+    // single sample strays with the sound.
+    const auto from = static_cast<std::size_t>(selection.first);
+    const std::size_t run = settings_.coreMeanRun;
+    if (run == 0 || guess.size() < 2 * run) return false;
+    double largest = 0;
+    for (std::size_t i = 0; i < guess.size(); ++i) {
+        const double off = signal_[from + 1 + i] - guess[i];
+        if (std::fabs(off) > std::fabs(largest)) largest = off;
+    }
+    double sum = 0;
+    for (std::size_t i = guess.size() - run; i < guess.size(); ++i) sum += signal_[from + 1 + i] - guess[i];
+    return (largest > 0 ? sum : -sum) >= settings_.coreOfPeak * std::fabs(largest) * static_cast<double>(run);
+}
+
 void WindowScanner::settleEnds(Candidate& range) const {
     // The line starts and ends on the samples at the selection's ends: one
     // a sample or two further out may lie where the sound's course carries

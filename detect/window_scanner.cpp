@@ -1191,7 +1191,12 @@ bool WindowScanner::lineBringsCloser(const Candidate& whole, const LineDemand& d
     const std::vector<double>& sound = againstPartner ? cancelledSound_ : cleaned_;
     const double miss =
         std::max(interpolationMiss(from, to, sound), demand.eitherSide ? interpolationMissAfter(from, to, sound) : 0.0);
-    return effect.after <= demand.leaves * effect.before && effect.gain() >= demand.overMiss * miss &&
+    // A line that ends inside a core leaves its fall after the line's end
+    // in, which the departure counts: such a line may leave more (eased).
+    const bool leavesLittle =
+        effect.after <= demand.leaves * effect.before ||
+        (effect.after <= demand.whereCoreHolds * effect.before && coreHoldsAtEnd(selection, guess));
+    return leavesLittle && effect.gain() >= demand.overMiss * miss &&
            !(demand.soundAround && lineRemovesMoreSound(effect, from, to));
 }
 
@@ -1687,7 +1692,15 @@ bool WindowScanner::lineAcrossEnd(Candidate& candidate, const Candidate& whole, 
     const bool pastDrift = outlastsDriftingCore(reached);
     LineDemand asked = pastDrift ? asAWideCore(demand) : demand;
     asked.eitherSide = last > whole.last || faintWide;
-    if (!lineBringsCloser(reached, asked, last > byDecay)) return false;
+    // An end offered past the range found that still lies inside the core
+    // leaves the core's fall after it in: its line may leave more than a
+    // wide core's, where a quarter of the peak stands over the sound (below
+    // it, what departs at the end is as much the sound's own misfit).
+    LineDemand offered = asked;
+    if (pastDrift && last > whole.last && standsLoudOverSound(whole, deviation, settings_.heldCoreFloor)) {
+        offered.whereCoreHolds = settings_.heldCoreLineLeaves;
+    }
+    if (!lineBringsCloser(reached, offered, last > byDecay)) return false;
     // The end found lies where the damage falls into the sound's own
     // level, give or take a sample or two: the range runs on past it
     // where the line still helps, but for one as long as a core may be.

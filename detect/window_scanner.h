@@ -422,8 +422,9 @@ private:
     struct LineDemand {
         double leaves;
         double overMiss;
-        bool eitherSide = false;  // judged against the larger miss, before or after the range
-        bool soundAround = true;  // judged against what a line misses the sound around by (line_ends.cpp)
+        bool eitherSide = false;    // judged against the larger miss, before or after the range
+        bool soundAround = true;    // judged against what a line misses the sound around by (line_ends.cpp)
+        double whereCoreHolds = 0;  // ... or this, where the core still holds at the line's end (coreHoldsAtEnd)
     };
     // Whether the line across the range meets demand. With decayAfter, the
     // interpolation takes the de-emphasis' slow decay out of the samples
@@ -474,6 +475,11 @@ private:
         double gain() const { return before - after; }
     };
     LineEffect lineEffect(const SampleSpan& selection, const std::vector<double>& guess) const;
+    // Whether the samples that end the selection still depart from guess,
+    // on the mean over a core's mean run, by a quarter of the largest
+    // departure across it in its sign: the line ends inside the core
+    // (line_ends.cpp).
+    bool coreHoldsAtEnd(const SampleSpan& selection, const std::vector<double>& guess) const;
     // What a straight line across the selection's width misses the sound
     // around it by, and whether that outweighs the damage the line removes
     // (line_ends.cpp).

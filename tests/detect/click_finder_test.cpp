@@ -413,6 +413,9 @@ const WidePulse kBothLongPulse = {10, 12000, 20000};
 // A pop of raw width 16 in one channel: its core, 119 samples, outlasts the
 // longest click (88).
 const WidePulse kWidePop = {16, 12000, 20000};
+// A pulse of raw width 14, about 5 times the RMS under a wash: its core, 109
+// samples, outlasts the longest drifting core.
+const WidePulse kWashedWidePulse = {14, 14000, 20000};
 const WidePulse kLoudWidePop = {64, 20000, 20000};
 // A loud pop of raw width 12 in one channel, 9 times the RMS: its core, 97
 // samples, runs just past the longest click on the de-emphasis' slow decay.
@@ -1113,6 +1116,14 @@ std::vector<Case> cases() {
          kRate,
          [] { return pulseInBothChannels(1, 0, kWidePop, 0); },
          40},
+        {"a wide pulse in one channel of that stereo under a wash both share: its line, ending where the core "
+         "still stands over a quarter of its peak, leaves more of its departure than a wide core's may, and the "
+         "range runs on over the whole core",
+         [] { return pulseInBothChannels(0, 0, kWashedWidePulse, 1400); },
+         {coreOf(deEmphasisedPulse(kWashedWidePulse.width, 1), kWashedWidePulse.at)},
+         0,
+         kRate,
+         [] { return pulseInBothChannels(1, 0, kWashedWidePulse, 1400); }},
         {"a wider, louder pop in one channel of that stereo under a loud wash both share: its whole core is "
          "lined down to a fifth of its peak, its loud middle alone standing in for it nowhere",
          [] { return pulseInBothChannels(0, 0, kLoudWidePop, 2000); },
