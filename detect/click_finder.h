@@ -253,7 +253,9 @@
 // lasts up to 10 ms), followed by the interpolation or, where that leans on
 // the pop's slow tail and runs on, against the extrapolation of the sound
 // before it (its mean over 0.36 ms down to a quarter of its peak, which must
-// stand above the sound's level): a drum hit's attack runs on as long, but
+// stand above the sound's level, or at least 0.78 of it where the damage
+// falls from its peak as the de-emphasis' two decays alone over 8 ms, as
+// below): a drum hit's attack runs on as long, but
 // the other channel carries it too. So such a core is kept only where the
 // partner does not explain it: the two channels hold a steady ratio across
 // it (the gains fitted over 10 ms on either side within 70 % of each other;

@@ -162,6 +162,10 @@ struct DetectorSettings {
     // ... or where its damage falls from its peak as those two decays over
     // the widest core (8 ms), leaving at most this share of it (0: not asked).
     double popDecayLeaves = 0.2;
+    // A wide core whose quarter stands under the sound's RMS before it, but
+    // at least this share of it, is followed against what the sound before
+    // predicts where it falls so (coreFromBefore).
+    double quietPopCoreFloor = 0.78;
     // A pulse through a phono stage's de-emphasis, its tail drifting back
     // slowly under the sound (window_scanner.cpp, driftingCore).
     double driftCoreOfPeak = 0.23;        // its core: down to this share of its peak (a margin on a quarter)

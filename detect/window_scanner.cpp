@@ -1537,7 +1537,17 @@ bool WindowScanner::coreFromBefore(Candidate& core) const {
     const std::vector<double> away = departureFromBefore(core.first, length);
     const std::size_t peak = largestAt(away, settings_.maxWidth / 2);
     const double share = settings_.coreOfPeak * away[peak];
-    if (std::fabs(share) < levelBefore(core.first)) return false;
+    // A quarter a little under the sound's level may still be a pop's where,
+    // from its peak on, the damage falls as the de-emphasis' two decays alone
+    // over the widest core: a sound's own swell or a hit's body strays from
+    // such a fall.
+    const double level = levelBefore(core.first);
+    if (std::fabs(share) < level) {
+        if (std::fabs(share) < settings_.quietPopCoreFloor * level) return false;
+        Candidate raw = core;
+        raw.last = core.first + settings_.maxWidth / 2;
+        if (!fallsAsAPop(raw, std::fabs(away[peak]))) return false;
+    }
     const std::size_t run = settings_.coreMeanRun;
     const std::size_t end = meanHoldsTo(away, peak, run, share);
     if (end + run + 1 >= away.size()) return false;

@@ -417,6 +417,7 @@ const WidePulse kWidePop = {16, 12000, 20000};
 // samples, outlasts the longest drifting core.
 const WidePulse kWashedWidePulse = {14, 14000, 20000};
 const WidePulse kLoudWidePop = {64, 20000, 20000};
+const WidePulse kQuietWidePop[] = {{12, 8000, 20000}};  // a quarter of its peak a little under the tones' RMS
 // A loud pop of raw width 12 in one channel, 9 times the RMS: its core, 97
 // samples, runs just past the longest click on the de-emphasis' slow decay.
 const WidePulse kLoudLongPop = {12, 20000, 20000};
@@ -1258,6 +1259,9 @@ std::vector<Case> cases() {
          kRate,
          [] { return pulseInBothChannels(1, 0.6, kWidePop, 0); },
          40},
+        {"that pop at 0.6, fainter, a quarter of its peak under the sound's level: it falls as the two decays alone",
+         [] { return pulseInBothChannels(0, 0.6, kQuietWidePop[0], 0); }, coresOf(kQuietWidePop), 0, kRate,
+         [] { return pulseInBothChannels(1, 0.6, kQuietWidePop[0], 0); }, 40},
         {"a loud pop in both channels at about the ratio the sound holds between them: its size and its fall "
          "as the de-emphasis' decays, the sound after it unchanged, tell it from the music's own event; lined "
          "down to a fifth of its peak",
