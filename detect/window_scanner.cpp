@@ -392,7 +392,7 @@ void WindowScanner::findCandidates(std::vector<Candidate>& found) const {
             if (score_[j] > score_[peak]) peak = j;
         }
         Candidate candidate = edgesAround(peak, score_[peak]);
-        if (candidate.first == peak && candidate.last == peak && end > i + 1) {
+        if (candidate.first == peak && candidate.last == peak && end > i + 1 && !edgeAt(peak)) {
             candidate.ringFirst = i;
             const std::size_t last = std::min(end - 1, i + settings_.maxWidth - 2);
             candidate.ringLast =
@@ -401,6 +401,12 @@ void WindowScanner::findCandidates(std::vector<Candidate>& found) const {
         found.push_back(candidate);
         i = std::max(end, candidate.last + 1);
     }
+}
+
+bool WindowScanner::edgeAt(std::size_t at) const {
+    // A spike of one sample is its own two edges.
+    const double bound = settings_.edgeThreshold * forwardScale_.at(at);
+    return std::fabs(forward_[at]) > bound || std::fabs(backwardErrorAt(cleaned_.data(), count_, model_, at)) > bound;
 }
 
 std::vector<double> WindowScanner::judgeRingsWhole(std::vector<Candidate>& candidates,

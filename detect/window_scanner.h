@@ -100,6 +100,8 @@ private:
     // louder sound (a consonant's burst in a pause), not a click.
     bool startsInQuietStretch(const Candidate& candidate) const;
     void findCandidates(std::vector<Candidate>& found) const;
+    // Whether either one-sided error at a sample stands above the edges' bar.
+    bool edgeAt(std::size_t at) const;
     // Candidates whose edges marked nothing but the peak, judged over their
     // cluster where it departs far above the sound before it; answers each
     // candidate's departure as judged (departures: as found).
