@@ -43,6 +43,10 @@ struct DetectorSettings {
     double edgeThreshold = 5;     // the one-sided errors that mark a click's edges
     std::size_t edgeGap = 2;      // quiet samples an edge is followed across
     std::size_t tailShare = 25;   // percent of the width seen that the edge runs on by
+    // Where no one-sided error marks an edge but at the two-sided error's
+    // peak, its cluster is judged in the candidate's place where it departs
+    // this many times the sound's RMS before it.
+    double ringDeparture = 5;
     // Candidates closer than this are one. At least 4: a selection reaches
     // two samples beyond its damage on each side, and two must not overlap.
     std::size_t mergeGap = 4;

@@ -391,10 +391,55 @@ void WindowScanner::findCandidates(std::vector<Candidate>& found) const {
             end = j + 1;
             if (score_[j] > score_[peak]) peak = j;
         }
-        const Candidate candidate = edgesAround(peak, score_[peak]);
+        Candidate candidate = edgesAround(peak, score_[peak]);
+        if (candidate.first == peak && candidate.last == peak && end > i + 1 && !edgeAt(peak)) {
+            candidate.ringFirst = i;
+            const std::size_t last = std::min(end - 1, i + settings_.maxWidth - 2);
+            candidate.ringLast =
+                std::min({count_ - 1, last + (last - i) * settings_.tailShare / 100, i + settings_.maxWidth - 2});
+        }
         found.push_back(candidate);
         i = std::max(end, candidate.last + 1);
     }
+}
+
+bool WindowScanner::edgeAt(std::size_t at) const {
+    // A spike of one sample is its own two edges.
+    const double bound = settings_.edgeThreshold * forwardScale_.at(at);
+    return std::fabs(forward_[at]) > bound || std::fabs(backwardErrorAt(cleaned_.data(), count_, model_, at)) > bound;
+}
+
+std::vector<double> WindowScanner::judgeRingsWhole(std::vector<Candidate>& candidates,
+                                                   const std::vector<double>& departures) const {
+    // In a loud sound whose band ends short of the rate's (a recording cut
+    // off there) the two-sided error rings for some samples about a click
+    // and may peak off it, where no one-sided error stands out: the
+    // candidate there is a single sample whose line removes nothing of the
+    // click. Its cluster holds the click; judged in its place only where it
+    // departs far above the sound before it, as a click does and a wide
+    // range over the sound's own swings seldom does (the fits have filled
+    // the single sample only). Where a candidate with edges of its own lies
+    // in the cluster, that one holds the click; other single samples there
+    // are the same ringing.
+    std::vector<double> judged = departures;
+    const std::vector<Candidate> asFound = candidates;
+    for (std::size_t i = 0; i < candidates.size(); ++i) {
+        const Candidate& c = asFound[i];
+        if (c.ringLast == 0 || c.first != c.last || c.ringFirst < settings_.scaleStretch) continue;
+        Candidate whole = c;
+        whole.first = c.ringFirst;
+        whole.last = c.ringLast;
+        const auto holdsIt = [&](const Candidate& other) {
+            return other.first != other.last && other.first <= whole.last + settings_.mergeGap &&
+                   other.last + settings_.mergeGap >= whole.first;
+        };
+        if (std::any_of(asFound.begin(), asFound.end(), holdsIt)) continue;
+        const double across = departure(whole);
+        if (across < settings_.ringDeparture * levelBefore(whole.first)) continue;
+        candidates[i] = whole;
+        judged[i] = across;
+    }
+    return judged;
 }
 
 void WindowScanner::findFrontCandidates(std::vector<Candidate>& found, const std::vector<Candidate>& before) const {
@@ -1940,16 +1985,22 @@ void WindowScanner::scan(const std::int16_t* samples, std::size_t count, const W
     forwardError(signal_.data(), count_, model_, rawError_.data());
     const std::size_t foundBefore = found.size();
 
+    // What each departs as found is what it weighs in another's crowd: a
+    // ringing judged whole must not hide a click beside it.
     std::vector<double> departures(candidates.size());
     for (std::size_t i = 0; i < candidates.size(); ++i) departures[i] = departure(candidates[i]);
+    const std::vector<double> judged = judgeRingsWhole(candidates, departures);
     std::vector<CrowdKind> kinds(candidates.size(), CrowdKind::unjudged);
     for (std::size_t i = 0; i < candidates.size(); ++i) {
         Candidate c = candidates[i];
         const std::uint64_t peak = place.start + c.peak;
         if (peak < place.decideFirst || peak >= place.decideEnd) continue;
+        const double asFound = departures[i];
+        departures[i] = judged[i];
         const bool standsOut =
             standsOutOfTexture(i, candidates, departures, {}) || standsOutOfCrackle(i, candidates, departures, kinds);
-        if (!standsOut || !confirm(c, departures[i])) continue;
+        departures[i] = asFound;
+        if (!standsOut || !confirm(c, judged[i])) continue;
         found.push_back(reported(c, place));
     }
     if (!againstPartner.empty()) confirmAgainstPartner(againstPartner, candidates, place, found);

@@ -81,6 +81,11 @@ private:
         // channels: the share of the sound around it the partner leaves
         // (partnerLeavesAround); 1 for any other.
         double partnerLeaves = 1;
+        // Of a candidate found by its two-sided error whose edges marked
+        // nothing but its peak: where that error stood above the threshold
+        // (its cluster, run on as the edges are); 0 for any other.
+        std::size_t ringFirst = 0;
+        std::size_t ringLast = 0;
     };
 
     // The model and its errors for the window as cleaned so far; refit: the
@@ -95,6 +100,13 @@ private:
     // louder sound (a consonant's burst in a pause), not a click.
     bool startsInQuietStretch(const Candidate& candidate) const;
     void findCandidates(std::vector<Candidate>& found) const;
+    // Whether either one-sided error at a sample stands above the edges' bar.
+    bool edgeAt(std::size_t at) const;
+    // Candidates whose edges marked nothing but the peak, judged over their
+    // cluster where it departs far above the sound before it; answers each
+    // candidate's departure as judged (departures: as found).
+    std::vector<double> judgeRingsWhole(std::vector<Candidate>& candidates,
+                                        const std::vector<double>& departures) const;
     void findEnergyCandidates(std::vector<Candidate>& found) const;
     // Candidates where a confirmed click's shape, matched against the
     // two-sided error where a look expects it again, stands out

@@ -381,6 +381,23 @@ void addPulseInChannel(Signal& s, int channel, double share, const WidePulse& de
     for (std::size_t n = 0; n < pulse.size(); ++n) s[defect.at + n] += pulse[n];
 }
 
+// Pulses of raw width 9 at 5.3 times the RMS of loud white noise whose band
+// ends at 15 kHz (a windowed-sinc low-pass of 63 taps), over a faint floor.
+const WidePulse kBandLimitedPulses[] = {{9, 24000, 5000}, {9, -24000, 15000}, {9, 24000, 25000}};
+Signal pulsesInBandLimitedNoise() {
+    const Signal white = noise(kRate + 62, 5450, 1);
+    Signal s = noise(kRate, 8, 101);
+    for (std::size_t n = 0; n < s.size(); ++n) {
+        for (int k = -31; k <= 31; ++k) {
+            const double t = kPi * k;
+            const double tap = k == 0 ? 1 : std::sin(t * 15000 * 2 / kRate) / (t * 15000 * 2 / kRate);
+            s[n] += white[n + 31 + k] * (tap * 2 * 15000 / kRate * (0.5 + 0.5 * std::cos(t / 32)));
+        }
+    }
+    for (const WidePulse& defect : kBandLimitedPulses) addPulseInChannel(s, 0, 0, defect);
+    return s;
+}
+
 // The stereo of correlatedChannel with no event of its own, under a wash of
 // the given RMS, and a pulse in its channels (addPulseInChannel), the second
 // channel's share of the music moving to repannedTo over 40 samples from 100 past its start.
@@ -1330,6 +1347,9 @@ std::vector<Case> cases() {
              return tunedHits(250, {3000, 0.0007, 2500, 0, 4});
          },
          {}},
+        {"pulses in loud noise whose band ends at 15 kHz: where the two-sided error rings about one and peaks "
+         "where no one-sided error stands out, the ringing is judged whole",
+         pulsesInBandLimitedNoise, coresOf(kBandLimitedPulses)},
         {"a dense crackle stretch: each click found, none merged", [] { return tonesWithPulses(kCrackle); },
          coresOf(kCrackle), 0, kRate, nullptr, 40},
         {"a plosive burst in speech-like tones does not fire",
