@@ -16,20 +16,21 @@
 // 10 ms, the largest of three neighbouring stretches, so that the click does
 // not raise its own scale, a loud click does not hide a weak one a few
 // samples away, and the sharp start of a loud sound, measured against the
-// loud stretch after it, seldom fires), a candidate starts. Its first sample is where the forward
-// error first rises (it sees only the samples before), its last where the
-// backward error last falls. In a loud sound whose band ends short of the
-// rate's (a recording cut off there) the two-sided error rings for some
-// samples about a click whose front rises over a few, and may peak off it,
-// where neither error stands out: the candidate is then that one sample,
-// whose line removes nothing of the click. Where no candidate with edges of
-// its own lies among the samples where the two-sided error stood above the
-// threshold (run on as the edges are), those samples are judged in its
-// place once the fits are done, if they depart 5 times the sound's RMS
-// before them; in another's crowd it weighs as found. A click drags the fit of the model towards
-// itself and hides weaker ones near it: so the model is fitted again, up to
-// three times, with every candidate found so far interpolated away (the
-// least-squares AR interpolation across it), and the search repeated.
+// loud stretch after it, seldom fires), a candidate starts. Its first sample
+// is where the forward error first rises (it sees only the samples before),
+// its last where the backward error last falls. In a loud sound whose band
+// ends short of the rate's (a recording cut off there) the two-sided error
+// rings for some samples about a click whose front rises over a few, and may
+// peak off it, where neither error stands out: the candidate is then that
+// one sample, whose line removes nothing of the click. Where no candidate
+// with edges of its own lies among the samples where the two-sided error
+// stood above the threshold (run on as the edges are), those samples are
+// judged in its place once the fits are done, if they depart 5 times the
+// sound's RMS before them; in another's crowd it weighs as found. A click
+// drags the fit of the model towards itself and hides weaker ones near it:
+// so the model is fitted again, up to three times, with every candidate
+// found so far interpolated away (the least-squares AR interpolation across
+// it), and the search repeated.
 // Below 16 kHz a block spans two seconds and more: a voice's loud syllables
 // shape its model, and in a quiet or unvoiced stretch beside them (its RMS
 // under a quarter of the window's) that model leaves an error several times
