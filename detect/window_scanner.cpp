@@ -1084,8 +1084,7 @@ std::size_t WindowScanner::interpolatedCoreEnd(const Candidate& whole, std::size
         // over it: a dip the ringing climbs back out of within a quarter of
         // a millisecond does not end it, where that bound stands over the
         // sound's level (a faint click's end, near it, is the sound's swing).
-        const bool ringsClear =
-            quarterStandsOverSound(whole, settings_.coreOfPeak * std::fabs(peak), settings_.ringGapFloor);
+        const bool ringsClear = standsLoudOverSound(whole, std::fabs(peak), settings_.ringGapFloor);
         const std::size_t gap = ringsClear ? settings_.ringGap : settings_.tailGap;
         std::size_t end = last;
         std::size_t quiet = 0;
@@ -1116,8 +1115,7 @@ std::size_t WindowScanner::coreFollowedOut(const Candidate& whole, std::size_t i
     // the longest click further; the range, run on past the drifting core,
     // is judged as a wide core's (lineAcrossEnd).
     const std::size_t drift = settings_.longestDriftingCore;
-    if (interpolated + 1 < whole.first + drift ||
-        !quarterStandsOverSound(whole, settings_.coreOfPeak * deviation, settings_.tailBoundFloor)) {
+    if (interpolated + 1 < whole.first + drift || !standsLoudOverSound(whole, deviation, settings_.tailBoundFloor)) {
         return kNoEnd;
     }
     return interpolatedCoreEnd(whole, longestDecayCore(), settings_.maxWidth / 2);
